@@ -1,0 +1,240 @@
+#include "app/MainFrame.h"
+
+#include "TrelliumVersion.h"
+#include "app/ChildFrame.h"
+#include "app/FileDialogs.h"
+#include "platform/Alerts.h"
+#include "session/TrelliumDoc.h"
+#include "session/TrelliumIds.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+
+namespace {
+CMainFrame* g_mainFrame = nullptr;
+}
+
+CMainFrame* CMainFrame::Instance() { return g_mainFrame; }
+
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
+{
+    g_mainFrame = this;
+    setWindowTitle(Alerts::AppTitle());
+    m_pMdiArea = new QMdiArea(this);
+    m_pMdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_pMdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_pMdiArea);
+    statusBar();
+    m_recent.ReadList();
+    CreateMenus();
+    connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, [this] { RefreshMenus(); });
+    RefreshMenus();
+    resize(1000, 700);
+}
+
+CMainFrame::~CMainFrame()
+{
+    if (g_mainFrame == this)
+        g_mainFrame = nullptr;
+}
+
+void CMainFrame::CreateMenus()
+{
+    m_pFileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* newAction = m_pFileMenu->addAction(QStringLiteral("&New"), this, [this] { NewDocument(); });
+    newAction->setShortcut(QKeySequence::New);
+    newAction->setStatusTip(QStringLiteral("Create a new port session"));
+    QAction* openAction = m_pFileMenu->addAction(QStringLiteral("&Open..."), this, [this] { OnFileOpen(); });
+    openAction->setShortcut(QKeySequence::Open);
+    openAction->setStatusTip(QStringLiteral("Open an existing session file"));
+    m_pCloseAction = m_pFileMenu->addAction(QStringLiteral("&Close"), this, [this] { OnFileClose(); });
+    m_pCloseAction->setStatusTip(QStringLiteral("Close the active session"));
+    m_pSaveAction = m_pFileMenu->addAction(QStringLiteral("&Save"), this, [this] { OnFileSave(false); });
+    m_pSaveAction->setShortcut(QKeySequence::Save);
+    m_pSaveAction->setStatusTip(QStringLiteral("Save the active session"));
+    m_pSaveAsAction = m_pFileMenu->addAction(QStringLiteral("Save &As..."), this, [this] { OnFileSave(true); });
+    m_pSaveAsAction->setStatusTip(QStringLiteral("Save the active session with a new name"));
+    m_pRecentSeparator = m_pFileMenu->addSeparator();
+    for (int i = 0; i < CRecentFileList::kSize; ++i) {
+        QAction* action = m_pFileMenu->addAction(QString(), this, [this, i] {
+            if (i < m_recent.Files().size()) {
+                const QString path = m_recent.Files().at(i);
+                if (!OpenDocument(path))
+                    m_recent.Remove(path);
+                RefreshRecentMenu();
+            }
+        });
+        action->setData(Ids::CmdFileMruFirst + i);
+        m_recentActions.append(action);
+    }
+    m_pFileMenu->addSeparator();
+    QAction* exitAction = m_pFileMenu->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
+    exitAction->setStatusTip(QStringLiteral("Quit the application; prompts to save sessions"));
+
+    m_pOptionsMenu = menuBar()->addMenu(QStringLiteral("&Options"));
+    QAction* clearAction = m_pOptionsMenu->addAction(QStringLiteral("&Clear"), this, [this] {
+        if (CTrelliumDoc* doc = ActiveDocument())
+            doc->ClearDisplay();
+    });
+    clearAction->setShortcut(QKeySequence(Qt::ALT | Qt::Key_C));
+    clearAction->setStatusTip(QStringLiteral("Clear the terminal window"));
+    m_pHoldAction = m_pOptionsMenu->addAction(QStringLiteral("&Hold"), this, [this] {
+        if (CTrelliumDoc* doc = ActiveDocument())
+            doc->ToggleHold();
+        RefreshMenus();
+    });
+    m_pHoldAction->setCheckable(true);
+    m_pHoldAction->setShortcut(QKeySequence(Qt::ALT | Qt::Key_H));
+    m_pHoldAction->setStatusTip(QStringLiteral("Stop showing received data until Hold is turned off"));
+
+    m_pWindowMenu = menuBar()->addMenu(QStringLiteral("&Window"));
+    m_pWindowMenu->addAction(QStringLiteral("&Cascade"), m_pMdiArea, &QMdiArea::cascadeSubWindows);
+    m_pWindowMenu->addAction(QStringLiteral("&Tile"), m_pMdiArea, &QMdiArea::tileSubWindows);
+    m_pWindowMenu->addAction(QStringLiteral("&Arrange Icons"), m_pMdiArea, &QMdiArea::tileSubWindows);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->addAction(QStringLiteral("&About Trellium..."), this, [this] { OnAbout(); });
+
+    RefreshRecentMenu();
+}
+
+void CMainFrame::RefreshMenus()
+{
+    CTrelliumDoc* doc = ActiveDocument();
+    const bool hasSession = doc != nullptr;
+    m_pCloseAction->setVisible(hasSession);
+    m_pSaveAction->setVisible(hasSession);
+    m_pSaveAsAction->setVisible(hasSession);
+    m_pOptionsMenu->menuAction()->setVisible(hasSession);
+    m_pWindowMenu->menuAction()->setVisible(hasSession);
+    m_pHoldAction->setChecked(hasSession && doc->IsHold());
+}
+
+void CMainFrame::RefreshRecentMenu()
+{
+    const QStringList& files = m_recent.Files();
+    for (int i = 0; i < m_recentActions.size(); ++i) {
+        QAction* action = m_recentActions.at(i);
+        if (i < files.size()) {
+            action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(files.at(i)));
+            action->setVisible(true);
+        } else {
+            action->setVisible(false);
+        }
+    }
+    m_pRecentSeparator->setVisible(!files.isEmpty());
+}
+
+CChildFrame* CMainFrame::AddFrame(std::unique_ptr<CTrelliumDoc> doc)
+{
+    auto* frame = new CChildFrame(std::move(doc));
+    m_pMdiArea->addSubWindow(frame);
+    connect(frame, &CChildFrame::DocumentSaved, this, [this](const QString& path) {
+        m_recent.Add(path);
+        RefreshRecentMenu();
+    });
+    connect(frame, &QObject::destroyed, this, [this] { RefreshMenus(); });
+    frame->show();
+    RefreshMenus();
+    return frame;
+}
+
+CChildFrame* CMainFrame::NewDocument()
+{
+    auto doc = std::make_unique<CTrelliumDoc>();
+    CChildFrame* frame = AddFrame(std::move(doc));
+    frame->GetDocument()->OnNewDocument();
+    return frame;
+}
+
+CChildFrame* CMainFrame::OpenDocument(const QString& path)
+{
+    const QString full = QFileInfo(path).absoluteFilePath();
+    for (CChildFrame* frame : Frames()) {
+        if (QFileInfo(frame->GetDocument()->GetPathName()).absoluteFilePath() == full) {
+            m_pMdiArea->setActiveSubWindow(frame);
+            return frame;
+        }
+    }
+    auto doc = std::make_unique<CTrelliumDoc>();
+    CTrelliumDoc* raw = doc.get();
+    CChildFrame* frame = AddFrame(std::move(doc));
+    if (!raw->OnOpenDocument(full)) {
+        frame->GetDocument()->SetModifiedFlag(false);
+        frame->close();
+        return nullptr;
+    }
+    m_recent.Add(full);
+    RefreshRecentMenu();
+    return frame;
+}
+
+CChildFrame* CMainFrame::ActiveFrame() const
+{
+    return qobject_cast<CChildFrame*>(m_pMdiArea->activeSubWindow());
+}
+
+CTrelliumDoc* CMainFrame::ActiveDocument() const
+{
+    CChildFrame* frame = ActiveFrame();
+    return frame ? frame->GetDocument() : nullptr;
+}
+
+QList<CChildFrame*> CMainFrame::Frames() const
+{
+    QList<CChildFrame*> frames;
+    for (QMdiSubWindow* window : m_pMdiArea->subWindowList(QMdiArea::CreationOrder)) {
+        if (auto* frame = qobject_cast<CChildFrame*>(window))
+            frames.append(frame);
+    }
+    return frames;
+}
+
+void CMainFrame::OnFileOpen()
+{
+    const QString path = FileDialogs::AskOpenPath(this);
+    if (!path.isEmpty())
+        OpenDocument(path);
+}
+
+void CMainFrame::OnFileClose()
+{
+    if (CChildFrame* frame = ActiveFrame())
+        frame->close();
+}
+
+void CMainFrame::OnFileSave(bool saveAs)
+{
+    if (CChildFrame* frame = ActiveFrame())
+        frame->DoSave(saveAs);
+}
+
+void CMainFrame::OnAbout()
+{
+    QMessageBox::about(this, QStringLiteral("About Trellium"),
+                       QStringLiteral("%1 Version %2\n%3")
+                           .arg(QStringLiteral(TRELLIUM_PRODUCT_NAME),
+                                QStringLiteral(TRELLIUM_PRODUCT_VERSION),
+                                QStringLiteral(TRELLIUM_LEGAL_NOTICE)));
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    const QList<CChildFrame*> frames = Frames();
+    for (CChildFrame* frame : frames) {
+        if (!frame->SaveModified()) {
+            event->ignore();
+            return;
+        }
+    }
+    for (CChildFrame* frame : frames) {
+        frame->GetDocument()->SetModifiedFlag(false);
+        frame->close();
+    }
+    event->accept();
+}

@@ -1,0 +1,64 @@
+// trellium-cli encode: the bytes each data string would transmit.
+#include "cli/Commands.h"
+
+#include "send/DataString.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+// Data strings are 8-bit text: each character up to U+00FF is that byte, any
+// other character cannot be typed into one and becomes '?'.
+QByteArray DataStringBytes(const QString& text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (const QChar c : text) {
+        bytes.append(c.unicode() <= 0xFF ? static_cast<char>(c.unicode()) : '?');
+    }
+    return bytes;
+}
+
+void PrintHexLine(const char* data, int count)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string line;
+    line.reserve(static_cast<size_t>(count) * 3 + 1);
+    for (int i = 0; i < count; ++i) {
+        const auto byte = static_cast<unsigned char>(data[i]);
+        if (i != 0) {
+            line += ' ';
+        }
+        line += kDigits[byte >> 4];
+        line += kDigits[byte & 0x0F];
+    }
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
+} // namespace
+
+int RunEncode(const QStringList& args)
+{
+    if (args.isEmpty()) {
+        PrintError(QStringLiteral("encode needs at least one data string"));
+        return 2;
+    }
+    // Successive strings share the checksum state, as successive sends do;
+    // each run of the command starts from a fresh one.
+    ChecksumState state;
+    bool refused = false;
+    for (const QString& arg : args) {
+        try {
+            EncodeDataString(DataStringBytes(arg), state, PrintHexLine);
+        } catch (const CDataStringError& error) {
+            std::fflush(stdout);
+            PrintError(
+                QStringLiteral("refused \"%1\": %2").arg(arg, QString::fromLatin1(error.what())));
+            refused = true;
+        }
+    }
+    std::fflush(stdout);
+    return refused ? 2 : 0;
+}

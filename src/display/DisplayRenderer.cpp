@@ -1,0 +1,240 @@
+#include "display/DisplayRenderer.h"
+
+#include "display/TimeStamp.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+constexpr int kModeText = 1;
+constexpr int kModeHex = 2;
+
+constexpr char kEsc = 0x1B;
+constexpr char kBs = 0x08;
+constexpr char kCr = 0x0D;
+
+// Mont mode's names: control-character mnemonics for 0..31, "{XX}" for 127..255.
+class CNameTable
+{
+public:
+    CNameTable()
+    {
+        static const char* const kControl[32] = {
+            "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS",  "HT",  "LF",
+            "VT",  "FF",  "CR",  "SO",  "SI",  "DLE", "DC1", "DC2", "DC3", "DC4", "NAK",
+            "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US",
+        };
+        for (int i = 0; i < 32; ++i)
+            m_names[i] = std::string("[") + kControl[i] + "]";
+        for (int i = 127; i < 256; ++i) {
+            char text[8];
+            std::snprintf(text, sizeof text, "{%02X}", i);
+            m_names[i] = text;
+        }
+    }
+    const std::string& operator[](uint8_t byte) const { return m_names[byte]; }
+
+private:
+    std::array<std::string, 256> m_names;
+};
+
+const CNameTable& Names()
+{
+    static const CNameTable table;
+    return table;
+}
+
+// Mont mode's byte classes: 0 shown as itself, 1 control name, 2 value in braces.
+int MontClass(uint8_t byte)
+{
+    if (byte < 32)
+        return 1;
+    return byte < 127 ? 0 : 2;
+}
+
+} // namespace
+
+CDisplayRenderer::CDisplayRenderer(uint32_t constructionTick) : m_lastDisplayTick(constructionTick)
+{
+}
+
+void CDisplayRenderer::AppendData(const char* bytes, size_t count, uint32_t nowTick,
+                                  const CDisplaySettings& settings, CTextSink& sink)
+{
+    m_bTextMode = settings.m_nMode == kModeText;
+    Trim(sink);
+    WriteStamp(nowTick, settings, sink);
+    if (count == 0)
+        return;
+    switch (settings.m_nMode) {
+    case kModeText:
+        RenderText(bytes, count, sink);
+        break;
+    case kModeHex:
+        RenderHex(bytes, count, sink);
+        break;
+    default:
+        RenderMont(bytes, count, sink);
+        break;
+    }
+}
+
+std::string CDisplayRenderer::GapText(uint64_t lostBytes)
+{
+    return "[... " + std::to_string(lostBytes) + (lostBytes == 1 ? " byte" : " bytes") +
+           " lost ...]";
+}
+
+void CDisplayRenderer::AppendGap(uint64_t lostBytes, CTextSink& sink)
+{
+    Trim(sink);
+    const std::string text = GapText(lostBytes);
+    Write(RunFormat::Special, text.data(), text.size(), sink);
+    m_nEscape = 0;
+}
+
+void CDisplayRenderer::Clear(CTextSink& sink)
+{
+    sink.Clear();
+    m_nColumn = 0;
+}
+
+void CDisplayRenderer::Trim(CTextSink& sink)
+{
+    while (sink.LineCount() > kMaxLines)
+        sink.RemoveFirstLine();
+}
+
+void CDisplayRenderer::WriteStamp(uint32_t nowTick, const CDisplaySettings& settings,
+                                  CTextSink& sink)
+{
+    if (settings.m_nStampFormat == 0)
+        return;
+    const uint32_t elapsed = nowTick - m_lastDisplayTick;
+    if (TimeStamp::IsDue(elapsed, settings.m_nMinInterval)) {
+        const bool clock = settings.m_nStampFormat == 5 || settings.m_nStampFormat == 6;
+        const QDateTime now = clock && !settings.m_localTime.isValid()
+                                  ? QDateTime::currentDateTime()
+                                  : settings.m_localTime;
+        const QByteArray stamp = TimeStamp::Format(settings.m_nStampFormat, elapsed, now);
+        Write(RunFormat::Stamp, stamp.constData(), static_cast<size_t>(stamp.size()), sink);
+    }
+    m_lastDisplayTick = nowTick;
+}
+
+void CDisplayRenderer::RenderMont(const char* bytes, size_t count, CTextSink& sink)
+{
+    const CNameTable& names = Names();
+    size_t i = 0;
+    while (i < count) {
+        const int cls = MontClass(static_cast<uint8_t>(bytes[i]));
+        size_t end = i + 1;
+        while (end < count && MontClass(static_cast<uint8_t>(bytes[end])) == cls)
+            ++end;
+        if (cls == 0) {
+            Write(RunFormat::Text, bytes + i, end - i, sink);
+        } else {
+            m_names.clear();
+            for (size_t k = i; k < end; ++k)
+                m_names += names[static_cast<uint8_t>(bytes[k])];
+            Write(RunFormat::Special, m_names.data(), m_names.size(), sink);
+        }
+        i = end;
+    }
+}
+
+void CDisplayRenderer::FlushPending(CTextSink& sink)
+{
+    if (m_pending.empty())
+        return;
+    Write(RunFormat::Text, m_pending.data(), m_pending.size(), sink);
+    m_pending.clear();
+}
+
+void CDisplayRenderer::RenderText(const char* bytes, size_t count, CTextSink& sink)
+{
+    m_pending.clear();
+    for (size_t i = 0; i < count; ++i) {
+        const char c = bytes[i];
+        if (m_nEscape == 1) {
+            m_nEscape = c == '[' ? 2 : 0;
+            continue;
+        }
+        if (m_nEscape == 2) {
+            if (c == 'J') {
+                FlushPending(sink);
+                sink.EraseLastLine();
+            }
+            m_nEscape = 0;
+            continue;
+        }
+        const uint8_t byte = static_cast<uint8_t>(c);
+        if ((byte >= 32 && byte <= 126) || c == kCr) {
+            m_pending += c;
+        } else if (c == kEsc) {
+            FlushPending(sink);
+            m_nEscape = 1;
+        } else if (c == kBs) {
+            FlushPending(sink);
+            if (sink.CharCount() >= 2 && m_nColumn >= 1) {
+                --m_nColumn;
+                sink.DeleteLastChar();
+            }
+        }
+        // Every other byte, line feed included, is dropped.
+    }
+    FlushPending(sink);
+}
+
+void CDisplayRenderer::RenderHex(const char* bytes, size_t count, CTextSink& sink)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t byte = static_cast<uint8_t>(bytes[i]);
+        const char shown[2] = {byte >= 32 && byte <= 127 ? static_cast<char>(byte) : '_', ' '};
+        Write(RunFormat::Special, shown, 2, sink);
+        const char value[3] = {kDigits[byte >> 4], kDigits[byte & 0x0F], ' '};
+        Write(RunFormat::Text, value, 3, sink);
+    }
+}
+
+void CDisplayRenderer::Write(RunFormat format, const char* text, size_t length, CTextSink& sink)
+{
+    m_out.clear();
+    while (length > 0) {
+        size_t plain = length;
+        const char* cr = nullptr;
+        if (m_bTextMode) {
+            cr = static_cast<const char*>(std::memchr(text, kCr, length));
+            if (cr)
+                plain = static_cast<size_t>(cr - text);
+        }
+        while (plain > 0) {
+            // Characters left before the one that raises the column above the
+            // line width, that one included.
+            const size_t room = static_cast<size_t>(std::max(kLineWidth + 1 - m_nColumn, 1));
+            const size_t take = std::min(room, plain);
+            m_out.append(text, take);
+            text += take;
+            length -= take;
+            plain -= take;
+            m_nColumn += static_cast<int>(take);
+            if (m_nColumn > kLineWidth) {
+                m_out += "\r\n";
+                m_nColumn = 0;
+            }
+        }
+        if (cr) {
+            m_out += kCr;
+            m_nColumn = 0;
+            ++text;
+            --length;
+        }
+    }
+    if (!m_out.empty())
+        sink.AppendText(format, m_out);
+}

@@ -1,0 +1,118 @@
+#include "display/LineBuffer.h"
+
+#include <algorithm>
+
+CLineBuffer::CLineBuffer()
+{
+    m_lines.emplace_back();
+}
+
+void CLineBuffer::SetColors(uint32_t text, uint32_t special, uint32_t stamp)
+{
+    m_colors = {text, special, stamp};
+}
+
+void CLineBuffer::Touch(size_t index)
+{
+    m_dirtyFrom = std::min(m_dirtyFrom, m_firstSerial + index);
+}
+
+void CLineBuffer::AppendText(RunFormat format, std::string_view text)
+{
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t brk = text.find_first_of("\r\n", pos);
+        if (brk == std::string_view::npos) {
+            AppendToLastLine(format, text.substr(pos));
+            return;
+        }
+        AppendToLastLine(format, text.substr(pos, brk - pos));
+        NewLine();
+        // "\r\n" is one break; a lone "\r" or "\n" is one too.
+        pos = brk + 1;
+        if (text[brk] == '\r' && pos < text.size() && text[pos] == '\n')
+            ++pos;
+    }
+}
+
+void CLineBuffer::AppendToLastLine(RunFormat format, std::string_view text)
+{
+    if (text.empty())
+        return;
+    CDisplayLine& line = m_lines.back();
+    CLineSpan span;
+    span.m_nStart = static_cast<uint32_t>(line.m_text.size());
+    span.m_nLength = static_cast<uint32_t>(text.size());
+    span.m_format = format;
+    span.m_color = ColorOf(format);
+    line.m_text.append(text);
+    line.m_spans.push_back(span);
+    m_nChars += static_cast<int64_t>(text.size());
+    Touch(m_lines.size() - 1);
+}
+
+void CLineBuffer::NewLine()
+{
+    m_lines.emplace_back();
+    ++m_nChars;
+    Touch(m_lines.size() - 1);
+}
+
+void CLineBuffer::RemoveFirstLine()
+{
+    if (m_lines.size() < 2)
+        return;
+    m_nChars -= static_cast<int64_t>(m_lines.front().m_text.size()) + 1;
+    m_lines.pop_front();
+    ++m_firstSerial;
+    m_dirtyFrom = std::max(m_dirtyFrom, m_firstSerial);
+}
+
+void CLineBuffer::DeleteLastChar()
+{
+    CDisplayLine& line = m_lines.back();
+    if (!line.m_text.empty()) {
+        line.m_text.pop_back();
+        CLineSpan& span = line.m_spans.back();
+        if (--span.m_nLength == 0)
+            line.m_spans.pop_back();
+        --m_nChars;
+        Touch(m_lines.size() - 1);
+    } else if (m_lines.size() > 1) {
+        // The last character is the break before an empty last line.
+        m_lines.pop_back();
+        --m_nChars;
+        Touch(m_lines.size() - 1);
+    }
+}
+
+void CLineBuffer::EraseLastLine()
+{
+    CDisplayLine& line = m_lines.back();
+    if (line.m_text.empty())
+        return;
+    m_nChars -= static_cast<int64_t>(line.m_text.size());
+    line.m_text.clear();
+    line.m_spans.clear();
+    Touch(m_lines.size() - 1);
+}
+
+void CLineBuffer::Clear()
+{
+    m_firstSerial += m_lines.size();
+    m_lines.clear();
+    m_lines.emplace_back();
+    m_nChars = 0;
+    m_dirtyFrom = m_firstSerial;
+}
+
+std::string CLineBuffer::PlainText() const
+{
+    std::string text;
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        if (i > 0)
+            text += '\n';
+        text += m_lines[i].m_text;
+    }
+    return text;
+}

@@ -1,0 +1,41 @@
+#pragma once
+#include <cstdint>
+#include <string_view>
+
+// The three character formats of a terminal display.
+enum class RunFormat : uint8_t
+{
+    Text,    // ordinary characters
+    Special, // control-character names, bytes above 126, Hex mode's character column
+    Stamp,   // time stamps
+};
+
+// Where a display renderer writes: a text of lines, each line a sequence of
+// runs in one of the three formats, always written at the end.
+//
+// Line model: "\r\n" (the writer's break) is one line break and so is a lone
+// "\r" (a carriage return from Text-mode data); a break counts as one
+// character. An empty text has one empty line, and a text ending in a break
+// has an empty last line, which counts.
+class CTextSink
+{
+public:
+    virtual ~CTextSink() = default;
+
+    // Appends `text` at the end in `format`; breaks in it start new lines.
+    virtual void AppendText(RunFormat format, std::string_view text) = 0;
+    // Number of lines, at least 1.
+    virtual int LineCount() const = 0;
+    // Removes line 0 and the break after it. Does nothing on a single line.
+    virtual void RemoveFirstLine() = 0;
+    // Characters in the whole text, each line break counting as one.
+    virtual int64_t CharCount() const = 0;
+    // Removes the last character, which may be a line break (joining the last
+    // two lines). Does nothing on an empty text.
+    virtual void DeleteLastChar() = 0;
+    // Characters in the last line, its break excluded.
+    virtual int LastLineLength() const = 0;
+    // Removes the characters of the last line; the break before it stays.
+    virtual void EraseLastLine() = 0;
+    virtual void Clear() = 0;
+};

@@ -1,0 +1,326 @@
+#include "display/ui/RichCtrl.h"
+
+#include "display/ui/ColorRef.h"
+#include "platform/TickCount.h"
+#include "session/TrelliumDoc.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QTextBlock>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+
+namespace {
+
+bool IsCursorKey(int key)
+{
+    return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left ||
+           key == Qt::Key_Right;
+}
+
+char CursorLetter(int key)
+{
+    switch (key) {
+    case Qt::Key_Up:
+        return 'A';
+    case Qt::Key_Down:
+        return 'B';
+    case Qt::Key_Right:
+        return 'C';
+    default:
+        return 'D';
+    }
+}
+
+// Alt without Ctrl makes a system key: it reaches menus and accelerators,
+// never the display. (Ctrl+Alt is AltGr on some keyboards and types.)
+bool IsSystemKey(const QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    return (mods & Qt::AltModifier) && !(mods & Qt::ControlModifier);
+}
+
+// The bytes a key press types, as the keyboard translates it: Ctrl with a
+// letter (or @ [ \ ] ^ _) gives the control byte whatever text the platform
+// reports; a few keys whose text some platforms leave empty get theirs;
+// Delete types nothing; characters outside Latin-1 become '?'. A single
+// character with a repeat count is typed that many times.
+QByteArray TypedBytes(const QKeyEvent* event)
+{
+    if (IsSystemKey(event))
+        return {};
+    const int key = event->key();
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    const bool alt = event->modifiers() & Qt::AltModifier;
+    QString text = event->text();
+    if (key == Qt::Key_Delete)
+        return {};
+    if (ctrl && !alt && key >= Qt::Key_At && key <= Qt::Key_Underscore) {
+        text = QChar(key - Qt::Key_At);
+    } else if (ctrl && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        text = QChar(u'\n');
+    } else if (ctrl && key == Qt::Key_Backspace) {
+        text = QChar(0x7F);
+    } else if (text.isEmpty()) {
+        switch (key) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            text = QChar(u'\r');
+            break;
+        case Qt::Key_Backspace:
+            text = QChar(u'\b');
+            break;
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            text = QChar(u'\t');
+            break;
+        case Qt::Key_Escape:
+            text = QChar(0x1B);
+            break;
+        default:
+            return {};
+        }
+    }
+    QByteArray bytes = text.toLatin1();
+    if (bytes.size() == 1 && event->count() > 1)
+        bytes = bytes.repeated(event->count());
+    return bytes;
+}
+
+} // namespace
+
+CRichCtrl::CRichCtrl(QWidget* parent)
+    : QPlainTextEdit(parent), m_renderer(Platform::GetTickCount())
+{
+    setObjectName(QStringLiteral("display"));
+    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_nCharPitch = QFontMetrics(font()).averageCharWidth() + 1;
+
+    // Always black, whatever background the session stores; the caret and
+    // the selection need a colour that shows on it.
+    QPalette colors = palette();
+    colors.setColor(QPalette::Base, Qt::black);
+    colors.setColor(QPalette::Text, QColor(0xC0, 0xC0, 0xC0));
+    setPalette(colors);
+    setBackgroundVisible(false);
+
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setUndoRedoEnabled(false);
+    setReadOnly(true);
+    // Caret keys and selection work; typing is handled here, never inserted.
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    setFocusPolicy(Qt::StrongFocus);
+    setTabChangesFocus(false);
+}
+
+CRichCtrl::~CRichCtrl() { MergeDisplay::UnregisterIf(this); }
+
+void CRichCtrl::UpdateColors()
+{
+    if (!m_pDoc)
+        return;
+    const auto& words = m_pDoc->m_info.m_colors;
+    m_colors.m_text = words[ColorText];
+    m_colors.m_special = words[ColorSpecial];
+    m_colors.m_stamp = words[ColorStamp];
+}
+
+CDisplaySettings CRichCtrl::Settings() const
+{
+    CDisplaySettings settings;
+    if (m_pDoc) {
+        settings.m_nMode = m_pDoc->m_info.m_nDisplayMode;
+        settings.m_nStampFormat = m_pDoc->m_info.m_timing.m_nFormat;
+        settings.m_nMinInterval = m_pDoc->m_info.m_timing.m_nMinInterval;
+    }
+    return settings;
+}
+
+void CRichCtrl::AppendData(const QByteArray& bytes) { Append(bytes, m_colors); }
+
+void CRichCtrl::AppendData(const QByteArray& bytes, const CRichCtrl* source)
+{
+    Append(bytes, source ? source->m_colors : m_colors);
+}
+
+void CRichCtrl::Append(const QByteArray& bytes, const CColors& colors)
+{
+    m_lines.SetColors(colors.m_text, colors.m_special, colors.m_stamp);
+    m_renderer.AppendData(bytes.constData(), static_cast<size_t>(bytes.size()),
+                          Platform::GetTickCount(), Settings(), m_lines);
+    ScheduleSync();
+}
+
+void CRichCtrl::AppendGap(uint64_t lostBytes, const CRichCtrl* source)
+{
+    const CColors& colors = source ? source->m_colors : m_colors;
+    m_lines.SetColors(colors.m_text, colors.m_special, colors.m_stamp);
+    m_renderer.AppendGap(lostBytes, m_lines);
+    ScheduleSync();
+}
+
+void CRichCtrl::Clear()
+{
+    m_renderer.Clear(m_lines);
+    SyncDocument();
+}
+
+void CRichCtrl::ScheduleSync()
+{
+    if (m_bSyncPending)
+        return;
+    m_bSyncPending = true;
+    // Queued: a burst of appends is drawn and scrolled once the queue drains.
+    QMetaObject::invokeMethod(this, &CRichCtrl::FlushDisplay, Qt::QueuedConnection);
+}
+
+void CRichCtrl::FlushDisplay()
+{
+    m_bSyncPending = false;
+    SyncDocument();
+    // Every append collapses the selection to the end.
+    QTextCursor end = textCursor();
+    end.movePosition(QTextCursor::End);
+    setTextCursor(end);
+    ensureCursorVisible();
+}
+
+// Copies the line buffer into the widget's document: drops the lines trimmed
+// from the top, then replaces everything from the first changed line on. The
+// document holds blocks for buffer serials m_shownFirst .. +m_shownCount.
+void CRichCtrl::SyncDocument()
+{
+    if (!m_lines.IsDirty() && m_shownFirst == m_lines.FirstSerial())
+        return;
+    const uint64_t bufferFirst = m_lines.FirstSerial();
+    const uint64_t bufferEnd = m_lines.EndSerial();
+    const uint64_t keepFrom = std::max(bufferFirst, m_shownFirst);
+    const uint64_t keepTo =
+        std::min({m_shownFirst + m_shownCount, m_lines.DirtyFrom(), bufferEnd});
+
+    QTextDocument* doc = document();
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    uint64_t from = bufferFirst;
+    bool intoEmptyBlock = true;
+    if (keepTo <= keepFrom) {
+        cursor.select(QTextCursor::Document);
+        cursor.removeSelectedText();
+        m_shownFirst = bufferFirst;
+    } else {
+        const int removeTop = static_cast<int>(keepFrom - m_shownFirst);
+        const int keep = static_cast<int>(keepTo - keepFrom);
+        const QTextBlock lastKept = doc->findBlockByNumber(removeTop + keep - 1);
+        cursor.setPosition(lastKept.position() + lastKept.length() - 1);
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        if (removeTop > 0) {
+            cursor.setPosition(0);
+            cursor.setPosition(doc->findBlockByNumber(removeTop).position(),
+                               QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+        }
+        m_shownFirst = keepFrom;
+        from = keepTo;
+        intoEmptyBlock = false;
+    }
+
+    // Neighbouring runs of one colour go in as one insertion, line breaks
+    // included.
+    cursor.movePosition(QTextCursor::End);
+    QString pending;
+    uint32_t pendingColor = m_colors.m_text;
+    QTextCharFormat format;
+    const auto flush = [&] {
+        if (pending.isEmpty())
+            return;
+        format.setForeground(ColorFromRef(pendingColor));
+        cursor.insertText(pending, format);
+        pending.clear();
+    };
+    for (uint64_t serial = from; serial < bufferEnd; ++serial) {
+        if (serial != from || !intoEmptyBlock)
+            pending += QChar(u'\n');
+        const CDisplayLine& line = m_lines.Line(static_cast<int>(serial - bufferFirst));
+        for (const CLineSpan& span : line.m_spans) {
+            if (span.m_color != pendingColor) {
+                flush();
+                pendingColor = span.m_color;
+            }
+            const std::string_view text = line.SpanText(span);
+            pending += QLatin1String(text.data(), static_cast<qsizetype>(text.size()));
+        }
+    }
+    flush();
+    cursor.endEditBlock();
+    m_shownCount = bufferEnd - m_shownFirst;
+    m_lines.MarkSynced();
+}
+
+void CRichCtrl::PostModifiersChanged()
+{
+    QMetaObject::invokeMethod(this, &CRichCtrl::ModifiersChanged, Qt::QueuedConnection);
+}
+
+void CRichCtrl::SendTyped(const QKeyEvent* event)
+{
+    if (!m_pDoc)
+        return;
+    for (const char byte : TypedBytes(event))
+        m_pDoc->SendChar(static_cast<uint8_t>(byte));
+}
+
+void CRichCtrl::keyPressEvent(QKeyEvent* event)
+{
+    event->accept();
+    if (IsSystemKey(event))
+        return;
+    const int key = event->key();
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F12) {
+        if (m_pDoc)
+            m_pDoc->PressFunctionKey(key - Qt::Key_F1, mods & Qt::ShiftModifier,
+                                     mods & Qt::ControlModifier, false);
+    } else if (key == Qt::Key_Shift || key == Qt::Key_Control) {
+        PostModifiersChanged();
+    }
+
+    const bool cursorKey = IsCursorKey(key);
+    if (cursorKey && Settings().m_nMode == 1) {
+        if (m_pDoc) {
+            const char sequence[3] = {0x1B, '[', CursorLetter(key)};
+            m_pDoc->SendData(sequence, 3);
+        }
+        return;
+    }
+    if (key == Qt::Key_Control) {
+        m_nCtrlHeld = 1;
+        QPlainTextEdit::keyPressEvent(event);
+    } else if ((m_nCtrlHeld && key == Qt::Key_C) || cursorKey) {
+        // Ctrl+C copies the selection; the cursor keys move the caret.
+        QPlainTextEdit::keyPressEvent(event);
+    }
+    // Every other key is swallowed: nothing edits the display. What the key
+    // types goes to the session (Ctrl+C thus also sends 3).
+    event->accept();
+    SendTyped(event);
+}
+
+void CRichCtrl::keyReleaseEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if (key == Qt::Key_Shift || key == Qt::Key_Control) {
+        PostModifiersChanged();
+        if (key == Qt::Key_Control) {
+            m_nCtrlHeld = 0;
+            QPlainTextEdit::keyReleaseEvent(event);
+        }
+    } else if (m_nCtrlHeld && key == Qt::Key_C) {
+        QPlainTextEdit::keyReleaseEvent(event);
+    }
+    event->accept();
+}

@@ -1,0 +1,97 @@
+#pragma once
+#include "display/DisplayRenderer.h"
+#include "display/LineBuffer.h"
+#include "display/MergeDisplay.h"
+
+#include <QByteArray>
+#include <QPlainTextEdit>
+#include <QString>
+#include <cstdint>
+
+class CTrelliumDoc;
+
+// A session's terminal display: received (and echoed) data in the session's
+// display mode and colours on black, the most recent 100 lines, long lines
+// broken after 81 characters; typed keys go to the session, never into the
+// text.
+//
+// The renderer writes into an in-memory line buffer at full speed; the
+// widget's document copies what changed once the event queue has drained,
+// so a flood costs one redraw per drained queue and lines trimmed before then
+// are never drawn. User-interface thread only. Unregisters itself as the merge
+// display when destroyed.
+class CRichCtrl : public QPlainTextEdit, public CMergeTarget
+{
+    Q_OBJECT
+public:
+    static constexpr int kLineWidth = CDisplayRenderer::kLineWidth;
+
+    explicit CRichCtrl(QWidget* parent = nullptr);
+    ~CRichCtrl() override;
+
+    // The session whose settings govern the display and which receives the
+    // typed input; not owned. Call UpdateColors afterwards.
+    void SetSession(CTrelliumDoc* doc) { m_pDoc = doc; }
+    CTrelliumDoc* GetSession() const { return m_pDoc; }
+
+    int LineWidth() const { return kLineWidth; }
+    // Average character width of the font plus 1, in pixels.
+    int CharPitch() const { return m_nCharPitch; }
+
+    // Takes the session's text, special and time-stamp colours for text
+    // appended from now on; text already shown keeps its colours.
+    void UpdateColors();
+    // Appends one chunk in this display's colours.
+    void AppendData(const QByteArray& bytes);
+    // Appends one chunk in `source`'s colours (the merge display); the mode,
+    // the time stamps and the last display time stay this display's.
+    void AppendData(const QByteArray& bytes, const CRichCtrl* source);
+    // Appends the marker of `lostBytes` bytes that never reached the display,
+    // in the special colour of `source` (this display when null).
+    void AppendGap(uint64_t lostBytes, const CRichCtrl* source = nullptr);
+    // Empties the display and restarts the column.
+    void Clear();
+
+    // Brings the shown text up to date now instead of once the event queue
+    // has drained, and scrolls to the end.
+    void FlushDisplay();
+
+    const CLineBuffer& Lines() const { return m_lines; }
+    int Column() const { return m_renderer.Column(); }
+
+signals:
+    // Shift or Ctrl went down or up (command 6020 to the pane); always
+    // emitted through the event queue.
+    void ModifiersChanged();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    struct CColors
+    {
+        uint32_t m_text = 0x00FF00;
+        uint32_t m_special = 0x00FFFF;
+        uint32_t m_stamp = 0x7F7F7F;
+    };
+
+    void Append(const QByteArray& bytes, const CColors& colors);
+    CDisplaySettings Settings() const;
+    void ScheduleSync();
+    void SyncDocument();
+    void PostModifiersChanged();
+    void SendTyped(const QKeyEvent* event);
+
+    CTrelliumDoc* m_pDoc = nullptr;
+    CDisplayRenderer m_renderer;
+    CLineBuffer m_lines;
+    CColors m_colors;
+    int m_nCharPitch = 0;
+    int m_nCtrlHeld = 0;
+
+    // What the widget's document shows: buffer lines m_shownFirst onwards.
+    uint64_t m_shownFirst = 0;
+    uint64_t m_shownCount = 1;
+    bool m_bSyncPending = false;
+};

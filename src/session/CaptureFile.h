@@ -1,0 +1,34 @@
+#pragma once
+#include "platform/UniqueFd.h"
+
+#include <QByteArray>
+#include <QString>
+#include <mutex>
+
+// The capture file of a session. Opening, writing and closing are serialised
+// by one lock, so the serial reader thread can write while the
+// user-interface thread starts or ends capture. The file is opened for
+// appending, created when missing, and held exclusively (a second open of
+// the same file, by this process or another, fails).
+class CCaptureFile
+{
+public:
+    CCaptureFile() = default;
+    ~CCaptureFile() = default;
+    CCaptureFile(const CCaptureFile&) = delete;
+    CCaptureFile& operator=(const CCaptureFile&) = delete;
+
+    // Opens `path` in place of any file held; false on failure, which leaves
+    // the file held before untouched.
+    bool Open(const QString& path);
+    bool IsOpen() const;
+    // Writes when open; does nothing otherwise.
+    void Write(const QByteArray& bytes);
+    void Write(const char* bytes, int count);
+    // Writes `lastLine` when open and not empty, then closes.
+    void Close(const QByteArray& lastLine = {});
+
+private:
+    mutable std::mutex m_mutex;
+    UniqueFd m_file;
+};

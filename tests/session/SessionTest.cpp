@@ -1,0 +1,280 @@
+// The session at work: the ring and its notifications, titles, time stamps,
+// capture, hold, echo and port selection.
+#include "SessionTestSupport.h"
+#include "display/MergeDisplay.h"
+#include "session/TrelliumDoc.h"
+#include "session/TrelliumIds.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray Pattern(int count)
+{
+    QByteArray bytes(count, Qt::Uninitialized);
+    for (int i = 0; i < count; ++i)
+        bytes[i] = static_cast<char>(i * 7 + 3);
+    return bytes;
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+class Session : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        doc.m_info.m_nConnectionType = ConnTcpServer;
+        doc.m_info.m_nPortId = PortIdTcpServer;
+        doc.PublishSettings();
+        doc.SetView(&view);
+    }
+    void TearDown() override { doc.SetView(nullptr); }
+
+    CRecordingAlerts alerts;
+    CManualClock clock;
+    CRecordingView view;
+    CTrelliumDoc doc;
+};
+
+TEST_F(Session, RingAfter5000BytesHoldsTheLast4096)
+{
+    const QByteArray data = Pattern(5000);
+    for (int at = 0; at < data.size(); at += 1000)
+        doc.ReceiveData(data.constData() + at, 1000);
+    EXPECT_EQ(doc.RingCount(), 4096);
+    EXPECT_EQ(doc.RingPos(), 904);
+    EXPECT_EQ(doc.RingContents(), data.right(4096));
+    char copy[8];
+    EXPECT_EQ(doc.CopyFromRing(copy, 4094, 4), 4); // wraps at the end
+    EXPECT_EQ(QByteArray(copy, 4), data.mid(4094, 4));
+}
+
+TEST_F(Session, NotificationsCoalesceIntoOneDelivery)
+{
+    doc.ReceiveData("abc", 3);
+    doc.ReceiveData("def", 3);
+    EXPECT_EQ(view.deliveries, 0); // posted, not sent
+    DrainEvents();
+    EXPECT_EQ(view.deliveries, 1);
+    EXPECT_EQ(view.received, QByteArray("abcdef"));
+    EXPECT_EQ(view.lost, 0u);
+}
+
+TEST_F(Session, AViewFarBehindSeesAGapNeverOverwrittenBytes)
+{
+    const QByteArray data = Pattern(10000);
+    doc.ReceiveData(data.constData(), 3000);
+    doc.ReceiveData(data.constData() + 3000, 7000);
+    DrainEvents();
+    EXPECT_EQ(view.lost, 10000u - 4096u);
+    EXPECT_EQ(view.received, data.right(4096));
+}
+
+TEST_F(Session, HoldCapturesButNeitherStoresNorAnnounces)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("cap.txt"));
+    doc.m_info.m_timing = {500, 1};
+    doc.PublishSettings();
+    doc.ReceiveData("", 0); // the time of the previous block
+    ASSERT_EQ(doc.StartCapture(path), 1);
+    doc.ToggleHold();
+    EXPECT_TRUE(doc.GetTitle().contains(QStringLiteral("[Hold] ")));
+    CManualClock::Advance(800);
+    doc.ReceiveData("held", 4);
+    DrainEvents();
+    EXPECT_EQ(view.deliveries, 0);
+    EXPECT_EQ(doc.RingCount(), 0);
+    doc.ToggleHold();
+    doc.ReceiveData("live", 4);
+    DrainEvents();
+    EXPECT_EQ(view.received, QByteArray("live"));
+    doc.EndCapture();
+    const QByteArray text = ReadFile(path);
+    EXPECT_TRUE(text.contains("\r\n<800ms>\r\nheldlive**")) << text.constData();
+}
+
+TEST_F(Session, CaptureLinesAppendAndCloseWithOrWithoutEndLine)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("cap.txt"));
+    {
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write("old contents\n");
+    }
+    ASSERT_EQ(doc.StartCapture(path), 1);
+    EXPECT_TRUE(doc.GetTitle().contains(QStringLiteral("[Capture On] ")));
+    doc.ReceiveData("\x01\x02\r\n", 4);
+    // A second capture of the same file is refused while the first holds it.
+    CTrelliumDoc other;
+    EXPECT_EQ(other.StartCapture(path), 0);
+    doc.EndCapture();
+    const QRegularExpression lines(QStringLiteral(
+        "^old contents\n\\*\\* Trellium Capture \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\r\n\x01\x02\r\n"
+        "\\*\\* Trellium Capture \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d Ended\r\n$"));
+    EXPECT_TRUE(lines.match(QString::fromLatin1(ReadFile(path))).hasMatch()) << ReadFile(path).constData();
+
+    ASSERT_EQ(doc.StartCapture(path), 1);
+    doc.ReceiveData("x", 1);
+    doc.OnCloseDocument();
+    EXPECT_TRUE(ReadFile(path).endsWith("x"));
+    EXPECT_FALSE(doc.IsCapturing());
+
+    EXPECT_EQ(doc.StartCapture(dir.filePath(QStringLiteral("no/such/dir/c.txt"))), 0);
+}
+
+TEST_F(Session, CaptureStampsFollowTheMinimumInterval)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("cap.txt"));
+    doc.m_info.m_timing = {500, 4};
+    doc.PublishSettings();
+    doc.ReceiveData("a", 1); // sets the reference time
+    ASSERT_EQ(doc.StartCapture(path), 1);
+    CManualClock::Advance(59999);
+    doc.ReceiveData("b", 1);
+    CManualClock::Advance(60000);
+    doc.ReceiveData("c", 1);
+    CManualClock::Advance(500); // exactly the minimum: no stamp
+    doc.ReceiveData("d", 1);
+    CManualClock::Advance(300); // still faster than the minimum
+    doc.ReceiveData("e", 1);
+    doc.EndCapture();
+    const QByteArray text = ReadFile(path);
+    const qsizetype body = text.indexOf("\r\n") + 2;
+    EXPECT_EQ(text.mid(body, text.lastIndexOf("** ") - body), QByteArray("<59s>\r\nb<1m 0s>\r\ncde"))
+        << text.constData();
+}
+
+TEST_F(Session, EchoOfAUdpServerSessionShowsWhatIsTyped)
+{
+    doc.m_info.m_nConnectionType = ConnUdpServer;
+    doc.m_info.m_nOptions = kOptionEcho;
+    doc.PublishSettings();
+    EXPECT_EQ(doc.SendChar('Q'), 1);
+    doc.ToggleHold();
+    EXPECT_EQ(doc.SendChar('R'), 1); // echo reaches the ring while on hold
+    DrainEvents();
+    EXPECT_EQ(view.received, QByteArray("QR"));
+}
+
+TEST_F(Session, SerialSendWithoutAPortBeepsAndEchoesNothing)
+{
+    doc.m_info.m_nConnectionType = ConnSerial;
+    doc.m_info.m_nOptions = kOptionEcho;
+    doc.PublishSettings();
+    EXPECT_EQ(doc.SendData("ab", 2), 0);
+    EXPECT_EQ(alerts.beeps.load(), 1);
+    DrainEvents();
+    EXPECT_TRUE(view.received.isEmpty());
+}
+
+struct TitleCase
+{
+    const char* path;
+    int portId;
+    int port;
+    const char* address;
+    const char* expected;
+};
+
+class Titles : public ::testing::TestWithParam<TitleCase>
+{};
+
+TEST_P(Titles, FollowTheSessionSettings)
+{
+    const TitleCase c = GetParam();
+    CTrelliumDoc doc;
+    doc.SetPathName(QString::fromLatin1(c.path));
+    doc.m_info.m_strAddress = c.address;
+    doc.m_info.m_nNetworkPort = c.port;
+    doc.SelectPort(c.portId);
+    EXPECT_EQ(doc.GetTitle(), QString::fromLatin1(c.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, Titles,
+    ::testing::Values(TitleCase{"", 0, 80, "127.0.0.1", "  COM1 - 9600,N,8,1 Offline"},
+                      TitleCase{"/home/u/lab.trw", PortIdTcpClient, 23, "127.0.0.1", "lab  127.0.0.1 Telnet Offline"},
+                      TitleCase{"/x/Rig.TRW", PortIdTcpServer, 81, "0.0.0.0", "Rig TCP Svr: 0.0.0.0 Port 81 Offline"},
+                      TitleCase{"", PortIdUdpServer, -1, "h", " UDP Svr: h Custom Offline"},
+                      TitleCase{"/a/b.trw.bak", PortIdUdpClient, 80, "h", "b.trw.bak  h HTTP Offline"},
+                      TitleCase{"/m.trw", PortIdMerge, 80, "h", "Merge "},
+                      TitleCase{"", -1, 80, "h", "  COM0 - 9600,N,8,1 Offline"}));
+
+TEST(SessionTitle, StopBitsCaptureHoldAndEcho)
+{
+    CTrelliumDoc doc;
+    doc.m_info.m_nStopBits = 15;
+    doc.m_info.m_cParity = 'E';
+    doc.m_info.m_nOptions = kOptionEcho;
+    doc.SelectPort(4);
+    EXPECT_EQ(doc.GetTitle(), QStringLiteral("  COM5 - 9600,E,8,1.5 Offline [Echo]"));
+    doc.ToggleHold();
+    EXPECT_EQ(doc.GetTitle(), QStringLiteral("  COM5 - 9600,E,8,1.5 [Hold] Offline [Echo]"));
+}
+
+TEST(SelectPort, MergeTurnsStampsOnAndStepsTheColoursBack)
+{
+    ColorSets::ResetForTest();
+    CTrelliumDoc a;
+    CTrelliumDoc b;
+    EXPECT_EQ(b.SelectPort(PortIdMerge), PortIdMerge);
+    EXPECT_EQ(b.m_info.m_nConnectionType, ConnMerge);
+    EXPECT_EQ(b.m_info.m_timing.m_nFormat, 2);
+    CTrelliumDoc c;
+    EXPECT_EQ(c.m_info.m_colors[ColorText], 0xFFFF00u);
+    c.m_info.m_timing.m_nFormat = 5;
+    c.SelectPort(PortIdMerge);
+    EXPECT_EQ(c.m_info.m_timing.m_nFormat, 5);
+    EXPECT_EQ(c.SelectPort(7), 7);
+    EXPECT_EQ(c.m_info.m_nConnectionType, ConnSerial);
+}
+
+TEST(SessionLifecycle, SessionsListInCreationOrderAndMergeUnregisters)
+{
+    const int before = CTrelliumDoc::LiveSessionCount();
+    CMergeTarget target;
+    {
+        CTrelliumDoc first;
+        CTrelliumDoc second;
+        second.SelectPort(PortIdMerge);
+        MergeDisplay::Register(&target);
+        const auto sessions = CTrelliumDoc::Sessions();
+        ASSERT_EQ(static_cast<int>(sessions.size()), before + 2);
+        EXPECT_EQ(sessions[before], &first);
+        EXPECT_EQ(sessions[before + 1], &second);
+    }
+    EXPECT_EQ(CTrelliumDoc::LiveSessionCount(), before);
+    EXPECT_EQ(MergeDisplay::Get(), nullptr);
+}
+
+TEST(SessionLifecycle, NewSerialSessionWithoutPortsStaysOffline)
+{
+    CRecordingAlerts alerts;
+    qputenv("TRELLIUM_PORTS", "COM1=/nonexistent/tty");
+    CTrelliumDoc doc;
+    doc.SelectPort(0);
+    CRecordingView view;
+    doc.SetView(&view);
+    ASSERT_TRUE(doc.OnNewDocument());
+    EXPECT_FALSE(doc.IsOnline());
+    doc.ToggleOnline();
+    EXPECT_FALSE(doc.IsOnline());
+    EXPECT_EQ(std::count(view.hints.begin(), view.hints.end(), Ids::HintOnlineSettled), 2);
+    EXPECT_FALSE(alerts.Messages().isEmpty());
+    doc.SetView(nullptr);
+    qunsetenv("TRELLIUM_PORTS");
+}
+
+} // namespace

@@ -1,0 +1,11 @@
+// Entry point of the core tests: a QCoreApplication, so that queued
+// invocations and timers can run, then every GoogleTest case.
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
