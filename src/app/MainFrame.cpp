@@ -3,6 +3,10 @@
 #include "TrelliumVersion.h"
 #include "app/ChildFrame.h"
 #include "app/FileDialogs.h"
+#include "controls/TrelliumView.h"
+#include "display/ui/ColorDlg.h"
+#include "display/ui/RichCtrl.h"
+#include "display/ui/TimingDlg.h"
 #include "platform/Alerts.h"
 #include "session/TrelliumDoc.h"
 #include "session/TrelliumIds.h"
@@ -39,6 +43,9 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
 
 CMainFrame::~CMainFrame()
 {
+    // The child frames outlive this part of the window; they must not call back.
+    for (CChildFrame* frame : findChildren<CChildFrame*>())
+        disconnect(frame, nullptr, this, nullptr);
     if (g_mainFrame == this)
         g_mainFrame = nullptr;
 }
@@ -77,6 +84,13 @@ void CMainFrame::CreateMenus()
     exitAction->setStatusTip(QStringLiteral("Quit the application; prompts to save sessions"));
 
     m_pOptionsMenu = menuBar()->addMenu(QStringLiteral("&Options"));
+    QAction* colors = m_pOptionsMenu->addAction(QStringLiteral("Colors..."), this, [this] { OnColors(); });
+    colors->setData(Ids::CmdColors);
+    colors->setStatusTip(QStringLiteral("Set character colors for selected terminal window"));
+    QAction* timing = m_pOptionsMenu->addAction(QStringLiteral("Timing..."), this, [this] { OnTiming(); });
+    timing->setData(Ids::CmdTiming);
+    timing->setStatusTip(QStringLiteral("Enable or disable time between data display"));
+    m_pOptionsMenu->addSeparator();
     QAction* clearAction = m_pOptionsMenu->addAction(QStringLiteral("&Clear"), this, [this] {
         if (CTrelliumDoc* doc = ActiveDocument())
             doc->ClearDisplay();
@@ -212,6 +226,28 @@ void CMainFrame::OnFileSave(bool saveAs)
 {
     if (CChildFrame* frame = ActiveFrame())
         frame->DoSave(saveAs);
+}
+
+void CMainFrame::OnColors()
+{
+    CChildFrame* frame = ActiveFrame();
+    if (!frame)
+        return;
+    CColorDlg dialog(&frame->GetDocument()->m_info.m_colors, this);
+    // Colours picked before Cancel stay in the session; the display takes
+    // them for new text only when the dialog ends with OK.
+    if (dialog.exec() == QDialog::Accepted)
+        frame->GetView()->GetDisplay()->UpdateColors();
+}
+
+void CMainFrame::OnTiming()
+{
+    CChildFrame* frame = ActiveFrame();
+    if (!frame)
+        return;
+    CTimingDlg dialog(&frame->GetDocument()->m_info.m_timing, this);
+    dialog.exec();
+    frame->GetDocument()->PublishSettings();
 }
 
 void CMainFrame::OnAbout()

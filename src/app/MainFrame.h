@@ -42,6 +42,8 @@ private:
     void OnFileOpen();
     void OnFileClose();
     void OnFileSave(bool saveAs);
+    void OnColors();
+    void OnTiming();
     void OnAbout();
 
     QMdiArea* m_pMdiArea = nullptr;

@@ -75,10 +75,10 @@ bool ParseFlag(const QString& text, uint8_t& flag)
 }
 
 // "width=W poly=P ..." into a prepared model with its byte table.
-bool ParseModelParameters(const QString& spec, CrcModel& model, QString& error)
+bool ParseModelParameters(const QString& modelText, CrcModel& model, QString& error)
 {
     QMap<QString, QString> values;
-    const QStringList parts = spec.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QStringList parts = modelText.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
     for (const QString& part : parts) {
         const qsizetype eq = part.indexOf(QLatin1Char('='));
         const QString key = part.left(eq);
@@ -151,12 +151,12 @@ bool ParseModelParameters(const QString& spec, CrcModel& model, QString& error)
     return true;
 }
 
-bool LoadModel(const QString& spec, CrcModel& model, QString& error)
+bool LoadModel(const QString& modelText, CrcModel& model, QString& error)
 {
-    if (spec.contains(QLatin1Char('='))) {
-        return ParseModelParameters(spec, model, error);
+    if (modelText.contains(QLatin1Char('='))) {
+        return ParseModelParameters(modelText, model, error);
     }
-    const QByteArray name = DataStringBytes(spec);
+    const QByteArray name = DataStringBytes(modelText);
     const CrcCatalogueRow* row = nullptr;
     int width = 0;
     if (name.startsWith("CRC-16/")) {
@@ -167,7 +167,8 @@ bool LoadModel(const QString& spec, CrcModel& model, QString& error)
         width = 32;
     }
     if (row == nullptr) {
-        error = QStringLiteral("unknown CRC model \"%1\"; %2").arg(spec, QLatin1String(kModelHelp));
+        error = QStringLiteral("unknown CRC model \"%1\"; %2")
+                    .arg(modelText, QLatin1String(kModelHelp));
         return false;
     }
     LoadCatalogueModel(model, width, *row);

@@ -4,8 +4,12 @@
 #include <QWidget>
 
 class CTrelliumDoc;
+class CRichCtrl;
 
-// The one view of a session's child frame.
+// The one view of a session's child frame: the session's terminal display
+// (the settings strip above it comes later). It shows what the session hands
+// it, copies the same into the merge display in this display's colours, and
+// registers its display as the merge display for a merge session.
 class CTrelliumView : public QWidget, public CSessionView
 {
     Q_OBJECT
@@ -14,6 +18,7 @@ public:
     ~CTrelliumView() override;
 
     CTrelliumDoc* GetDocument() const { return m_pDoc; }
+    CRichCtrl* GetDisplay() const { return m_pDisplay; }
 
     void OnUpdate(int hint) override;
     void OnNewBytes(const QByteArray& bytes, uint64_t lostBytes) override;
@@ -21,5 +26,9 @@ public:
     void ClearDisplay() override;
 
 private:
+    void RegisterMergeDisplay();
+    void RebuildDisplay();
+
     CTrelliumDoc* m_pDoc;
+    CRichCtrl* m_pDisplay; // child widget
 };

@@ -57,14 +57,13 @@ INSTANTIATE_TEST_SUITE_P(
     Table, Escape,
     ::testing::Values(BytesCase{"", ""}, BytesCase{"Ab~|", "41627e7c"}, BytesCase{"^M", "0d"},
                       BytesCase{"^@", "00"}, BytesCase{"^[", "1b"}, BytesCase{"^^", "5e"},
-                      BytesCase{"^a", "21"}, BytesCase{"^\x10", "d0"}, BytesCase{"^", "c0"},
-                      BytesCase{"x^", "78c0"}, BytesCase{"^%", "e5"}, BytesCase{"%%", "25"},
-                      BytesCase{"%%%%", "2525"}, BytesCase{"%0D%0a", "0d0a"},
+                      BytesCase{"^\x10", "d0"}, BytesCase{"^", "c0"}, BytesCase{"x^", "78c0"},
+                      BytesCase{"^%", "e5"}, BytesCase{"%%", "25"}, BytesCase{"%0D%0a", "0d0a"},
                       BytesCase{"%ff", "ff"}, BytesCase{"%7G", "07"}, BytesCase{"%A", "0a"},
-                      BytesCase{"%0%", "00"}, BytesCase{"%-1", "ff"}, BytesCase{"%-F", "f1"},
-                      BytesCase{"%+5", "05"}, BytesCase{"% 5", "05"}, BytesCase{"%0x", "00"},
-                      BytesCase{"%ZZ", "00"}, BytesCase{"%G1", "00"}, BytesCase{"%x5", "00"},
-                      BytesCase{"%ZZA", "0041"}, BytesCase{"%7E|", "7e7c"}));
+                      BytesCase{"%0%", "00"}, BytesCase{"%-1", "ff"},
+
+                      BytesCase{"%ZZ", "00"}, BytesCase{"%ZZA", "0041"},
+                      BytesCase{"%7E|", "7e7c"}));
 
 // The two characters after a percent sign are read as the C library's "%X"
 // conversion reads them (in the C locale); where it finds no number the byte

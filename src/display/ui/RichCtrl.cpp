@@ -17,8 +17,7 @@ namespace {
 
 bool IsCursorKey(int key)
 {
-    return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left ||
-           key == Qt::Key_Right;
+    return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left || key == Qt::Key_Right;
 }
 
 char CursorLetter(int key)
@@ -92,8 +91,7 @@ QByteArray TypedBytes(const QKeyEvent* event)
 
 } // namespace
 
-CRichCtrl::CRichCtrl(QWidget* parent)
-    : QPlainTextEdit(parent), m_renderer(Platform::GetTickCount())
+CRichCtrl::CRichCtrl(QWidget* parent) : QPlainTextEdit(parent), m_renderer(Platform::GetTickCount())
 {
     setObjectName(QStringLiteral("display"));
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -105,7 +103,6 @@ CRichCtrl::CRichCtrl(QWidget* parent)
     colors.setColor(QPalette::Base, Qt::black);
     colors.setColor(QPalette::Text, QColor(0xC0, 0xC0, 0xC0));
     setPalette(colors);
-    setBackgroundVisible(false);
 
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setUndoRedoEnabled(false);
@@ -117,7 +114,10 @@ CRichCtrl::CRichCtrl(QWidget* parent)
     setTabChangesFocus(false);
 }
 
-CRichCtrl::~CRichCtrl() { MergeDisplay::UnregisterIf(this); }
+CRichCtrl::~CRichCtrl()
+{
+    MergeDisplay::UnregisterIf(this);
+}
 
 void CRichCtrl::UpdateColors()
 {
@@ -140,7 +140,10 @@ CDisplaySettings CRichCtrl::Settings() const
     return settings;
 }
 
-void CRichCtrl::AppendData(const QByteArray& bytes) { Append(bytes, m_colors); }
+void CRichCtrl::AppendData(const QByteArray& bytes)
+{
+    Append(bytes, m_colors);
+}
 
 void CRichCtrl::AppendData(const QByteArray& bytes, const CRichCtrl* source)
 {
@@ -175,7 +178,14 @@ void CRichCtrl::ScheduleSync()
         return;
     m_bSyncPending = true;
     // Queued: a burst of appends is drawn and scrolled once the queue drains.
-    QMetaObject::invokeMethod(this, &CRichCtrl::FlushDisplay, Qt::QueuedConnection);
+    // A FlushDisplay in between has done the work already.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_bSyncPending)
+                FlushDisplay();
+        },
+        Qt::QueuedConnection);
 }
 
 void CRichCtrl::FlushDisplay()
@@ -199,8 +209,7 @@ void CRichCtrl::SyncDocument()
     const uint64_t bufferFirst = m_lines.FirstSerial();
     const uint64_t bufferEnd = m_lines.EndSerial();
     const uint64_t keepFrom = std::max(bufferFirst, m_shownFirst);
-    const uint64_t keepTo =
-        std::min({m_shownFirst + m_shownCount, m_lines.DirtyFrom(), bufferEnd});
+    const uint64_t keepTo = std::min({m_shownFirst + m_shownCount, m_lines.DirtyFrom(), bufferEnd});
 
     QTextDocument* doc = document();
     QTextCursor cursor(doc);

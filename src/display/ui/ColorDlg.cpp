@@ -1,0 +1,48 @@
+#include "display/ui/ColorDlg.h"
+
+#include "display/ui/ColorRef.h"
+
+#include <QColorDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QPushButton>
+
+CColorDlg::CColorDlg(Colors* colors, QWidget* parent) : QDialog(parent), m_pColors(colors)
+{
+    setWindowTitle(QStringLiteral("Colors"));
+    static const char* const kNames[4] = {"Background", "Text", "Special", "Time stamps"};
+
+    auto* layout = new QGridLayout(this);
+    for (int i = 0; i < 4; ++i) {
+        auto* button = new QPushButton(QString::fromLatin1(kNames[i]), this);
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, [this, i] { PickColor(i); });
+        layout->addWidget(button, i / 2, i % 2);
+        m_buttons[static_cast<size_t>(i)] = button;
+    }
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("ok"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cancel"));
+    cancel->setAutoDefault(false);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    layout->addWidget(ok, 0, 2);
+    layout->addWidget(cancel, 1, 2);
+    layout->setColumnMinimumWidth(2, QFontMetrics(font()).averageCharWidth() * 12);
+
+    // 232 x 91 dialog units: a dialog unit is a quarter of the average
+    // character width across, an eighth of the line height down.
+    const QFontMetrics metrics(font());
+    setMinimumSize(232 * metrics.averageCharWidth() / 4, 91 * metrics.height() / 8);
+}
+
+void CColorDlg::PickColor(int index)
+{
+    uint32_t& word = (*m_pColors)[static_cast<size_t>(index)];
+    QColorDialog picker(ColorFromRef(word), this);
+    picker.setWindowTitle(m_buttons[static_cast<size_t>(index)]->text());
+    if (picker.exec() == QDialog::Accepted)
+        word = RefFromColor(picker.selectedColor());
+}

@@ -1,0 +1,170 @@
+// The main window: menus, sessions in child frames, opening and saving files,
+// the recent-file list and the save question on close.
+#include "SessionTestSupport.h"
+#include "app/ChildFrame.h"
+#include "app/MainFrame.h"
+#include "platform/Profile.h"
+#include "session/TrelliumDoc.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList MenuTexts(QMenu* menu)
+{
+    QStringList texts;
+    for (QAction* action : menu->actions()) {
+        if (!action->isSeparator() && action->isVisible() && !action->text().startsWith(QLatin1Char('&')))
+            texts.append(action->text());
+        else if (!action->isSeparator() && action->isVisible() && action->data().isNull())
+            texts.append(action->text());
+    }
+    return texts;
+}
+
+QMenu* TopMenu(CMainFrame& frame, const QString& title)
+{
+    for (QAction* action : frame.menuBar()->actions()) {
+        if (action->text() == title && action->isVisible())
+            return action->menu();
+    }
+    return nullptr;
+}
+
+// Answers the next message box with `button`, recording its text.
+void AnswerNextMessageBox(QMessageBox::StandardButton button, QString* text)
+{
+    QTimer::singleShot(0, [=] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                *text = box->text();
+                box->button(button)->click();
+                return;
+            }
+        }
+        AnswerNextMessageBox(button, text);
+    });
+}
+
+class MainFrameTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Platform::OpenProfile()->remove(QStringLiteral("Recent File List"));
+        frame = std::make_unique<CMainFrame>();
+        frame->show();
+    }
+    void TearDown() override
+    {
+        for (CChildFrame* child : frame->Frames())
+            child->GetDocument()->SetModifiedFlag(false);
+        frame->close();
+        frame.reset();
+    }
+    QString WriteSession(const QString& name, int port)
+    {
+        CTrelliumDoc doc;
+        doc.m_info.m_nNetworkPort = port;
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        doc.Save(f);
+        return path;
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+TEST_F(MainFrameTest, FileMenuFollowsWhetherASessionIsOpen)
+{
+    QMenu* file = TopMenu(*frame, QStringLiteral("&File"));
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(MenuTexts(file), (QStringList{QStringLiteral("&New"), QStringLiteral("&Open..."), QStringLiteral("E&xit")}));
+    EXPECT_EQ(TopMenu(*frame, QStringLiteral("&Options")), nullptr);
+    frame->NewDocument();
+    EXPECT_EQ(MenuTexts(file), (QStringList{QStringLiteral("&New"), QStringLiteral("&Open..."), QStringLiteral("&Close"),
+                                            QStringLiteral("&Save"), QStringLiteral("Save &As..."), QStringLiteral("E&xit")}));
+    EXPECT_NE(TopMenu(*frame, QStringLiteral("&Options")), nullptr);
+}
+
+TEST_F(MainFrameTest, ChildCaptionFollowsTheSessionTitle)
+{
+    CChildFrame* child = frame->OpenDocument(WriteSession(QStringLiteral("lab.trw"), 23));
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(child->windowTitle(), QStringLiteral("lab  127.0.0.1 Telnet Offline"));
+    child->GetDocument()->ToggleHold();
+    EXPECT_EQ(child->windowTitle(), QStringLiteral("lab  127.0.0.1 Telnet [Hold] Offline"));
+    // Opening the same file again activates the open session.
+    EXPECT_EQ(frame->OpenDocument(dir.filePath(QStringLiteral("lab.trw"))), child);
+    EXPECT_EQ(frame->Frames().size(), 1);
+}
+
+TEST_F(MainFrameTest, RecentFilesKeepTwentyNewestFirst)
+{
+    for (int i = 0; i < 22; ++i)
+        ASSERT_NE(frame->OpenDocument(WriteSession(QStringLiteral("s%1.trw").arg(i), 1000 + i)), nullptr);
+    const QStringList files = frame->RecentFiles().Files();
+    ASSERT_EQ(files.size(), 20);
+    EXPECT_TRUE(files.first().endsWith(QStringLiteral("s21.trw")));
+    EXPECT_TRUE(files.last().endsWith(QStringLiteral("s2.trw")));
+    auto profile = Platform::OpenProfile();
+    profile->beginGroup(QStringLiteral("Recent File List"));
+    EXPECT_EQ(profile->value(QStringLiteral("File1")).toString(), files.first());
+    EXPECT_EQ(profile->value(QStringLiteral("File20")).toString(), files.last());
+    EXPECT_FALSE(profile->contains(QStringLiteral("File21")));
+}
+
+TEST_F(MainFrameTest, ClosingAModifiedSessionAsksToSave)
+{
+    CChildFrame* child = frame->OpenDocument(WriteSession(QStringLiteral("mod.trw"), 80));
+    ASSERT_NE(child, nullptr);
+    child->GetDocument()->SetModifiedFlag(true);
+    QString question;
+    AnswerNextMessageBox(QMessageBox::Cancel, &question);
+    child->close();
+    EXPECT_EQ(question, QStringLiteral("Save changes to %1?").arg(dir.filePath(QStringLiteral("mod.trw"))));
+    EXPECT_EQ(frame->Frames().size(), 1); // cancelled
+
+    child->GetDocument()->m_info.m_nBaudRate = 1234;
+    AnswerNextMessageBox(QMessageBox::Yes, &question);
+    child->close();
+    QApplication::processEvents();
+    EXPECT_EQ(frame->Frames().size(), 0);
+    CTrelliumDoc reread;
+    QFile f(dir.filePath(QStringLiteral("mod.trw")));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    reread.Load(f);
+    EXPECT_EQ(reread.m_info.m_nBaudRate, 1234);
+}
+
+TEST_F(MainFrameTest, DamagedFileOpensWithWhatWasRead)
+{
+    CRecordingAlerts alerts;
+    QFile whole(WriteSession(QStringLiteral("whole.trw"), 4242));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    const QString cut = dir.filePath(QStringLiteral("cut.trw"));
+    QFile f(cut);
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes.left(bytes.size() - 3));
+    f.close();
+    CChildFrame* child = frame->OpenDocument(cut);
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(alerts.Messages(), QStringList{QStringLiteral("Serialize Error")});
+    EXPECT_EQ(child->GetDocument()->m_info.m_nNetworkPort, 4242);
+    EXPECT_EQ(frame->OpenDocument(dir.filePath(QStringLiteral("absent.trw"))), nullptr);
+    EXPECT_EQ(frame->Frames().size(), 1);
+}
+
+} // namespace

@@ -1,0 +1,233 @@
+#include "display/ui/RichCtrl.h"
+#include "display/ui/DisplayTestSupport.h"
+#include "platform/TickCount.h"
+#include "session/TrelliumDoc.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+constexpr uint32_t kGreen = 0x0000FF00; // 0x00BBGGRR
+constexpr uint32_t kYellow = 0x0000FFFF;
+constexpr uint32_t kGrey = 0x007F7F7F;
+constexpr uint32_t kRed = 0x000000FF;
+constexpr uint32_t kBlue = 0x00FF0000;
+constexpr uint32_t kWhite = 0x00FFFFFF;
+
+uint32_t g_tick = 0;
+uint32_t TestTick()
+{
+    return g_tick;
+}
+
+class RichCtrlTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        g_tick = 1000;
+        Platform::SetTickSource(&TestTick);
+        SetColors(m_doc, kGreen, kYellow, kGrey);
+        m_display = std::make_unique<CRichCtrl>();
+        m_display->SetSession(&m_doc);
+        m_display->UpdateColors();
+        m_display->resize(700, 400);
+    }
+    void TearDown() override { Platform::SetTickSource(nullptr); }
+
+    static void SetColors(CTrelliumDoc& doc, uint32_t text, uint32_t special, uint32_t stamp)
+    {
+        doc.m_info.m_colors[ColorBackground] = kWhite;
+        doc.m_info.m_colors[ColorText] = text;
+        doc.m_info.m_colors[ColorSpecial] = special;
+        doc.m_info.m_colors[ColorStamp] = stamp;
+    }
+
+    std::vector<std::string> Shown()
+    {
+        QApplication::processEvents();
+        return DocumentLines(m_display->document());
+    }
+
+    CTrelliumDoc m_doc;
+    std::unique_ptr<CRichCtrl> m_display;
+};
+
+TEST_F(RichCtrlTest, RunsTakeTheirFormatsColour)
+{
+    m_doc.m_info.m_timing.m_nFormat = 1;
+    g_tick = 1501;
+    m_display->AppendData(QByteArray("A\r\nB\x80", 5));
+    EXPECT_EQ(Shown(), (std::vector<std::string>{
+                           "{7f7f7f}<501ms>{00ff00}A{ffff00}[CR][LF]{00ff00}B{ffff00}{80}"}));
+}
+
+TEST_F(RichCtrlTest, HexModeAlternatesSpecialAndText)
+{
+    m_doc.m_info.m_nDisplayMode = 2;
+    m_display->AppendData(QByteArray("A\r"));
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"{ffff00}A {00ff00}41 {ffff00}_ {00ff00}0D "}));
+}
+
+TEST_F(RichCtrlTest, NewColoursApplyOnlyToTextAppendedAfterUpdate)
+{
+    m_display->AppendData("a\x01");
+    SetColors(m_doc, kRed, kBlue, kGrey);
+    m_display->AppendData("b");
+    m_display->UpdateColors();
+    m_display->AppendData("c\x02");
+    EXPECT_EQ(Shown(),
+              (std::vector<std::string>{"{00ff00}a{ffff00}[SOH]{00ff00}b{ff0000}c{0000ff}[STX]"}));
+}
+
+TEST_F(RichCtrlTest, BackgroundIsBlackWhateverTheSessionHolds)
+{
+    EXPECT_EQ(m_display->palette().color(QPalette::Base), QColor(Qt::black));
+    m_display->show();
+    const QImage image = m_display->grab().toImage();
+    EXPECT_EQ(image.pixelColor(image.width() / 2, image.height() / 2), QColor(Qt::black));
+}
+
+TEST_F(RichCtrlTest, TrimsToHundredLinesBeforeTheAppend)
+{
+    m_doc.m_info.m_nDisplayMode = 1;
+    QByteArray lines;
+    for (int i = 0; i < 150; ++i)
+        lines += QByteArray::number(i) + "\r";
+    m_display->AppendData(lines);
+    QApplication::processEvents();
+    EXPECT_EQ(m_display->document()->blockCount(), 151);
+    m_display->AppendData("y");
+    QApplication::processEvents();
+    EXPECT_EQ(m_display->document()->blockCount(), 100);
+    EXPECT_EQ(m_display->document()->firstBlock().text(), QStringLiteral("51"));
+    EXPECT_EQ(m_display->document()->lastBlock().text(), QStringLiteral("y"));
+}
+
+TEST_F(RichCtrlTest, LongLinesBreakAfter81AndClearRestartsTheColumn)
+{
+    m_display->AppendData(QByteArray(200, 'x'));
+    QApplication::processEvents();
+    EXPECT_EQ(DocumentText(m_display->document()),
+              std::string(81, 'x') + "\n" + std::string(81, 'x') + "\n" + std::string(38, 'x'));
+    m_display->Clear();
+    EXPECT_EQ(DocumentText(m_display->document()), "");
+    m_display->AppendData(QByteArray(82, 'y'));
+    QApplication::processEvents();
+    EXPECT_EQ(DocumentText(m_display->document()), std::string(81, 'y') + "\ny");
+}
+
+TEST_F(RichCtrlTest, DrawsOnceTheQueueDrainsThenSelectionCollapsesAndEndIsShown)
+{
+    m_display->show();
+    m_display->AppendData(QByteArray(81 * 60, 'x'));
+    EXPECT_EQ(DocumentText(m_display->document()), "");
+    QApplication::processEvents();
+    m_display->selectAll();
+    ASSERT_TRUE(m_display->textCursor().hasSelection());
+    m_display->verticalScrollBar()->setValue(0);
+
+    m_display->AppendData("z");
+    QApplication::processEvents();
+    const QTextCursor cursor = m_display->textCursor();
+    EXPECT_FALSE(cursor.hasSelection());
+    EXPECT_TRUE(cursor.atEnd());
+    EXPECT_GT(m_display->verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(m_display->viewport()->rect().contains(m_display->cursorRect()));
+}
+
+TEST_F(RichCtrlTest, MergeAppendUsesSourceColoursWithOwnModeAndStamps)
+{
+    CTrelliumDoc source;
+    SetColors(source, kRed, kBlue, kWhite);
+    source.m_info.m_nDisplayMode = 1;
+    CRichCtrl sourceDisplay;
+    sourceDisplay.SetSession(&source);
+    sourceDisplay.UpdateColors();
+
+    m_doc.m_info.m_nDisplayMode = 0;
+    m_doc.m_info.m_timing.m_nFormat = 3;
+    g_tick = 3500;
+    m_display->AppendData("own\r", nullptr);
+    m_display->AppendData("in\r", &sourceDisplay);
+    m_display->AppendGap(7, &sourceDisplay);
+    EXPECT_EQ(Shown(),
+              (std::vector<std::string>{"{7f7f7f}<2s>{00ff00}own{ffff00}[CR]{ff0000}in{0000ff}[CR]"
+                                        "[... 7 bytes lost ...]"}));
+    EXPECT_EQ(sourceDisplay.Lines().PlainText(), "");
+}
+
+// Any mix of appends, clears and draws leaves the widget showing exactly what
+// the display holds, colours included, however many lines were trimmed
+// before they could be drawn and whatever Text mode erased above.
+class RichCtrlSync : public RichCtrlTest, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(RichCtrlSync, WidgetMatchesLinesAfterAnySequence)
+{
+    std::mt19937 random(static_cast<unsigned>(GetParam()));
+    m_doc.m_info.m_timing.m_nFormat = 1;
+    m_doc.m_info.m_timing.m_nMinInterval = 2;
+    for (int step = 0; step < 300; ++step) {
+        m_doc.m_info.m_nDisplayMode = static_cast<int>(random() % 3);
+        if (random() % 17 == 0) {
+            SetColors(m_doc, random() & 0xFFFFFF, random() & 0xFFFFFF, random() & 0xFFFFFF);
+            m_display->UpdateColors();
+        }
+        QByteArray bytes(static_cast<int>(random() % (random() % 4 == 0 ? 3000 : 60)), '\0');
+        for (char& c : bytes)
+            c = random() % 3 == 0 ? "\x1b[J\b\r\n"[random() % 6]
+                                  : static_cast<char>(32 + random() % 95);
+        g_tick += random() % 4;
+        const int action = static_cast<int>(random() % 20);
+        if (action == 0)
+            m_display->Clear();
+        else if (action == 1)
+            m_display->AppendGap(random() % 100000);
+        m_display->AppendData(bytes);
+        if (random() % 3 == 0)
+            QApplication::processEvents();
+        else if (random() % 5 == 0)
+            m_display->FlushDisplay();
+    }
+    QApplication::processEvents();
+    EXPECT_EQ(DocumentLines(m_display->document()), BufferLines(m_display->Lines()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, RichCtrlSync, ::testing::Values(1, 2, 3, 4));
+
+TEST_F(RichCtrlTest, ScreenshotShowsAllThreeColours)
+{
+    m_doc.m_info.m_timing.m_nFormat = 4;
+    m_doc.m_info.m_timing.m_nMinInterval = 500;
+    g_tick = 1000 + 75000;
+    m_display->AppendData("Hello, world\r\n\x01\x02 temperature=21.5\x03\xff");
+    g_tick += 2200;
+    m_display->AppendData(QByteArray("OK\r\n"));
+    m_doc.m_info.m_nDisplayMode = 2;
+    g_tick += 900;
+    m_display->AppendData(QByteArray("Hex\x00\x7f", 5));
+    m_display->resize(760, 220);
+    m_display->show();
+    QApplication::processEvents();
+    const QImage image = m_display->grab().toImage();
+    const QString path = qEnvironmentVariable("TRELLIUM_DISPLAY_SHOT");
+    if (!path.isEmpty())
+        image.save(path);
+    bool seen[3] = {};
+    const QColor colors[3] = {ColorFromRef(kGreen), ColorFromRef(kYellow), ColorFromRef(kGrey)};
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            for (int i = 0; i < 3; ++i)
+                seen[i] = seen[i] || image.pixelColor(x, y) == colors[i];
+    EXPECT_TRUE(seen[0] && seen[1] && seen[2]);
+}
+
+} // namespace

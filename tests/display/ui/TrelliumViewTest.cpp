@@ -1,0 +1,119 @@
+// A session's view: received bytes from the session's ring to its display
+// and to the merge display, gaps, rebuilds and the merge registration.
+#include "controls/TrelliumView.h"
+#include "display/MergeDisplay.h"
+#include "display/ui/DisplayTestSupport.h"
+#include "display/ui/RichCtrl.h"
+#include "session/TrelliumDoc.h"
+#include "session/TrelliumIds.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+namespace {
+
+void MakeMerge(CTrelliumDoc& doc)
+{
+    doc.m_info.m_nPortId = PortIdMerge;
+    doc.m_info.m_nConnectionType = ConnMerge;
+    doc.PublishSettings();
+}
+
+void SetColors(CTrelliumDoc& doc, uint32_t text, uint32_t special)
+{
+    doc.m_info.m_colors[ColorText] = text;
+    doc.m_info.m_colors[ColorSpecial] = special;
+}
+
+std::string Shown(const CTrelliumView& view)
+{
+    DrainEvents();
+    return DocumentText(view.GetDisplay()->document());
+}
+
+TEST(TrelliumView, ReceivedBytesReachTheDisplay)
+{
+    CTrelliumDoc doc;
+    CTrelliumView view(&doc);
+    doc.ReceiveData("abc", 3);
+    doc.ReceiveData("\x01", 1);
+    EXPECT_EQ(Shown(view), "abc[SOH]");
+}
+
+TEST(TrelliumView, FallingARingBehindShowsGapThenWhatTheRingStillHolds)
+{
+    CTrelliumDoc doc;
+    SetColors(doc, 0x00FF00, 0x00FFFF);
+    CTrelliumView view(&doc);
+    doc.m_info.m_nDisplayMode = 1;
+    QByteArray flood;
+    for (int i = 0; i < 10000; ++i)
+        flood += static_cast<char>('a' + i % 26);
+    doc.ReceiveData(flood.constData(), static_cast<int>(flood.size()));
+    DrainEvents();
+    const CLineBuffer& lines = view.GetDisplay()->Lines();
+    const std::string marker = "[... 5904 bytes lost ...]";
+    const std::string kept = flood.right(CTrelliumDoc::kRingSize).toStdString();
+    ASSERT_GE(lines.LineCount(), 2);
+    EXPECT_EQ(lines.Line(0).m_text.substr(0, marker.size()), marker);
+    EXPECT_EQ(lines.Line(0).m_spans[0].m_format, RunFormat::Special);
+    std::string joined;
+    for (int i = 0; i < lines.LineCount(); ++i)
+        joined += lines.Line(i).m_text;
+    EXPECT_EQ(joined, marker + kept);
+    EXPECT_EQ(DocumentLines(view.GetDisplay()->document()), BufferLines(lines));
+}
+
+TEST(TrelliumView, RebuildRendersTheWholeRingAsOneChunk)
+{
+    CTrelliumDoc doc;
+    CTrelliumView view(&doc);
+    doc.ReceiveData("A\r\nB", 4);
+    EXPECT_EQ(Shown(view), "A[CR][LF]B");
+    view.ClearDisplay();
+    EXPECT_EQ(Shown(view), "");
+    doc.m_info.m_nDisplayMode = 1;
+    view.OnUpdate(Ids::HintRebuildDisplay);
+    EXPECT_EQ(Shown(view), "A\nB");
+}
+
+TEST(TrelliumView, MergeSessionRegistersAndReceivesInSourceColours)
+{
+    CTrelliumDoc mergeDoc;
+    MakeMerge(mergeDoc);
+    mergeDoc.m_info.m_nDisplayMode = 2;
+    CTrelliumDoc sourceDoc;
+    SetColors(sourceDoc, 0x0000FF, 0xFF0000);
+    {
+        CTrelliumView mergeView(&mergeDoc);
+        EXPECT_EQ(MergeDisplay::Get(), mergeView.GetDisplay());
+        CTrelliumView sourceView(&sourceDoc);
+        sourceDoc.ReceiveData("A", 1);
+        DrainEvents();
+        EXPECT_EQ(DocumentLines(sourceView.GetDisplay()->document()),
+                  (std::vector<std::string>{"{ff0000}A"}));
+        EXPECT_EQ(DocumentLines(mergeView.GetDisplay()->document()),
+                  (std::vector<std::string>{"{0000ff}A {ff0000}41 "}));
+
+        // A rebuild goes to the session's own display only.
+        sourceView.OnUpdate(Ids::HintRebuildDisplay);
+        DrainEvents();
+        EXPECT_EQ(DocumentText(mergeView.GetDisplay()->document()), "A 41 ");
+    }
+    EXPECT_EQ(MergeDisplay::Get(), nullptr);
+}
+
+TEST(TrelliumView, SwitchingToMergeRegistersOnConnectionTypeHint)
+{
+    CTrelliumDoc doc;
+    CTrelliumView view(&doc);
+    EXPECT_NE(MergeDisplay::Get(), view.GetDisplay());
+    MakeMerge(doc);
+    view.OnUpdate(Ids::HintConnectionType);
+    EXPECT_EQ(MergeDisplay::Get(), view.GetDisplay());
+    // The merge display does not copy into itself.
+    view.OnNewBytes("x", 0);
+    EXPECT_EQ(Shown(view), "x");
+}
+
+} // namespace
