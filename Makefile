@@ -34,8 +34,9 @@ test-asan: deps
 
 tsan: deps
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTRELLIUM_TSAN=ON
-	cmake --build $(TSAN_BUILD) -j $(JOBS)
-	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R '^(session|send)$$'
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_session test_send trellium-cli
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+		ctest --output-on-failure -R '^(session|send)$$'
 
 bench: deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELLIUM_BENCH=ON

@@ -49,10 +49,9 @@ bool CChildFrame::SaveModified()
     QString name = m_pDoc->GetPathName();
     if (name.isEmpty())
         name = m_pDoc->GetTitle().trimmed();
-    const auto answer = QMessageBox::question(this, Alerts::AppTitle(),
-                                              QStringLiteral("Save changes to %1?").arg(name),
-                                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                                              QMessageBox::Yes);
+    const auto answer = QMessageBox::question(
+        this, Alerts::AppTitle(), QStringLiteral("Save changes to %1?").arg(name),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
     if (answer == QMessageBox::Cancel)
         return false;
     if (answer == QMessageBox::Yes)

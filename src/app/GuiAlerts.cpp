@@ -6,16 +6,23 @@
 
 namespace {
 
-bool OnUiThread() { return qApp && QThread::currentThread() == qApp->thread(); }
+bool OnUiThread()
+{
+    return qApp && QThread::currentThread() == qApp->thread();
+}
 
 QMessageBox::Icon ToIcon(AlertIcon icon)
 {
     switch (icon) {
-    case AlertIcon::Information: return QMessageBox::Information;
+    case AlertIcon::Information:
+        return QMessageBox::Information;
     case AlertIcon::Warning:
-    case AlertIcon::Exclamation: return QMessageBox::Warning;
-    case AlertIcon::Question: return QMessageBox::Question;
-    case AlertIcon::None: break;
+    case AlertIcon::Exclamation:
+        return QMessageBox::Warning;
+    case AlertIcon::Question:
+        return QMessageBox::Question;
+    case AlertIcon::None:
+        break;
     }
     return QMessageBox::NoIcon;
 }
@@ -33,7 +40,8 @@ void CGuiAlerts::Beep()
     if (OnUiThread())
         QApplication::beep();
     else if (qApp)
-        QMetaObject::invokeMethod(qApp, [] { QApplication::beep(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [] { QApplication::beep(); }, Qt::QueuedConnection);
 }
 
 void CGuiAlerts::Message(const QString& text, const QString& title, AlertIcon icon)
@@ -41,5 +49,6 @@ void CGuiAlerts::Message(const QString& text, const QString& title, AlertIcon ic
     if (OnUiThread())
         Show(text, title, icon);
     else if (qApp)
-        QMetaObject::invokeMethod(qApp, [=] { Show(text, title, icon); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [=] { Show(text, title, icon); }, Qt::QueuedConnection);
 }

@@ -23,7 +23,10 @@ namespace {
 CMainFrame* g_mainFrame = nullptr;
 }
 
-CMainFrame* CMainFrame::Instance() { return g_mainFrame; }
+CMainFrame* CMainFrame::Instance()
+{
+    return g_mainFrame;
+}
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
 {
@@ -53,18 +56,23 @@ CMainFrame::~CMainFrame()
 void CMainFrame::CreateMenus()
 {
     m_pFileMenu = menuBar()->addMenu(QStringLiteral("&File"));
-    QAction* newAction = m_pFileMenu->addAction(QStringLiteral("&New"), this, [this] { NewDocument(); });
+    QAction* newAction =
+        m_pFileMenu->addAction(QStringLiteral("&New"), this, [this] { NewDocument(); });
     newAction->setShortcut(QKeySequence::New);
     newAction->setStatusTip(QStringLiteral("Create a new port session"));
-    QAction* openAction = m_pFileMenu->addAction(QStringLiteral("&Open..."), this, [this] { OnFileOpen(); });
+    QAction* openAction =
+        m_pFileMenu->addAction(QStringLiteral("&Open..."), this, [this] { OnFileOpen(); });
     openAction->setShortcut(QKeySequence::Open);
     openAction->setStatusTip(QStringLiteral("Open an existing session file"));
-    m_pCloseAction = m_pFileMenu->addAction(QStringLiteral("&Close"), this, [this] { OnFileClose(); });
+    m_pCloseAction =
+        m_pFileMenu->addAction(QStringLiteral("&Close"), this, [this] { OnFileClose(); });
     m_pCloseAction->setStatusTip(QStringLiteral("Close the active session"));
-    m_pSaveAction = m_pFileMenu->addAction(QStringLiteral("&Save"), this, [this] { OnFileSave(false); });
+    m_pSaveAction =
+        m_pFileMenu->addAction(QStringLiteral("&Save"), this, [this] { OnFileSave(false); });
     m_pSaveAction->setShortcut(QKeySequence::Save);
     m_pSaveAction->setStatusTip(QStringLiteral("Save the active session"));
-    m_pSaveAsAction = m_pFileMenu->addAction(QStringLiteral("Save &As..."), this, [this] { OnFileSave(true); });
+    m_pSaveAsAction =
+        m_pFileMenu->addAction(QStringLiteral("Save &As..."), this, [this] { OnFileSave(true); });
     m_pSaveAsAction->setStatusTip(QStringLiteral("Save the active session with a new name"));
     m_pRecentSeparator = m_pFileMenu->addSeparator();
     for (int i = 0; i < CRecentFileList::kSize; ++i) {
@@ -84,10 +92,12 @@ void CMainFrame::CreateMenus()
     exitAction->setStatusTip(QStringLiteral("Quit the application; prompts to save sessions"));
 
     m_pOptionsMenu = menuBar()->addMenu(QStringLiteral("&Options"));
-    QAction* colors = m_pOptionsMenu->addAction(QStringLiteral("Colors..."), this, [this] { OnColors(); });
+    QAction* colors =
+        m_pOptionsMenu->addAction(QStringLiteral("Colors..."), this, [this] { OnColors(); });
     colors->setData(Ids::CmdColors);
     colors->setStatusTip(QStringLiteral("Set character colors for selected terminal window"));
-    QAction* timing = m_pOptionsMenu->addAction(QStringLiteral("Timing..."), this, [this] { OnTiming(); });
+    QAction* timing =
+        m_pOptionsMenu->addAction(QStringLiteral("Timing..."), this, [this] { OnTiming(); });
     timing->setData(Ids::CmdTiming);
     timing->setStatusTip(QStringLiteral("Enable or disable time between data display"));
     m_pOptionsMenu->addSeparator();
@@ -104,12 +114,14 @@ void CMainFrame::CreateMenus()
     });
     m_pHoldAction->setCheckable(true);
     m_pHoldAction->setShortcut(QKeySequence(Qt::ALT | Qt::Key_H));
-    m_pHoldAction->setStatusTip(QStringLiteral("Stop showing received data until Hold is turned off"));
+    m_pHoldAction->setStatusTip(
+        QStringLiteral("Stop showing received data until Hold is turned off"));
 
     m_pWindowMenu = menuBar()->addMenu(QStringLiteral("&Window"));
     m_pWindowMenu->addAction(QStringLiteral("&Cascade"), m_pMdiArea, &QMdiArea::cascadeSubWindows);
     m_pWindowMenu->addAction(QStringLiteral("&Tile"), m_pMdiArea, &QMdiArea::tileSubWindows);
-    m_pWindowMenu->addAction(QStringLiteral("&Arrange Icons"), m_pMdiArea, &QMdiArea::tileSubWindows);
+    m_pWindowMenu->addAction(QStringLiteral("&Arrange Icons"), m_pMdiArea,
+                             &QMdiArea::tileSubWindows);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("&About Trellium..."), this, [this] { OnAbout(); });

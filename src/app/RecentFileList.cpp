@@ -6,7 +6,10 @@
 
 namespace {
 const QString kSection = QStringLiteral("Recent File List");
-QString Key(int i) { return QStringLiteral("File%1").arg(i + 1); }
+QString Key(int i)
+{
+    return QStringLiteral("File%1").arg(i + 1);
+}
 } // namespace
 
 void CRecentFileList::ReadList()

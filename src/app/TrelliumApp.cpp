@@ -25,7 +25,8 @@ bool CTrelliumApp::InitInstance()
     parser.setApplicationDescription(QStringLiteral("Communications test utility"));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A session file (.trw) to open."));
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("A session file (.trw) to open."));
     parser.process(*this);
 
     m_pMainFrame = std::make_unique<CMainFrame>();

@@ -204,6 +204,13 @@ void CDisplayRenderer::RenderHex(const char* bytes, size_t count, CTextSink& sin
 
 void CDisplayRenderer::Write(RunFormat format, const char* text, size_t length, CTextSink& sink)
 {
+    // Most runs fit the line as they are: no copy.
+    if (length > 0 && static_cast<size_t>(kLineWidth - m_nColumn) >= length &&
+        (!m_bTextMode || !std::memchr(text, kCr, length))) {
+        m_nColumn += static_cast<int>(length);
+        sink.AppendText(format, std::string_view(text, length));
+        return;
+    }
     m_out.clear();
     while (length > 0) {
         size_t plain = length;

@@ -21,8 +21,10 @@ void CLineBuffer::AppendText(RunFormat format, std::string_view text)
 {
     size_t pos = 0;
     while (pos < text.size()) {
-        const size_t brk = text.find_first_of("\r\n", pos);
-        if (brk == std::string_view::npos) {
+        size_t brk = pos;
+        while (brk < text.size() && text[brk] != '\r' && text[brk] != '\n')
+            ++brk;
+        if (brk == text.size()) {
             AppendToLastLine(format, text.substr(pos));
             return;
         }
@@ -51,9 +53,24 @@ void CLineBuffer::AppendToLastLine(RunFormat format, std::string_view text)
     Touch(m_lines.size() - 1);
 }
 
+void CLineBuffer::Recycle(CDisplayLine&& line)
+{
+    constexpr size_t kMaxSpare = 512;
+    if (m_spare.size() >= kMaxSpare)
+        return;
+    line.m_text.clear();
+    line.m_spans.clear();
+    m_spare.push_back(std::move(line));
+}
+
 void CLineBuffer::NewLine()
 {
-    m_lines.emplace_back();
+    if (m_spare.empty()) {
+        m_lines.emplace_back();
+    } else {
+        m_lines.push_back(std::move(m_spare.back()));
+        m_spare.pop_back();
+    }
     ++m_nChars;
     Touch(m_lines.size() - 1);
 }
@@ -63,6 +80,7 @@ void CLineBuffer::RemoveFirstLine()
     if (m_lines.size() < 2)
         return;
     m_nChars -= static_cast<int64_t>(m_lines.front().m_text.size()) + 1;
+    Recycle(std::move(m_lines.front()));
     m_lines.pop_front();
     ++m_firstSerial;
     m_dirtyFrom = std::max(m_dirtyFrom, m_firstSerial);
@@ -100,8 +118,12 @@ void CLineBuffer::EraseLastLine()
 void CLineBuffer::Clear()
 {
     m_firstSerial += m_lines.size();
-    m_lines.clear();
-    m_lines.emplace_back();
+    while (m_lines.size() > 1) {
+        Recycle(std::move(m_lines.back()));
+        m_lines.pop_back();
+    }
+    m_lines.front().m_text.clear();
+    m_lines.front().m_spans.clear();
     m_nChars = 0;
     m_dirtyFrom = m_firstSerial;
 }

@@ -70,8 +70,12 @@ private:
     void AppendToLastLine(RunFormat format, std::string_view text);
     void NewLine();
     void Touch(size_t index);
+    void Recycle(CDisplayLine&& line);
 
     std::deque<CDisplayLine> m_lines;
+    // Removed lines kept for their allocations: a flood removes and adds
+    // lines at the same rate.
+    std::vector<CDisplayLine> m_spare;
     int64_t m_nChars = 0;
     uint64_t m_firstSerial = 0;
     uint64_t m_dirtyFrom = 0;

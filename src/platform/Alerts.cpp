@@ -13,7 +13,8 @@ public:
     void Beep() override {}
     void Message(const QString& text, const QString& title, AlertIcon) override
     {
-        const QByteArray line = (title.isEmpty() ? text : title + QStringLiteral(": ") + text).toLocal8Bit();
+        const QByteArray line =
+            (title.isEmpty() ? text : title + QStringLiteral(": ") + text).toLocal8Bit();
         std::fprintf(stderr, "%s\n", line.constData());
         std::fflush(stderr);
     }
@@ -26,15 +27,24 @@ std::atomic<CAlertHandler*> g_handler{&g_stderrAlerts};
 
 namespace Alerts {
 
-void Beep() { g_handler.load()->Beep(); }
+void Beep()
+{
+    g_handler.load()->Beep();
+}
 
 void Message(const QString& text, const QString& title, AlertIcon icon)
 {
     g_handler.load()->Message(text, title, icon);
 }
 
-void SetHandler(CAlertHandler* handler) { g_handler.store(handler ? handler : &g_stderrAlerts); }
+void SetHandler(CAlertHandler* handler)
+{
+    g_handler.store(handler ? handler : &g_stderrAlerts);
+}
 
-QString AppTitle() { return QStringLiteral(TRELLIUM_PRODUCT_NAME); }
+QString AppTitle()
+{
+    return QStringLiteral(TRELLIUM_PRODUCT_NAME);
+}
 
 } // namespace Alerts

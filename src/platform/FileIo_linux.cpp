@@ -12,7 +12,8 @@ UniqueFd OpenAppendExclusive(const QString& path)
     const QByteArray native = path.toLocal8Bit();
     if (native.isEmpty())
         return {};
-    UniqueFd fd(::open(native.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0666));
+    UniqueFd fd(
+        ::open(native.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0666));
     if (!fd.IsValid())
         return {};
     // flock locks belong to the open file description, so a second open of the

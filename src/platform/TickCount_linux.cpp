@@ -11,7 +11,8 @@ uint32_t MonotonicMs()
 {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    const uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    const uint64_t ms =
+        static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
     return static_cast<uint32_t>(ms);
 }
 } // namespace
@@ -23,6 +24,9 @@ uint32_t GetTickCount()
     return MonotonicMs();
 }
 
-void SetTickSource(TickSource source) { g_source.store(source, std::memory_order_release); }
+void SetTickSource(TickSource source)
+{
+    g_source.store(source, std::memory_order_release);
+}
 
 } // namespace Platform

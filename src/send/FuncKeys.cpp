@@ -266,7 +266,8 @@ void CFuncKeys::RebuildAutoResponses()
                         pattern.clear(); // a refused pattern never matches
                     }
                     if (pattern.size() < static_cast<qsizetype>(sizeof macro->m_match)) {
-                        std::memcpy(macro->m_match, pattern.constData(), static_cast<size_t>(pattern.size()));
+                        std::memcpy(macro->m_match, pattern.constData(),
+                                    static_cast<size_t>(pattern.size()));
                         macro->m_nMatchLength = static_cast<int32_t>(pattern.size());
                     }
                 }
@@ -314,7 +315,9 @@ QString CFuncKeys::ToolTipText(const MacroKey& macro)
     if (macro.m_nRepeat == -1)
         tip += QStringLiteral("\r\nRepeat: indefinitely, Interval: %1 ms").arg(macro.m_nInterval);
     else if (macro.m_nRepeat != 0)
-        tip += QStringLiteral("\r\nRepeat: %1 times, Interval: %2 ms").arg(macro.m_nRepeat).arg(macro.m_nInterval);
+        tip += QStringLiteral("\r\nRepeat: %1 times, Interval: %2 ms")
+                   .arg(macro.m_nRepeat)
+                   .arg(macro.m_nInterval);
     return tip;
 }
 

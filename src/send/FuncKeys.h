@@ -22,7 +22,7 @@ struct MacroKey
     QByteArray m_strLabel;
     QByteArray m_strDescription;
     QByteArray m_strData;
-    int32_t m_nRepeat = 0; // 0 once, -1 endless, N>0 N times in all
+    int32_t m_nRepeat = 0;   // 0 once, -1 endless, N>0 N times in all
     int32_t m_nInterval = 0; // ms between repetitions
     int32_t m_nDone = 0;     // sends of the current run; not stored
     int32_t m_bAutoResponseOn = 0;
@@ -131,9 +131,9 @@ private:
     void ClearHighlight(const MacroKey* macro);
 
     mutable std::recursive_mutex m_mutex;
-    std::vector<MacroKey*> m_running;                 // slot -> macro or null
-    std::vector<std::unique_ptr<MacroKey>> m_macros;  // owned, in order of addition
-    std::vector<MacroKey*> m_autoResponses;           // not owned
+    std::vector<MacroKey*> m_running;                // slot -> macro or null
+    std::vector<std::unique_ptr<MacroKey>> m_macros; // owned, in order of addition
+    std::vector<MacroKey*> m_autoResponses;          // not owned
     CFuncKeysOwner* m_pOwner = nullptr;
     CKeyPaneTable* m_pPanes = nullptr;
     std::atomic<bool> m_bHasAutoResponses{false};

@@ -44,7 +44,10 @@ CKeyPaneTable::Pane CKeyPaneTable::GetPane(int key) const
     return m_panes[key - 1];
 }
 
-void CKeyPaneTable::Redraw() { emit Changed(); }
+void CKeyPaneTable::Redraw()
+{
+    emit Changed();
+}
 
 CKeyPaneTable& CKeyPaneTable::Instance()
 {

@@ -106,7 +106,8 @@ QByteArray CArchive::ReadString()
     const QByteArray raw = ReadBytes(length * 2);
     QByteArray out;
     out.reserve(length);
-    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(raw.constData()), length);
+    const QString text =
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(raw.constData()), length);
     // One output character per UTF-16 unit pair or unit, as the ANSI conversion gives.
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
@@ -128,7 +129,10 @@ void CArchive::WriteBytes(const QByteArray& bytes)
         throw CArchiveException("archive write failed");
 }
 
-void CArchive::WriteU8(uint8_t value) { WriteBytes(QByteArray(1, static_cast<char>(value))); }
+void CArchive::WriteU8(uint8_t value)
+{
+    WriteBytes(QByteArray(1, static_cast<char>(value)));
+}
 
 void CArchive::WriteU16(uint16_t value)
 {

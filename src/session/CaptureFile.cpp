@@ -27,12 +27,16 @@ void CCaptureFile::Write(const char* bytes, int count)
         Platform::WriteAll(m_file.Get(), bytes, static_cast<size_t>(count));
 }
 
-void CCaptureFile::Write(const QByteArray& bytes) { Write(bytes.constData(), static_cast<int>(bytes.size())); }
+void CCaptureFile::Write(const QByteArray& bytes)
+{
+    Write(bytes.constData(), static_cast<int>(bytes.size()));
+}
 
 void CCaptureFile::Close(const QByteArray& lastLine)
 {
     std::lock_guard lock(m_mutex);
     if (m_file.IsValid() && !lastLine.isEmpty())
-        Platform::WriteAll(m_file.Get(), lastLine.constData(), static_cast<size_t>(lastLine.size()));
+        Platform::WriteAll(m_file.Get(), lastLine.constData(),
+                           static_cast<size_t>(lastLine.size()));
     m_file.Reset();
 }

@@ -22,12 +22,18 @@ std::atomic<int> g_rotation{0};
 int32_t PortIdToType(int32_t portId)
 {
     switch (portId) {
-    case PortIdTcpClient: return ConnTcpClient;
-    case PortIdTcpServer: return ConnTcpServer;
-    case PortIdUdpClient: return ConnUdpClient;
-    case PortIdUdpServer: return ConnUdpServer;
-    case PortIdMerge: return ConnMerge;
-    default: return ConnSerial;
+    case PortIdTcpClient:
+        return ConnTcpClient;
+    case PortIdTcpServer:
+        return ConnTcpServer;
+    case PortIdUdpClient:
+        return ConnUdpClient;
+    case PortIdUdpServer:
+        return ConnUdpServer;
+    case PortIdMerge:
+        return ConnMerge;
+    default:
+        return ConnSerial;
     }
 }
 
@@ -54,13 +60,22 @@ void StepBack()
     }
 }
 
-int Current() { return g_rotation.load(); }
+int Current()
+{
+    return g_rotation.load();
+}
 
-void ResetForTest() { g_rotation.store(0); }
+void ResetForTest()
+{
+    g_rotation.store(0);
+}
 
 } // namespace ColorSets
 
-CCommInfo::CCommInfo() { ColorSets::Apply(ColorSets::TakeNext(), m_colors); }
+CCommInfo::CCommInfo()
+{
+    ColorSets::Apply(ColorSets::TakeNext(), m_colors);
+}
 
 void CCommInfo::Serialize(CArchive& ar)
 {

@@ -59,11 +59,20 @@ CTrelliumDoc::~CTrelliumDoc()
     std::erase(SessionList(), this);
 }
 
-std::vector<CTrelliumDoc*> CTrelliumDoc::Sessions() { return SessionList(); }
+std::vector<CTrelliumDoc*> CTrelliumDoc::Sessions()
+{
+    return SessionList();
+}
 
-int CTrelliumDoc::LiveSessionCount() { return static_cast<int>(SessionList().size()); }
+int CTrelliumDoc::LiveSessionCount()
+{
+    return static_cast<int>(SessionList().size());
+}
 
-bool CTrelliumDoc::OnUiThread() const { return QThread::currentThread() == thread(); }
+bool CTrelliumDoc::OnUiThread() const
+{
+    return QThread::currentThread() == thread();
+}
 
 // --- document framework -----------------------------------------------------
 
@@ -128,7 +137,8 @@ bool CTrelliumDoc::Serialize(CArchive& ar)
         m_funcKeys.Serialize(ar);
         m_capture.Serialize(ar);
     } catch (const CArchiveException&) {
-        Alerts::Message(QStringLiteral("Serialize Error"), Alerts::AppTitle(), AlertIcon::Exclamation);
+        Alerts::Message(QStringLiteral("Serialize Error"), Alerts::AppTitle(),
+                        AlertIcon::Exclamation);
         if (ar.IsLoading())
             PublishSettings();
         return false;
@@ -150,7 +160,10 @@ bool CTrelliumDoc::Save(QIODevice& device)
     return Serialize(ar);
 }
 
-void CTrelliumDoc::SetPathName(const QString& path) { m_strPathName = path; }
+void CTrelliumDoc::SetPathName(const QString& path)
+{
+    m_strPathName = path;
+}
 
 void CTrelliumDoc::SetModifiedFlag(bool modified)
 {
@@ -417,12 +430,14 @@ void CTrelliumDoc::SendDataString(MacroKey* macro)
     const QByteArray data = macro->m_strData;
     EncodeResult result;
     try {
-        result = EncodeDataStringShared(data, [this](const char* bytes, int count) { SendData(bytes, count); });
+        result = EncodeDataStringShared(
+            data, [this](const char* bytes, int count) { SendData(bytes, count); });
     } catch (const CDataStringError&) {
-        Alerts::Message(QStringLiteral("The data of %1 (%2) ends in a lone percent sign, so nothing "
-                                       "was sent. Write %%%% to send a percent sign.")
-                            .arg(KeyName(*macro), QString::fromLatin1(macro->m_strLabel)),
-                        Alerts::AppTitle(), AlertIcon::Warning);
+        Alerts::Message(
+            QStringLiteral("The data of %1 (%2) ends in a lone percent sign, so nothing "
+                           "was sent. Write %%%% to send a percent sign.")
+                .arg(KeyName(*macro), QString::fromLatin1(macro->m_strLabel)),
+            Alerts::AppTitle(), AlertIcon::Warning);
         return;
     }
     if (result == EncodeResult::FileSent || macro->m_nRepeat == 0)
@@ -492,7 +507,10 @@ void CTrelliumDoc::StopRepeat(int slot)
     UpdateTitle();
 }
 
-void CTrelliumDoc::SendMacro(MacroKey* macro) { SendDataString(macro); }
+void CTrelliumDoc::SendMacro(MacroKey* macro)
+{
+    SendDataString(macro);
+}
 
 // --- receiving ------------------------------------------------------------------
 
@@ -700,8 +718,17 @@ void CTrelliumDoc::OnTcpData(int, CTcpConnection*, const char* bytes, int count)
     ReceiveData(bytes, count);
 }
 
-void CTrelliumDoc::OnTcpAccept(int, CTcpConnection*) { SendToView(Ids::HintConnectionStatus); }
+void CTrelliumDoc::OnTcpAccept(int, CTcpConnection*)
+{
+    SendToView(Ids::HintConnectionStatus);
+}
 
-void CTrelliumDoc::OnTcpClose(int, CTcpConnection*) { SendToView(Ids::HintConnectionStatus); }
+void CTrelliumDoc::OnTcpClose(int, CTcpConnection*)
+{
+    SendToView(Ids::HintConnectionStatus);
+}
 
-void CTrelliumDoc::OnUdpData(int, const char* bytes, int count) { AppendToRing(bytes, count); }
+void CTrelliumDoc::OnUdpData(int, const char* bytes, int count)
+{
+    AppendToRing(bytes, count);
+}

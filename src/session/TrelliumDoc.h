@@ -27,7 +27,10 @@ class QTimer;
 // and SetModemStatus, which a serial reader thread calls. The ring, the
 // capture file, the modem status and the macro set each have their own lock;
 // the view is only ever called on the user-interface thread.
-class CTrelliumDoc : public QObject, public CTCPIPOwner, public CUDPOwner, public CFuncKeysOwner,
+class CTrelliumDoc : public QObject,
+                     public CTCPIPOwner,
+                     public CUDPOwner,
+                     public CFuncKeysOwner,
                      private CRepeatTimerHost
 {
     Q_OBJECT
@@ -149,7 +152,7 @@ private:
     int m_ringPos = 0;
     int m_ringCount = 0;
     std::unique_ptr<uint8_t[]> m_ring;
-    uint64_t m_ringTotal = 0;     // bytes ever stored
+    uint64_t m_ringTotal = 0;      // bytes ever stored
     uint64_t m_deliveredTotal = 0; // bytes handed to the view
     bool m_bDeliveryPending = false;
     mutable std::mutex m_ringLock;

@@ -9,11 +9,11 @@ namespace Ids {
 inline constexpr int MsgNewBytes = 1024 + 500; // 1524
 
 // Commands posted or routed to a session's pane.
-inline constexpr int CmdModemStatus = 3001;     // modem status changed
-inline constexpr int CmdRefillPorts = 3002;     // refill the port selector
-inline constexpr int CmdPlainKeyLabels = 3007;  // key labels for no modifiers
+inline constexpr int CmdModemStatus = 3001;    // modem status changed
+inline constexpr int CmdRefillPorts = 3002;    // refill the port selector
+inline constexpr int CmdPlainKeyLabels = 3007; // key labels for no modifiers
 inline constexpr int CmdRestoreWorkspace = 3008;
-inline constexpr int CmdRefreshTitle = 3011;    // document opened or saved
+inline constexpr int CmdRefreshTitle = 3011; // document opened or saved
 inline constexpr int CmdWidenFrame = 3036;
 inline constexpr int CmdPortsChanged = 3047;
 inline constexpr int CmdModifiersChanged = 6020; // Shift or Ctrl changed in the display
@@ -32,9 +32,9 @@ inline constexpr int TimerRepeatFirst = 1400; // + running slot
 inline constexpr int TimerRepeatLast = 1499;
 
 // Function-key commands: + key index 0..11.
-inline constexpr int CmdKeySetupFirst = 4001;   // Alt+F1..F12
-inline constexpr int CmdKeyEditFirst = 6001;    // status-bar right click
-inline constexpr int CmdKeyPressFirst = 32772;  // status-bar left click
+inline constexpr int CmdKeySetupFirst = 4001;  // Alt+F1..F12
+inline constexpr int CmdKeyEditFirst = 6001;   // status-bar right click
+inline constexpr int CmdKeyPressFirst = 32772; // status-bar left click
 inline constexpr int KeyCount = 12;
 
 // Status-bar key panes.

@@ -1,7 +1,7 @@
 // The macro set on its own: identities, pane texts and tool tips, progress
 // text, the auto-response matcher and the running slots.
-#include "SessionTestSupport.h"
 #include "send/FuncKeys.h"
+#include "SessionTestSupport.h"
 #include "send/KeyPanes.h"
 #include "session/Archive.h"
 
@@ -70,7 +70,8 @@ TEST_F(FuncKeys, IdentitiesAreUnique)
 TEST_F(FuncKeys, PaneTextsToolTipsAndEnabledStates)
 {
     ASSERT_TRUE(keys.AddKey(0, 0, 0, 0, "Ping", "Sends a ping", "PING", 3, 500, 0, {}));
-    ASSERT_TRUE(keys.AddKey(1, 0, 0, 0, "Long", "", "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ", -1, 250, 0, {}));
+    ASSERT_TRUE(keys.AddKey(1, 0, 0, 0, "Long", "", "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ", -1, 250,
+                            0, {}));
     ASSERT_TRUE(keys.AddKey(2, 0, 0, 0, "Mid", "", "0123456789ABCDEFGHIJKLMNO", 0, 0, 0, {}));
     ASSERT_TRUE(keys.AddKey(3, 0, 0, 0, "Label only", "", "", 0, 0, 0, {}));
     keys.UpdateKeyPanes(panes, 0, 0);
@@ -78,8 +79,10 @@ TEST_F(FuncKeys, PaneTextsToolTipsAndEnabledStates)
     EXPECT_EQ(panes.GetPane(1).toolTip,
               QStringLiteral("Sends a ping\r\nData: [PING]\r\nRepeat: 3 times, Interval: 500 ms"));
     EXPECT_EQ(panes.GetPane(2).label, QStringLiteral("2 Long"));
-    EXPECT_EQ(panes.GetPane(2).toolTip,
-              QStringLiteral("Data: [0123456789ABCDEFGHIJ...UVWXYZ]\r\nRepeat: indefinitely, Interval: 250 ms"));
+    EXPECT_EQ(
+        panes.GetPane(2).toolTip,
+        QStringLiteral(
+            "Data: [0123456789ABCDEFGHIJ...UVWXYZ]\r\nRepeat: indefinitely, Interval: 250 ms"));
     EXPECT_EQ(panes.GetPane(3).toolTip, QStringLiteral("Data: [0123456789ABCDEFGHIJ...]"));
     EXPECT_EQ(panes.GetPane(4).label, QStringLiteral("4 Label only"));
     EXPECT_FALSE(panes.GetPane(4).hasData);

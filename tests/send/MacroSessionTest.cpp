@@ -35,7 +35,8 @@ protected:
              const char* pattern = nullptr, int shift = 0)
     {
         ASSERT_TRUE(doc.m_funcKeys.AddKey(key, shift, 0, 0, label, "", data, repeat, interval,
-                                          pattern ? 1 : 0, pattern ? QByteArray(pattern) : QByteArray()));
+                                          pattern ? 1 : 0,
+                                          pattern ? QByteArray(pattern) : QByteArray()));
         doc.m_funcKeys.RebuildAutoResponses();
     }
 
@@ -61,7 +62,8 @@ TEST_F(MacroSession, RepeatOfThreeAtFiveHundredMilliseconds)
     QStringList titles;
     QElapsedTimer clock;
     clock.start();
-    QObject::connect(&doc, &CTrelliumDoc::TitleChanged, [&](const QString& t) { titles.append(t); });
+    QObject::connect(&doc, &CTrelliumDoc::TitleChanged,
+                     [&](const QString& t) { titles.append(t); });
     doc.PressFunctionKey(0, false, false, false);
     ASSERT_TRUE(SpinUntil([&] {
         while (sendTimes.size() < static_cast<size_t>(view.received.size()))
@@ -73,8 +75,10 @@ TEST_F(MacroSession, RepeatOfThreeAtFiveHundredMilliseconds)
     ASSERT_EQ(sendTimes.size(), 3u);
     EXPECT_GE(sendTimes[1] - sendTimes[0], 450);
     EXPECT_GE(sendTimes[2] - sendTimes[1], 450);
-    EXPECT_TRUE(titles.contains(QStringLiteral(" UDP Svr: 127.0.0.1 HTTP (Label 1/3) Offline [Echo]")));
-    EXPECT_TRUE(titles.contains(QStringLiteral(" UDP Svr: 127.0.0.1 HTTP (Label 2/3) Offline [Echo]")));
+    EXPECT_TRUE(
+        titles.contains(QStringLiteral(" UDP Svr: 127.0.0.1 HTTP (Label 1/3) Offline [Echo]")));
+    EXPECT_TRUE(
+        titles.contains(QStringLiteral(" UDP Svr: 127.0.0.1 HTTP (Label 2/3) Offline [Echo]")));
     EXPECT_FALSE(doc.GetTitle().contains(QStringLiteral("(Label")));
     EXPECT_FALSE(CKeyPaneTable::Instance().IsRepeating(0));
 
@@ -119,7 +123,8 @@ TEST_F(MacroSession, RefusedStringEndsThatSendOnlyAndNamesTheKey)
     DrainEvents();
     EXPECT_EQ(view.received, QByteArray("ok"));
     ASSERT_EQ(alerts.Messages().size(), 1);
-    EXPECT_TRUE(alerts.Messages()[0].contains(QStringLiteral("Shift+F4"))) << alerts.Messages()[0].toStdString();
+    EXPECT_TRUE(alerts.Messages()[0].contains(QStringLiteral("Shift+F4")))
+        << alerts.Messages()[0].toStdString();
     EXPECT_FALSE(doc.IsRepeatTimerActive(Ids::TimerRepeatFirst));
 }
 
@@ -132,7 +137,8 @@ TEST_F(MacroSession, ChecksumStateCarriesFromOneSessionToAnother)
     other.PublishSettings();
     CRecordingView otherView;
     other.SetView(&otherView);
-    ASSERT_TRUE(other.m_funcKeys.AddKey(0, 0, 0, 0, "Out", "", "~|CHK-START|~C~|CHK-OUT|~", 0, 0, 0, {}));
+    ASSERT_TRUE(
+        other.m_funcKeys.AddKey(0, 0, 0, 0, "Out", "", "~|CHK-START|~C~|CHK-OUT|~", 0, 0, 0, {}));
     doc.PressFunctionKey(0, false, false, false);
     other.PressFunctionKey(0, false, false, false);
     DrainEvents();

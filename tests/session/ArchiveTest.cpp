@@ -1,7 +1,7 @@
 // The archive: integers, the three counted-string forms, 16-bit strings, and
 // refusal of reads past the end.
-#include "SessionTestSupport.h"
 #include "session/Archive.h"
+#include "SessionTestSupport.h"
 
 #include <QBuffer>
 #include <gtest/gtest.h>
@@ -33,7 +33,8 @@ struct StringForm
 };
 
 class CountedStringForms : public ::testing::TestWithParam<StringForm>
-{};
+{
+};
 
 TEST_P(CountedStringForms, WritesThePrefixAndReadsItBack)
 {

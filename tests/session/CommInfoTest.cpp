@@ -1,8 +1,8 @@
 // The settings record: defaults, the exact version 4 block, older versions,
 // and the colour-set rotation.
+#include "session/CommInfo.h"
 #include "SessionTestSupport.h"
 #include "session/Archive.h"
-#include "session/CommInfo.h"
 
 #include <QBuffer>
 #include <gtest/gtest.h>
@@ -31,11 +31,31 @@ TEST(CommInfo, DefaultBlockIsThe103BytesOfVersion4)
 {
     ColorSets::ResetForTest();
     CCommInfo info;
-    const QByteArray expected = QByteArray::fromHex(
-        "16ffffff" "04000000" "fe000000" "80250000" "08000000" "0a000000" "4e"
-        "00000000" "00000000" "01000000" "093132372e302e302e31" "50000000" "00000000"
-        "01000000" "00000000" "00ff0000" "ffff0000" "7f7f7f00" "00000000" "00000000" "00000000"
-        "01000000" "00000000" "f4010000" "00000000");
+    const QByteArray expected = QByteArray::fromHex("16ffffff"
+                                                    "04000000"
+                                                    "fe000000"
+                                                    "80250000"
+                                                    "08000000"
+                                                    "0a000000"
+                                                    "4e"
+                                                    "00000000"
+                                                    "00000000"
+                                                    "01000000"
+                                                    "093132372e302e302e31"
+                                                    "50000000"
+                                                    "00000000"
+                                                    "01000000"
+                                                    "00000000"
+                                                    "00ff0000"
+                                                    "ffff0000"
+                                                    "7f7f7f00"
+                                                    "00000000"
+                                                    "00000000"
+                                                    "00000000"
+                                                    "01000000"
+                                                    "00000000"
+                                                    "f4010000"
+                                                    "00000000");
     const QByteArray bytes = Write(info);
     EXPECT_EQ(bytes.size(), 103);
     EXPECT_EQ(bytes.toHex(' '), expected.toHex(' '));
@@ -97,7 +117,8 @@ TEST(CommInfo, VersionZeroReadsOnlyTheLineSettings)
 TEST(CommInfo, OlderVersionsKeepTheFieldsTheyLack)
 {
     const auto header = [](int version) {
-        return CBytes().I32(-234).I32(version).I32(254).I32(9600).I32(8).I32(10).U8('N').I32(0).I32(0);
+        return CBytes().I32(-234).I32(version).I32(254).I32(9600).I32(8).I32(10).U8('N').I32(0).I32(
+            0);
     };
     CCommInfo v1;
     const auto colorsBefore = v1.m_colors;
@@ -125,7 +146,8 @@ TEST(ColorRotation, FourSetsInTurnAndMergeStepsBack)
     std::vector<uint32_t> textColors;
     for (int i = 0; i < 5; ++i)
         textColors.push_back(CCommInfo().m_colors[ColorText]);
-    EXPECT_EQ(textColors, (std::vector<uint32_t>{0x00FF00, 0xFFFF00, 0x9F9FFF, 0x0080FF, 0x00FF00}));
+    EXPECT_EQ(textColors,
+              (std::vector<uint32_t>{0x00FF00, 0xFFFF00, 0x9F9FFF, 0x0080FF, 0x00FF00}));
     CCommInfo first;
     EXPECT_EQ(first.m_colors[ColorSpecial], 0xFF00FFu); // set 1
     ColorSets::ResetForTest();

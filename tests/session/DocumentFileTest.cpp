@@ -30,14 +30,40 @@ QByteArray KeysBlock()
 {
     CBytes b;
     b.I32((2 << 16) | 2);
-    b.U8(0).I32(0).I32(0).I32(0).Str("Ping").Str("Sends a ping").Str("PING^M").I32(3).I32(500).I32(1).Str("^M^J");
-    b.U8(2).I32(1).I32(0).I32(0).Str("Crc").Str("").Str("~|CHK-CRC-16/MODBUS|~AB~|CHK-OUT|~").I32(-1).I32(1000).I32(0).Str("");
+    b.U8(0)
+        .I32(0)
+        .I32(0)
+        .I32(0)
+        .Str("Ping")
+        .Str("Sends a ping")
+        .Str("PING^M")
+        .I32(3)
+        .I32(500)
+        .I32(1)
+        .Str("^M^J");
+    b.U8(2)
+        .I32(1)
+        .I32(0)
+        .I32(0)
+        .Str("Crc")
+        .Str("")
+        .Str("~|CHK-CRC-16/MODBUS|~AB~|CHK-OUT|~")
+        .I32(-1)
+        .I32(1000)
+        .I32(0)
+        .Str("");
     return b.Get();
 }
 
-QByteArray CaptureBlock() { return CBytes().I32(1).Str("/tmp/cap.txt").Get(); }
+QByteArray CaptureBlock()
+{
+    return CBytes().I32(1).Str("/tmp/cap.txt").Get();
+}
 
-QByteArray WholeFile() { return InfoBlock().Get() + KeysBlock() + CaptureBlock(); }
+QByteArray WholeFile()
+{
+    return InfoBlock().Get() + KeysBlock() + CaptureBlock();
+}
 
 bool LoadBytes(CTrelliumDoc& doc, const QByteArray& bytes)
 {
@@ -191,7 +217,8 @@ protected:
 TEST_F(Companion, ShowPrintsTheContractJson)
 {
     QByteArray out;
-    ASSERT_EQ(Run({QStringLiteral("show"), WriteFile(QStringLiteral("a.trw"), WholeFile())}, &out), 0);
+    ASSERT_EQ(Run({QStringLiteral("show"), WriteFile(QStringLiteral("a.trw"), WholeFile())}, &out),
+              0);
     const QJsonObject o = QJsonDocument::fromJson(out).object();
     EXPECT_EQ(o.value(QStringLiteral("version")).toInt(), 4);
     EXPECT_EQ(o.value(QStringLiteral("port_id")).toInt(), 2);
@@ -201,22 +228,28 @@ TEST_F(Companion, ShowPrintsTheContractJson)
     const QJsonArray colors = o.value(QStringLiteral("colors")).toArray();
     ASSERT_EQ(colors.size(), 7);
     EXPECT_EQ(colors.at(2).toInteger(), 0x00FFFF);
-    EXPECT_EQ(o.value(QStringLiteral("timing")).toObject().value(QStringLiteral("min_interval")).toInt(), 750);
+    EXPECT_EQ(
+        o.value(QStringLiteral("timing")).toObject().value(QStringLiteral("min_interval")).toInt(),
+        750);
     const QJsonArray macros = o.value(QStringLiteral("macros")).toArray();
     ASSERT_EQ(macros.size(), 2);
     const QJsonObject f1 = macros.at(0).toObject();
     EXPECT_EQ(f1.value(QStringLiteral("data")).toString(), QStringLiteral("PING^M"));
     EXPECT_EQ(f1.value(QStringLiteral("auto_response")).toString(), QStringLiteral("^M^J"));
     EXPECT_EQ(macros.at(1).toObject().value(QStringLiteral("shift")).toInt(), 1);
-    EXPECT_EQ(o.value(QStringLiteral("capture")).toObject().value(QStringLiteral("file_name")).toString(),
-              QStringLiteral("/tmp/cap.txt"));
+    EXPECT_EQ(
+        o.value(QStringLiteral("capture")).toObject().value(QStringLiteral("file_name")).toString(),
+        QStringLiteral("/tmp/cap.txt"));
 }
 
 TEST_F(Companion, ShowMapsBytesToCodePoints)
 {
     CBytes info = InfoBlock();
     QByteArray file = WholeFile();
-    file.replace(QByteArray("\x0b" "192.168.7.9"), QByteArray("\x03" "\xe9\x22\x01"));
+    file.replace(QByteArray("\x0b"
+                            "192.168.7.9"),
+                 QByteArray("\x03"
+                            "\xe9\x22\x01"));
     QByteArray out;
     ASSERT_EQ(Run({QStringLiteral("show"), WriteFile(QStringLiteral("b.trw"), file)}, &out), 0);
     const QJsonObject o = QJsonDocument::fromJson(out).object();
@@ -240,17 +273,31 @@ TEST_F(Companion, DamagedAndMissingFiles)
     QByteArray out;
     QByteArray err;
     const QByteArray cut = WholeFile().left(InfoBlock().Get().size() + 20);
-    EXPECT_EQ(Run({QStringLiteral("show"), WriteFile(QStringLiteral("cut.trw"), cut)}, &out, &err), 2);
+    EXPECT_EQ(Run({QStringLiteral("show"), WriteFile(QStringLiteral("cut.trw"), cut)}, &out, &err),
+              2);
     EXPECT_TRUE(err.contains("Serialize Error"));
     EXPECT_EQ(QJsonDocument::fromJson(out).object().value(QStringLiteral("baud")).toInt(), 115200);
 
-    EXPECT_EQ(Run({QStringLiteral("show"), m_dir.filePath(QStringLiteral("absent.trw"))}, &out, &err), 1);
+    EXPECT_EQ(
+        Run({QStringLiteral("show"), m_dir.filePath(QStringLiteral("absent.trw"))}, &out, &err), 1);
     EXPECT_FALSE(err.isEmpty());
 
     // A 4 GB length claimed for the address.
-    const QByteArray hostile = CBytes().I32(-234).I32(4).I32(254).I32(9600).I32(8).I32(10).U8('N')
-                                   .I32(0).I32(0).I32(1).Raw(QByteArray::fromHex("FFFFFFFFFFFFFF")).Get();
-    EXPECT_EQ(Run({QStringLiteral("show"), WriteFile(QStringLiteral("h.trw"), hostile)}, &out, &err), 2);
+    const QByteArray hostile = CBytes()
+                                   .I32(-234)
+                                   .I32(4)
+                                   .I32(254)
+                                   .I32(9600)
+                                   .I32(8)
+                                   .I32(10)
+                                   .U8('N')
+                                   .I32(0)
+                                   .I32(0)
+                                   .I32(1)
+                                   .Raw(QByteArray::fromHex("FFFFFFFFFFFFFF"))
+                                   .Get();
+    EXPECT_EQ(
+        Run({QStringLiteral("show"), WriteFile(QStringLiteral("h.trw"), hostile)}, &out, &err), 2);
 }
 
 TEST_F(Companion, ResaveWritesVersionFourByteExact)

@@ -14,7 +14,8 @@ QByteArray ValidFile()
 {
     CTrelliumDoc doc;
     doc.m_info.m_strAddress = QByteArray(300, 'h');
-    doc.m_funcKeys.AddKey(0, 0, 0, 0, "L", "D", "~|CHK-CRC-32/ISO-HDLC|~data~|CHK-OUT|~", 3, 100, 1, "^M^J");
+    doc.m_funcKeys.AddKey(0, 0, 0, 0, "L", "D", "~|CHK-CRC-32/ISO-HDLC|~data~|CHK-OUT|~", 3, 100, 1,
+                          "^M^J");
     doc.m_funcKeys.AddKey(7, 1, 1, 0, QByteArray(260, 'l'), "", "x", -1, 5, 0, "");
     doc.m_capture.m_strFileName = "/tmp/capture.txt";
     QBuffer buffer;
@@ -27,7 +28,8 @@ void Mutate(QByteArray& bytes, std::mt19937& rng)
 {
     std::uniform_int_distribution<int> kind(0, 5);
     const auto at = [&] {
-        return static_cast<qsizetype>(std::uniform_int_distribution<qsizetype>(0, std::max<qsizetype>(0, bytes.size() - 1))(rng));
+        return static_cast<qsizetype>(std::uniform_int_distribution<qsizetype>(
+            0, std::max<qsizetype>(0, bytes.size() - 1))(rng));
     };
     switch (kind(rng)) {
     case 0: // flip bytes

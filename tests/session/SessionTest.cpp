@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -79,6 +80,36 @@ TEST_F(Session, AViewFarBehindSeesAGapNeverOverwrittenBytes)
     EXPECT_EQ(view.received, data.right(4096));
 }
 
+// A reader thread fills the ring while the user-interface thread echoes into
+// it and takes deliveries: every byte is either delivered or counted lost,
+// and what is delivered keeps its order (run under ThreadSanitizer).
+TEST_F(Session, ReaderThreadAndEchoShareTheRing)
+{
+    doc.m_info.m_nOptions = kOptionEcho;
+    doc.PublishSettings();
+    constexpr int kBlocks = 3000;
+    std::thread reader([&] {
+        char block[37];
+        for (int i = 0; i < kBlocks; ++i) {
+            for (int j = 0; j < 37; ++j)
+                block[j] = static_cast<char>('a' + (i + j) % 26);
+            doc.ReceiveData(block, 37);
+        }
+    });
+    int echoes = 0;
+    while (echoes < 2000) {
+        doc.SendData("#", 1);
+        ++echoes;
+        if (echoes % 10 == 0)
+            QCoreApplication::processEvents();
+    }
+    reader.join();
+    DrainEvents();
+    EXPECT_EQ(static_cast<uint64_t>(view.received.size()) + view.lost,
+              uint64_t{kBlocks} * 37 + 2000);
+    EXPECT_EQ(doc.RingContents(), view.received.right(doc.RingCount()));
+}
+
 TEST_F(Session, HoldCapturesButNeitherStoresNorAnnounces)
 {
     QTemporaryDir dir;
@@ -120,9 +151,11 @@ TEST_F(Session, CaptureLinesAppendAndCloseWithOrWithoutEndLine)
     EXPECT_EQ(other.StartCapture(path), 0);
     doc.EndCapture();
     const QRegularExpression lines(QStringLiteral(
-        "^old contents\n\\*\\* Trellium Capture \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\r\n\x01\x02\r\n"
+        "^old contents\n\\*\\* Trellium Capture \\d{4}-\\d\\d-\\d\\d "
+        "\\d\\d:\\d\\d:\\d\\d\r\n\x01\x02\r\n"
         "\\*\\* Trellium Capture \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d Ended\r\n$"));
-    EXPECT_TRUE(lines.match(QString::fromLatin1(ReadFile(path))).hasMatch()) << ReadFile(path).constData();
+    EXPECT_TRUE(lines.match(QString::fromLatin1(ReadFile(path))).hasMatch())
+        << ReadFile(path).constData();
 
     ASSERT_EQ(doc.StartCapture(path), 1);
     doc.ReceiveData("x", 1);
@@ -152,7 +185,8 @@ TEST_F(Session, CaptureStampsFollowTheMinimumInterval)
     doc.EndCapture();
     const QByteArray text = ReadFile(path);
     const qsizetype body = text.indexOf("\r\n") + 2;
-    EXPECT_EQ(text.mid(body, text.lastIndexOf("** ") - body), QByteArray("<59s>\r\nb<1m 0s>\r\ncde"))
+    EXPECT_EQ(text.mid(body, text.lastIndexOf("** ") - body),
+              QByteArray("<59s>\r\nb<1m 0s>\r\ncde"))
         << text.constData();
 }
 
@@ -189,7 +223,8 @@ struct TitleCase
 };
 
 class Titles : public ::testing::TestWithParam<TitleCase>
-{};
+{
+};
 
 TEST_P(Titles, FollowTheSessionSettings)
 {
@@ -205,10 +240,13 @@ TEST_P(Titles, FollowTheSessionSettings)
 INSTANTIATE_TEST_SUITE_P(
     Examples, Titles,
     ::testing::Values(TitleCase{"", 0, 80, "127.0.0.1", "  COM1 - 9600,N,8,1 Offline"},
-                      TitleCase{"/home/u/lab.trw", PortIdTcpClient, 23, "127.0.0.1", "lab  127.0.0.1 Telnet Offline"},
-                      TitleCase{"/x/Rig.TRW", PortIdTcpServer, 81, "0.0.0.0", "Rig TCP Svr: 0.0.0.0 Port 81 Offline"},
+                      TitleCase{"/home/u/lab.trw", PortIdTcpClient, 23, "127.0.0.1",
+                                "lab  127.0.0.1 Telnet Offline"},
+                      TitleCase{"/x/Rig.TRW", PortIdTcpServer, 81, "0.0.0.0",
+                                "Rig TCP Svr: 0.0.0.0 Port 81 Offline"},
                       TitleCase{"", PortIdUdpServer, -1, "h", " UDP Svr: h Custom Offline"},
-                      TitleCase{"/a/b.trw.bak", PortIdUdpClient, 80, "h", "b.trw.bak  h HTTP Offline"},
+                      TitleCase{"/a/b.trw.bak", PortIdUdpClient, 80, "h",
+                                "b.trw.bak  h HTTP Offline"},
                       TitleCase{"/m.trw", PortIdMerge, 80, "h", "Merge "},
                       TitleCase{"", -1, 80, "h", "  COM0 - 9600,N,8,1 Offline"}));
 

@@ -17,7 +17,10 @@
 #include <vector>
 
 // Readable failure output for Qt strings.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
 inline void PrintTo(const QByteArray& b, std::ostream* os)
 {
     *os << '"' << b.toStdString() << "\" (" << b.toHex(' ').toStdString() << ')';
@@ -114,8 +117,7 @@ private:
 };
 
 // Runs the event loop until `done` or `timeoutMs` passes.
-template <typename Pred>
-bool SpinUntil(Pred done, int timeoutMs = 5000)
+template <typename Pred> bool SpinUntil(Pred done, int timeoutMs = 5000)
 {
     QElapsedTimer timer;
     timer.start();

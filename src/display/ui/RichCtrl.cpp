@@ -112,6 +112,9 @@ CRichCtrl::CRichCtrl(QWidget* parent) : QPlainTextEdit(parent), m_renderer(Platf
     setContextMenuPolicy(Qt::NoContextMenu);
     setFocusPolicy(Qt::StrongFocus);
     setTabChangesFocus(false);
+
+    m_syncTimer.setSingleShot(true);
+    connect(&m_syncTimer, &QTimer::timeout, this, &CRichCtrl::FlushDisplay);
 }
 
 CRichCtrl::~CRichCtrl()
@@ -177,6 +180,11 @@ void CRichCtrl::ScheduleSync()
     if (m_bSyncPending)
         return;
     m_bSyncPending = true;
+    const qint64 since = m_sinceSync.isValid() ? m_sinceSync.elapsed() : kSyncIntervalMs;
+    if (since < kSyncIntervalMs) {
+        m_syncTimer.start(static_cast<int>(kSyncIntervalMs - since));
+        return;
+    }
     // Queued: a burst of appends is drawn and scrolled once the queue drains.
     // A FlushDisplay in between has done the work already.
     QMetaObject::invokeMethod(
@@ -191,12 +199,14 @@ void CRichCtrl::ScheduleSync()
 void CRichCtrl::FlushDisplay()
 {
     m_bSyncPending = false;
+    m_syncTimer.stop();
     SyncDocument();
     // Every append collapses the selection to the end.
     QTextCursor end = textCursor();
     end.movePosition(QTextCursor::End);
     setTextCursor(end);
     ensureCursorVisible();
+    m_sinceSync.start();
 }
 
 // Copies the line buffer into the widget's document: drops the lines trimmed

@@ -4,8 +4,10 @@
 #include "display/MergeDisplay.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QString>
+#include <QTimer>
 #include <cstdint>
 
 class CTrelliumDoc;
@@ -16,15 +18,17 @@ class CTrelliumDoc;
 // text.
 //
 // The renderer writes into an in-memory line buffer at full speed; the
-// widget's document copies what changed once the event queue has drained,
-// so a flood costs one redraw per drained queue and lines trimmed before then
-// are never drawn. User-interface thread only. Unregisters itself as the merge
-// display when destroyed.
+// widget's document copies what changed once the event queue has drained.
+// While data keeps coming, copies are at least kSyncIntervalMs apart, so a
+// flood costs a bounded share of the user-interface thread and lines trimmed
+// in between are never drawn. User-interface thread only. Unregisters itself
+// as the merge display when destroyed.
 class CRichCtrl : public QPlainTextEdit, public CMergeTarget
 {
     Q_OBJECT
 public:
     static constexpr int kLineWidth = CDisplayRenderer::kLineWidth;
+    static constexpr int kSyncIntervalMs = 30;
 
     explicit CRichCtrl(QWidget* parent = nullptr);
     ~CRichCtrl() override;
@@ -55,6 +59,7 @@ public:
     // Brings the shown text up to date now instead of once the event queue
     // has drained, and scrolls to the end.
     void FlushDisplay();
+    bool IsSyncPending() const { return m_bSyncPending; }
 
     const CLineBuffer& Lines() const { return m_lines; }
     int Column() const { return m_renderer.Column(); }
@@ -94,4 +99,6 @@ private:
     uint64_t m_shownFirst = 0;
     uint64_t m_shownCount = 1;
     bool m_bSyncPending = false;
+    QElapsedTimer m_sinceSync; // since the last FlushDisplay
+    QTimer m_syncTimer;        // a copy held back by kSyncIntervalMs
 };

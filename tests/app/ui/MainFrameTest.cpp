@@ -1,8 +1,8 @@
 // The main window: menus, sessions in child frames, opening and saving files,
 // the recent-file list and the save question on close.
+#include "app/MainFrame.h"
 #include "SessionTestSupport.h"
 #include "app/ChildFrame.h"
-#include "app/MainFrame.h"
 #include "platform/Profile.h"
 #include "session/TrelliumDoc.h"
 
@@ -23,7 +23,8 @@ QStringList MenuTexts(QMenu* menu)
 {
     QStringList texts;
     for (QAction* action : menu->actions()) {
-        if (!action->isSeparator() && action->isVisible() && !action->text().startsWith(QLatin1Char('&')))
+        if (!action->isSeparator() && action->isVisible() &&
+            !action->text().startsWith(QLatin1Char('&')))
             texts.append(action->text());
         else if (!action->isSeparator() && action->isVisible() && action->data().isNull())
             texts.append(action->text());
@@ -90,11 +91,14 @@ TEST_F(MainFrameTest, FileMenuFollowsWhetherASessionIsOpen)
 {
     QMenu* file = TopMenu(*frame, QStringLiteral("&File"));
     ASSERT_NE(file, nullptr);
-    EXPECT_EQ(MenuTexts(file), (QStringList{QStringLiteral("&New"), QStringLiteral("&Open..."), QStringLiteral("E&xit")}));
+    EXPECT_EQ(MenuTexts(file), (QStringList{QStringLiteral("&New"), QStringLiteral("&Open..."),
+                                            QStringLiteral("E&xit")}));
     EXPECT_EQ(TopMenu(*frame, QStringLiteral("&Options")), nullptr);
     frame->NewDocument();
-    EXPECT_EQ(MenuTexts(file), (QStringList{QStringLiteral("&New"), QStringLiteral("&Open..."), QStringLiteral("&Close"),
-                                            QStringLiteral("&Save"), QStringLiteral("Save &As..."), QStringLiteral("E&xit")}));
+    EXPECT_EQ(MenuTexts(file),
+              (QStringList{QStringLiteral("&New"), QStringLiteral("&Open..."),
+                           QStringLiteral("&Close"), QStringLiteral("&Save"),
+                           QStringLiteral("Save &As..."), QStringLiteral("E&xit")}));
     EXPECT_NE(TopMenu(*frame, QStringLiteral("&Options")), nullptr);
 }
 
@@ -113,7 +117,8 @@ TEST_F(MainFrameTest, ChildCaptionFollowsTheSessionTitle)
 TEST_F(MainFrameTest, RecentFilesKeepTwentyNewestFirst)
 {
     for (int i = 0; i < 22; ++i)
-        ASSERT_NE(frame->OpenDocument(WriteSession(QStringLiteral("s%1.trw").arg(i), 1000 + i)), nullptr);
+        ASSERT_NE(frame->OpenDocument(WriteSession(QStringLiteral("s%1.trw").arg(i), 1000 + i)),
+                  nullptr);
     const QStringList files = frame->RecentFiles().Files();
     ASSERT_EQ(files.size(), 20);
     EXPECT_TRUE(files.first().endsWith(QStringLiteral("s21.trw")));
@@ -133,7 +138,8 @@ TEST_F(MainFrameTest, ClosingAModifiedSessionAsksToSave)
     QString question;
     AnswerNextMessageBox(QMessageBox::Cancel, &question);
     child->close();
-    EXPECT_EQ(question, QStringLiteral("Save changes to %1?").arg(dir.filePath(QStringLiteral("mod.trw"))));
+    EXPECT_EQ(question,
+              QStringLiteral("Save changes to %1?").arg(dir.filePath(QStringLiteral("mod.trw"))));
     EXPECT_EQ(frame->Frames().size(), 1); // cancelled
 
     child->GetDocument()->m_info.m_nBaudRate = 1234;

@@ -49,9 +49,17 @@ protected:
         doc.m_info.m_colors[ColorStamp] = stamp;
     }
 
-    std::vector<std::string> Shown()
+    // Drawing waits for the queue to drain and, during a burst, for the
+    // display's interval; tests draw at once.
+    void Draw()
     {
         QApplication::processEvents();
+        m_display->FlushDisplay();
+    }
+
+    std::vector<std::string> Shown()
+    {
+        Draw();
         return DocumentLines(m_display->document());
     }
 
@@ -101,10 +109,10 @@ TEST_F(RichCtrlTest, TrimsToHundredLinesBeforeTheAppend)
     for (int i = 0; i < 150; ++i)
         lines += QByteArray::number(i) + "\r";
     m_display->AppendData(lines);
-    QApplication::processEvents();
+    Draw();
     EXPECT_EQ(m_display->document()->blockCount(), 151);
     m_display->AppendData("y");
-    QApplication::processEvents();
+    Draw();
     EXPECT_EQ(m_display->document()->blockCount(), 100);
     EXPECT_EQ(m_display->document()->firstBlock().text(), QStringLiteral("51"));
     EXPECT_EQ(m_display->document()->lastBlock().text(), QStringLiteral("y"));
@@ -113,13 +121,13 @@ TEST_F(RichCtrlTest, TrimsToHundredLinesBeforeTheAppend)
 TEST_F(RichCtrlTest, LongLinesBreakAfter81AndClearRestartsTheColumn)
 {
     m_display->AppendData(QByteArray(200, 'x'));
-    QApplication::processEvents();
+    Draw();
     EXPECT_EQ(DocumentText(m_display->document()),
               std::string(81, 'x') + "\n" + std::string(81, 'x') + "\n" + std::string(38, 'x'));
     m_display->Clear();
     EXPECT_EQ(DocumentText(m_display->document()), "");
     m_display->AppendData(QByteArray(82, 'y'));
-    QApplication::processEvents();
+    Draw();
     EXPECT_EQ(DocumentText(m_display->document()), std::string(81, 'y') + "\ny");
 }
 
@@ -134,7 +142,7 @@ TEST_F(RichCtrlTest, DrawsOnceTheQueueDrainsThenSelectionCollapsesAndEndIsShown)
     m_display->verticalScrollBar()->setValue(0);
 
     m_display->AppendData("z");
-    QApplication::processEvents();
+    Draw();
     const QTextCursor cursor = m_display->textCursor();
     EXPECT_FALSE(cursor.hasSelection());
     EXPECT_TRUE(cursor.atEnd());
@@ -197,7 +205,7 @@ TEST_P(RichCtrlSync, WidgetMatchesLinesAfterAnySequence)
         else if (random() % 5 == 0)
             m_display->FlushDisplay();
     }
-    QApplication::processEvents();
+    Draw();
     EXPECT_EQ(DocumentLines(m_display->document()), BufferLines(m_display->Lines()));
 }
 
@@ -216,7 +224,7 @@ TEST_F(RichCtrlTest, ScreenshotShowsAllThreeColours)
     m_display->AppendData(QByteArray("Hex\x00\x7f", 5));
     m_display->resize(760, 220);
     m_display->show();
-    QApplication::processEvents();
+    Draw();
     const QImage image = m_display->grab().toImage();
     const QString path = qEnvironmentVariable("TRELLIUM_DISPLAY_SHOT");
     if (!path.isEmpty())

@@ -25,9 +25,17 @@ void SetColors(CTrelliumDoc& doc, uint32_t text, uint32_t special)
     doc.m_info.m_colors[ColorSpecial] = special;
 }
 
-std::string Shown(const CTrelliumView& view)
+// Runs the session's delivery, then draws at once (drawing in a burst waits
+// for the display's interval).
+void Deliver(const CTrelliumView& view)
 {
     DrainEvents();
+    view.GetDisplay()->FlushDisplay();
+}
+
+std::string Shown(const CTrelliumView& view)
+{
+    Deliver(view);
     return DocumentText(view.GetDisplay()->document());
 }
 
@@ -50,7 +58,7 @@ TEST(TrelliumView, FallingARingBehindShowsGapThenWhatTheRingStillHolds)
     for (int i = 0; i < 10000; ++i)
         flood += static_cast<char>('a' + i % 26);
     doc.ReceiveData(flood.constData(), static_cast<int>(flood.size()));
-    DrainEvents();
+    Deliver(view);
     const CLineBuffer& lines = view.GetDisplay()->Lines();
     const std::string marker = "[... 5904 bytes lost ...]";
     const std::string kept = flood.right(CTrelliumDoc::kRingSize).toStdString();
@@ -89,7 +97,8 @@ TEST(TrelliumView, MergeSessionRegistersAndReceivesInSourceColours)
         EXPECT_EQ(MergeDisplay::Get(), mergeView.GetDisplay());
         CTrelliumView sourceView(&sourceDoc);
         sourceDoc.ReceiveData("A", 1);
-        DrainEvents();
+        Deliver(sourceView);
+        Deliver(mergeView);
         EXPECT_EQ(DocumentLines(sourceView.GetDisplay()->document()),
                   (std::vector<std::string>{"{ff0000}A"}));
         EXPECT_EQ(DocumentLines(mergeView.GetDisplay()->document()),
@@ -97,7 +106,7 @@ TEST(TrelliumView, MergeSessionRegistersAndReceivesInSourceColours)
 
         // A rebuild goes to the session's own display only.
         sourceView.OnUpdate(Ids::HintRebuildDisplay);
-        DrainEvents();
+        Deliver(mergeView);
         EXPECT_EQ(DocumentText(mergeView.GetDisplay()->document()), "A 41 ");
     }
     EXPECT_EQ(MergeDisplay::Get(), nullptr);
