@@ -34,9 +34,15 @@ test-asan: deps
 
 tsan: deps
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTRELLIUM_TSAN=ON
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_session test_send trellium-cli
-	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" \
-		ctest --output-on-failure -R '^(session|send)$$'
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_session test_send
+	# The companion tests are skipped here (TRELLIUM_CLI empty): starting a
+	# child process through QProcess leaves ThreadSanitizer with a wrong
+	# picture of the parent's threads.
+	for t in test_session test_send; do \
+		TRELLIUM_CLI= QT_QPA_PLATFORM=offscreen \
+		TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+		$(TSAN_BUILD)/bin/$$t || exit 1; \
+	done
 
 bench: deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELLIUM_BENCH=ON

@@ -18,16 +18,6 @@ const char kModelHelp[] =
     "with numbers in decimal or 0x hex; init and xorout default to 0, refin and refout "
     "to false";
 
-QByteArray DataStringBytes(const QString& text)
-{
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (const QChar c : text) {
-        bytes.append(c.unicode() <= 0xFF ? static_cast<char>(c.unicode()) : '?');
-    }
-    return bytes;
-}
-
 uint64_t Ones(int width)
 {
     return width >= 64 ? ~uint64_t{0} : (uint64_t{1} << width) - 1;
@@ -156,7 +146,7 @@ bool LoadModel(const QString& modelText, CrcModel& model, QString& error)
     if (modelText.contains(QLatin1Char('='))) {
         return ParseModelParameters(modelText, model, error);
     }
-    const QByteArray name = DataStringBytes(modelText);
+    const QByteArray name = Latin1Bytes(modelText);
     const CrcCatalogueRow* row = nullptr;
     int width = 0;
     if (name.startsWith("CRC-16/")) {
@@ -220,7 +210,7 @@ int RunCrc(const QStringList& args)
 
     uint64_t crc = model.init[0];
     if (args.size() == 2) {
-        const QByteArray text = DataStringBytes(args.at(1));
+        const QByteArray text = Latin1Bytes(args.at(1));
         crc = CrcBytewise(model, crc, reinterpret_cast<const uint8_t*>(text.constData()),
                           static_cast<size_t>(text.size()));
     } else {

@@ -8,18 +8,6 @@
 
 namespace {
 
-// Data strings are 8-bit text: each character up to U+00FF is that byte, any
-// other character cannot be typed into one and becomes '?'.
-QByteArray DataStringBytes(const QString& text)
-{
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (const QChar c : text) {
-        bytes.append(c.unicode() <= 0xFF ? static_cast<char>(c.unicode()) : '?');
-    }
-    return bytes;
-}
-
 void PrintHexLine(const char* data, int count)
 {
     static const char kDigits[] = "0123456789ABCDEF";
@@ -51,7 +39,7 @@ int RunEncode(const QStringList& args)
     bool refused = false;
     for (const QString& arg : args) {
         try {
-            EncodeDataString(DataStringBytes(arg), state, PrintHexLine);
+            EncodeDataString(Latin1Bytes(arg), state, PrintHexLine);
         } catch (const CDataStringError& error) {
             std::fflush(stdout);
             PrintError(

@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QStringList>
 
 // trellium-cli subcommands. Each takes the arguments after the command name
@@ -8,6 +9,10 @@ int RunResave(const QStringList& args);
 int RunEncode(const QStringList& args);
 int RunCrc(const QStringList& args);
 int RunRender(const QStringList& args);
+
+// Command-line text as bytes: each character up to U+00FF is that byte, any
+// other character cannot stand in 8-bit text and becomes '?'.
+QByteArray Latin1Bytes(const QString& text);
 
 // Writes one line to standard error.
 void PrintError(const QString& message);

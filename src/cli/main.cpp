@@ -30,6 +30,15 @@ const char kUsage[] =
 
 } // namespace
 
+QByteArray Latin1Bytes(const QString& text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (const QChar c : text)
+        bytes.append(c.unicode() <= 0xFF ? static_cast<char>(c.unicode()) : '?');
+    return bytes;
+}
+
 void PrintError(const QString& message)
 {
     const QByteArray line = message.toLocal8Bit();

@@ -16,6 +16,8 @@ CTrelliumView::CTrelliumView(CTrelliumDoc* doc, QWidget* parent)
     m_pDisplay->SetSession(m_pDoc);
     m_pDisplay->UpdateColors();
     setFocusProxy(m_pDisplay);
+    connect(m_pDisplay, &CRichCtrl::ModifiersChanged, this,
+            [this] { OnCommand(Ids::CmdModifiersChanged); });
     RegisterMergeDisplay();
     m_pDoc->SetView(this);
 }

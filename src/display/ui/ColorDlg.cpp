@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QPushButton>
+#include <algorithm>
 
 CColorDlg::CColorDlg(Colors* colors, QWidget* parent) : QDialog(parent), m_pColors(colors)
 {
@@ -32,10 +33,11 @@ CColorDlg::CColorDlg(Colors* colors, QWidget* parent) : QDialog(parent), m_pColo
     layout->addWidget(cancel, 1, 2);
     layout->setColumnMinimumWidth(2, QFontMetrics(font()).averageCharWidth() * 12);
 
-    // 232 x 91 dialog units: a dialog unit is a quarter of the average
-    // character width across, an eighth of the line height down.
+    // 232 x 91 dialog units (a quarter of the average character width
+    // across, an eighth of the line height down) unless the texts need more.
     const QFontMetrics metrics(font());
-    setMinimumSize(232 * metrics.averageCharWidth() / 4, 91 * metrics.height() / 8);
+    resize(std::max(sizeHint().width(), 232 * metrics.averageCharWidth() / 4),
+           std::max(sizeHint().height(), 91 * metrics.height() / 8));
 }
 
 void CColorDlg::PickColor(int index)

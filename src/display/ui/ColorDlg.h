@@ -1,4 +1,6 @@
 #pragma once
+#include "session/CommInfo.h"
+
 #include <QDialog>
 #include <array>
 #include <cstdint>
@@ -13,7 +15,7 @@ class CColorDlg : public QDialog
 {
     Q_OBJECT
 public:
-    using Colors = std::array<uint32_t, 7>;
+    using Colors = std::array<uint32_t, ColorWordCount>;
 
     // `colors` is the session's colour array (0x00BBGGRR words); not owned,
     // must outlive the dialog.

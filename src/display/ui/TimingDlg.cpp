@@ -3,6 +3,7 @@
 #include "display/TimeStamp.h"
 #include "session/CommInfo.h"
 
+#include <QBoxLayout>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFontMetrics>
@@ -27,24 +28,30 @@ CTimingDlg::CTimingDlg(CTimingInfo* timing, QWidget* parent)
     m_pInterval->setText(QString::number(m_pTiming->m_nMinInterval));
     m_pNegativeNote->setText(
         QStringLiteral("A negative interval means that no time stamps are shown."));
-    m_pNegativeNote->setWordWrap(true);
 
     auto* buttons =
         new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Vertical, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-    auto* layout = new QGridLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Display Format:"), this), 0, 0);
-    layout->addWidget(m_pFormat, 0, 1);
-    layout->addWidget(
+    auto* fields = new QGridLayout;
+    fields->addWidget(new QLabel(QStringLiteral("Display Format:"), this), 0, 0);
+    fields->addWidget(m_pFormat, 0, 1);
+    fields->addWidget(
         new QLabel(QStringLiteral("Minimum time between messages to log (ms):"), this), 1, 0);
-    layout->addWidget(m_pInterval, 1, 1);
-    layout->addWidget(m_pNegativeNote, 2, 0, 1, 2);
-    layout->addWidget(buttons, 0, 2, 3, 1);
+    fields->addWidget(m_pInterval, 1, 1);
+    auto* left = new QVBoxLayout;
+    left->addLayout(fields);
+    left->addWidget(m_pNegativeNote);
+    left->addStretch();
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addWidget(buttons);
 
+    // 266 dialog units wide (a quarter of the average character width each)
+    // unless the texts need more.
     const QFontMetrics metrics(font());
-    setMinimumWidth(266 * metrics.averageCharWidth() / 4);
+    resize(std::max(sizeHint().width(), 266 * metrics.averageCharWidth() / 4), sizeHint().height());
 
     connect(m_pInterval, &QLineEdit::textChanged, this, &CTimingDlg::ShowNegativeNote);
     ShowNegativeNote();

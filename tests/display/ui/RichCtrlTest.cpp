@@ -76,13 +76,6 @@ TEST_F(RichCtrlTest, RunsTakeTheirFormatsColour)
                            "{7f7f7f}<501ms>{00ff00}A{ffff00}[CR][LF]{00ff00}B{ffff00}{80}"}));
 }
 
-TEST_F(RichCtrlTest, HexModeAlternatesSpecialAndText)
-{
-    m_doc.m_info.m_nDisplayMode = 2;
-    m_display->AppendData(QByteArray("A\r"));
-    EXPECT_EQ(Shown(), (std::vector<std::string>{"{ffff00}A {00ff00}41 {ffff00}_ {00ff00}0D "}));
-}
-
 TEST_F(RichCtrlTest, NewColoursApplyOnlyToTextAppendedAfterUpdate)
 {
     m_display->AppendData("a\x01");
@@ -116,19 +109,6 @@ TEST_F(RichCtrlTest, TrimsToHundredLinesBeforeTheAppend)
     EXPECT_EQ(m_display->document()->blockCount(), 100);
     EXPECT_EQ(m_display->document()->firstBlock().text(), QStringLiteral("51"));
     EXPECT_EQ(m_display->document()->lastBlock().text(), QStringLiteral("y"));
-}
-
-TEST_F(RichCtrlTest, LongLinesBreakAfter81AndClearRestartsTheColumn)
-{
-    m_display->AppendData(QByteArray(200, 'x'));
-    Draw();
-    EXPECT_EQ(DocumentText(m_display->document()),
-              std::string(81, 'x') + "\n" + std::string(81, 'x') + "\n" + std::string(38, 'x'));
-    m_display->Clear();
-    EXPECT_EQ(DocumentText(m_display->document()), "");
-    m_display->AppendData(QByteArray(82, 'y'));
-    Draw();
-    EXPECT_EQ(DocumentText(m_display->document()), std::string(81, 'y') + "\ny");
 }
 
 TEST_F(RichCtrlTest, DrawsOnceTheQueueDrainsThenSelectionCollapsesAndEndIsShown)
