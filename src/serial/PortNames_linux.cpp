@@ -13,9 +13,9 @@ namespace {
 
 QString FromEnvironment(int comNumber)
 {
-    const QString spec = qEnvironmentVariable("TRELLIUM_PORTS");
+    const QString mapping = qEnvironmentVariable("TRELLIUM_PORTS");
     const QString wanted = QStringLiteral("COM%1").arg(comNumber);
-    for (const QString& item : spec.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+    for (const QString& item : mapping.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const qsizetype eq = item.indexOf(QLatin1Char('='));
         if (eq > 0 && item.left(eq).trimmed().compare(wanted, Qt::CaseInsensitive) == 0)
             return item.mid(eq + 1).trimmed();

@@ -9,7 +9,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -295,6 +297,26 @@ TEST(SessionLifecycle, SessionsListInCreationOrderAndMergeUnregisters)
     }
     EXPECT_EQ(CTrelliumDoc::LiveSessionCount(), before);
     EXPECT_EQ(MergeDisplay::Get(), nullptr);
+}
+
+TEST(SessionLifecycle, SavedSerialPortThatIsGoneFallsBackToTheFirstPresent)
+{
+    int master = -1;
+    int slave = -1;
+    char name[128] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    qputenv("TRELLIUM_PORTS", QByteArray("COM1=/nonexistent/a,COM2=/nonexistent/b,COM3=") + name);
+    CTrelliumDoc doc;
+    EXPECT_EQ(doc.ProbeSerialPort(7), 2); // COM8 is gone: COM3 is the first present
+    EXPECT_EQ(doc.ProbeSerialPort(2), 2); // the stored port is tried first
+    QByteArray none;
+    for (int com = 1; com <= 12; ++com)
+        none += "COM" + QByteArray::number(com) + "=/nonexistent/p,";
+    qputenv("TRELLIUM_PORTS", none);
+    EXPECT_EQ(doc.ProbeSerialPort(7), PortIdNone); // none of COM1 to COM12 opens
+    qunsetenv("TRELLIUM_PORTS");
+    ::close(slave);
+    ::close(master);
 }
 
 TEST(SessionLifecycle, NewSerialSessionWithoutPortsStaysOffline)
