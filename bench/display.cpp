@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTimer>
 #include <atomic>
 #include <benchmark/benchmark.h>
@@ -152,6 +153,19 @@ void BM_WidgetChunks(benchmark::State& state)
 }
 BENCHMARK(BM_WidgetChunks)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMicrosecond);
 
+// Resident memory of this process in MB, from /proc/self/status.
+double ResidentMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0;
+}
+
 // A whole session: a reader thread calls ReceiveData with 4096-byte blocks as
 // fast as it can while the user-interface thread runs its event loop for two
 // seconds. Counters: ingest (bytes taken by the session), shown (bytes that
@@ -184,6 +198,7 @@ void BM_SessionFlood(benchmark::State& state)
             }
         });
 
+        const double residentBefore = ResidentMb();
         QElapsedTimer clock;
         clock.start();
         qint64 last = 0;
@@ -209,6 +224,8 @@ void BM_SessionFlood(benchmark::State& state)
         state.counters["shown_MBps"] = static_cast<double>(view.m_shown) / seconds / 1e6;
         state.counters["deliveries"] = static_cast<double>(view.m_deliveries);
         state.counters["longest_loop_gap_ms"] = static_cast<double>(longestGap) / 1e6;
+        state.counters["rss_before_MB"] = residentBefore;
+        state.counters["rss_after_MB"] = ResidentMb();
     }
     state.SetLabel(kModeNames[mode]);
 }
