@@ -93,8 +93,7 @@ bool CFuncKeys::RemoveKey(int key, int shift, int ctrl, int alt)
         FreeRunningSlot(slot);
     }
     std::erase(m_autoResponses, macro);
-    m_bHasAutoResponses.store(std::any_of(m_autoResponses.begin(), m_autoResponses.end(),
-                                          [](const MacroKey* m) { return m->m_nMatchLength > 0; }));
+    RefreshHasAutoResponses();
     m_macros.erase(it);
     return true;
 }
@@ -109,7 +108,7 @@ void CFuncKeys::RemoveAllKeys()
         }
     }
     m_autoResponses.clear();
-    m_bHasAutoResponses.store(false);
+    RefreshHasAutoResponses();
     m_macros.clear();
 }
 
@@ -249,7 +248,6 @@ void CFuncKeys::RebuildAutoResponses()
 {
     auto lock = Lock();
     m_autoResponses.clear();
-    bool anyActive = false;
     for (int shift = 0; shift <= 1; ++shift) {
         for (int ctrl = 0; ctrl <= 1; ++ctrl) {
             for (int key = 0; key < 12; ++key) {
@@ -271,12 +269,18 @@ void CFuncKeys::RebuildAutoResponses()
                         macro->m_nMatchLength = static_cast<int32_t>(pattern.size());
                     }
                 }
-                anyActive = anyActive || macro->m_nMatchLength > 0;
                 m_autoResponses.push_back(macro);
             }
         }
     }
-    m_bHasAutoResponses.store(anyActive, std::memory_order_release);
+    RefreshHasAutoResponses();
+}
+
+void CFuncKeys::RefreshHasAutoResponses()
+{
+    const bool any = std::any_of(m_autoResponses.begin(), m_autoResponses.end(),
+                                 [](const MacroKey* macro) { return macro->m_nMatchLength > 0; });
+    m_bHasAutoResponses.store(any, std::memory_order_release);
 }
 
 void CFuncKeys::MatchAutoResponse(uint8_t byte)

@@ -129,6 +129,7 @@ public:
 private:
     CKeyPaneTable& Panes() const;
     void ClearHighlight(const MacroKey* macro);
+    void RefreshHasAutoResponses();
 
     mutable std::recursive_mutex m_mutex;
     std::vector<MacroKey*> m_running;                // slot -> macro or null

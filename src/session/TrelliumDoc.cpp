@@ -132,20 +132,20 @@ void CTrelliumDoc::OnCloseDocument()
 
 bool CTrelliumDoc::Serialize(CArchive& ar)
 {
+    bool ok = true;
     try {
         m_info.Serialize(ar);
         m_funcKeys.Serialize(ar);
         m_capture.Serialize(ar);
     } catch (const CArchiveException&) {
+        // The failure is consumed: an opened file keeps what was read.
         Alerts::Message(QStringLiteral("Serialize Error"), Alerts::AppTitle(),
                         AlertIcon::Exclamation);
-        if (ar.IsLoading())
-            PublishSettings();
-        return false;
+        ok = false;
     }
     if (ar.IsLoading())
         PublishSettings();
-    return true;
+    return ok;
 }
 
 bool CTrelliumDoc::Load(QIODevice& device)
