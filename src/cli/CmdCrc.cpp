@@ -18,11 +18,6 @@ const char kModelHelp[] =
     "with numbers in decimal or 0x hex; init and xorout default to 0, refin and refout "
     "to false";
 
-uint64_t Ones(int width)
-{
-    return width >= 64 ? ~uint64_t{0} : (uint64_t{1} << width) - 1;
-}
-
 QByteArray Hex(uint64_t value, int width)
 {
     return QByteArray::number(static_cast<qulonglong>(value), 16)
@@ -118,7 +113,7 @@ bool ParseModelParameters(const QString& modelText, CrcModel& model, QString& er
                         .arg(key, text);
             return false;
         }
-        if (*number.target > Ones(model.width)) {
+        if (*number.target > CrcOnes(model.width)) {
             error = QStringLiteral("%1 %2 does not fit in %3 bits").arg(key, text).arg(width);
             return false;
         }

@@ -4,16 +4,6 @@
 
 namespace {
 
-// The value with the low `width` bits set; shifting a 64-bit value by 64 is
-// undefined, so the full width is its own case.
-uint64_t Ones(int width)
-{
-    if (width <= 0) {
-        return 0;
-    }
-    return width >= 64 ? ~uint64_t{0} : (uint64_t{1} << width) - 1;
-}
-
 } // namespace
 
 uint64_t ReverseBits(uint64_t x, int n)
@@ -66,7 +56,7 @@ uint64_t CrcBitwise(const CrcModel& model, uint64_t crc, const uint8_t* data, si
         crc = ReverseBits(crc, width);
     }
     if (model.ref) {
-        crc &= Ones(width);
+        crc &= CrcOnes(width);
         for (size_t i = 0; i < length; ++i) {
             crc ^= data[i];
             for (int bit = 0; bit < 8; ++bit) {
@@ -85,7 +75,7 @@ uint64_t CrcBitwise(const CrcModel& model, uint64_t crc, const uint8_t* data, si
                 crc = (crc & 0x80) ? (crc << 1) ^ p : crc << 1;
             }
         }
-        crc = (crc >> shift) & Ones(width);
+        crc = (crc >> shift) & CrcOnes(width);
     } else {
         const uint64_t top = uint64_t{1} << (width - 1);
         for (size_t i = 0; i < length; ++i) {
@@ -94,7 +84,7 @@ uint64_t CrcBitwise(const CrcModel& model, uint64_t crc, const uint8_t* data, si
                 crc = (crc & top) ? (crc << 1) ^ poly : crc << 1;
             }
         }
-        crc &= Ones(width);
+        crc &= CrcOnes(width);
     }
     if (model.rev) {
         crc = ReverseBits(crc, width);
@@ -113,7 +103,7 @@ uint64_t CrcBytewise(const CrcModel& model, uint64_t crc, const uint8_t* data, s
         crc = ReverseBits(crc, width);
     }
     if (model.ref) {
-        crc &= Ones(width);
+        crc &= CrcOnes(width);
         for (size_t i = 0; i < length; ++i) {
             crc = (crc >> 8) ^ table[(crc ^ data[i]) & 0xFF];
         }
@@ -129,7 +119,7 @@ uint64_t CrcBytewise(const CrcModel& model, uint64_t crc, const uint8_t* data, s
         for (size_t i = 0; i < length; ++i) {
             crc = (crc << 8) ^ table[((crc >> shift) ^ data[i]) & 0xFF];
         }
-        crc &= Ones(width);
+        crc &= CrcOnes(width);
     }
     if (model.rev) {
         crc = ReverseBits(crc, width);
@@ -150,4 +140,12 @@ void LoadCatalogueModel(CrcModel& model, int width, const CrcCatalogueRow& row)
     model.residue[0] = row.residue;
     PrepareModel(model);
     BuildByteTable(model);
+}
+
+uint64_t CrcOnes(int width)
+{
+    // Shifting a 64-bit value by 64 is undefined, so the full width is its own case.
+    if (width <= 0)
+        return 0;
+    return width >= 64 ? ~uint64_t{0} : (uint64_t{1} << width) - 1;
 }

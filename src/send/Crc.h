@@ -38,6 +38,9 @@ struct CrcCatalogueRow
     const char* name; // the text after "CRC-16/" or "CRC-32/"
 };
 
+// The value with the low `width` bits set (0 for width 0, all ones from 64).
+uint64_t CrcOnes(int width);
+
 // The low n bits of x in reverse order; all other bits 0. n from 1 to 64.
 uint64_t ReverseBits(uint64_t x, int n);
 

@@ -72,14 +72,6 @@ uint8_t PercentEscapeByte(char first, char second)
     return static_cast<uint8_t>(value & 0xFF);
 }
 
-uint64_t Ones(int width)
-{
-    if (width <= 0) {
-        return 0;
-    }
-    return width >= 64 ? ~uint64_t{0} : (uint64_t{1} << width) - 1;
-}
-
 // What lives for one send only.
 struct SendProgress
 {
@@ -134,7 +126,7 @@ void InsertChecksum(const ChecksumState& state, const SendProgress& send, QByteA
     case ChecksumState::Crc: {
         const int width = state.model.width;
         if (width != 0) {
-            AppendValue(out, send.crcRegister & Ones(width), width, asHexText);
+            AppendValue(out, send.crcRegister & CrcOnes(width), width, asHexText);
         }
         break;
     }
