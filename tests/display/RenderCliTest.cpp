@@ -3,8 +3,9 @@
 #include "display/LineBuffer.h"
 #include "display/RunsText.h"
 
-#include <QProcess>
+#include "CliRunner.h"
 #include <QStringList>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -14,39 +15,22 @@
 
 namespace {
 
-struct CliResult
+struct RenderResult
 {
     int exitCode = -1;
     std::string out;
     std::string err;
 };
 
-class RenderCli : public ::testing::Test
+class RenderCli : public CliTest
 {
 protected:
-    void SetUp() override
+    RenderResult Run(const QStringList& options, const std::string& input)
     {
-        m_cli = qEnvironmentVariable("TRELLIUM_CLI");
-        if (m_cli.isEmpty())
-            GTEST_SKIP() << "TRELLIUM_CLI is not set";
+        const CliResult result = RunCli(QStringList{QStringLiteral("render")} + options,
+                                        QByteArray::fromStdString(input));
+        return {result.exitCode, result.out.toStdString(), result.err.toStdString()};
     }
-
-    CliResult Run(const QStringList& options, const std::string& input)
-    {
-        QProcess process;
-        process.start(m_cli, QStringList{QStringLiteral("render")} + options);
-        EXPECT_TRUE(process.waitForStarted());
-        process.write(input.data(), static_cast<qint64>(input.size()));
-        process.closeWriteChannel();
-        EXPECT_TRUE(process.waitForFinished(60000));
-        CliResult result;
-        result.exitCode = process.exitCode();
-        result.out = process.readAllStandardOutput().toStdString();
-        result.err = process.readAllStandardError().toStdString();
-        return result;
-    }
-
-    QString m_cli;
 };
 
 std::string HexOf(const std::string& bytes)
@@ -62,7 +46,7 @@ std::string HexOf(const std::string& bytes)
 
 TEST_F(RenderCli, PrintsLinesAsTheDisplayBreaksThem)
 {
-    const CliResult result = Run({}, "0" + HexOf(std::string(200, 'x')) + "\n");
+    const RenderResult result = Run({}, "0" + HexOf(std::string(200, 'x')) + "\n");
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, std::string(81, 'x') + "\n" + std::string(81, 'x') + "\n" +
                               std::string(38, 'x') + "\n");
@@ -70,7 +54,7 @@ TEST_F(RenderCli, PrintsLinesAsTheDisplayBreaksThem)
 
 TEST_F(RenderCli, RunsAndEmptyLastLine)
 {
-    const CliResult result =
+    const RenderResult result =
         Run({QStringLiteral("--mode"), QStringLiteral("text"), QStringLiteral("--runs")},
             "0 78797A0D 61 62 63 1B5B4A\n");
     EXPECT_EQ(result.exitCode, 0);
@@ -79,14 +63,14 @@ TEST_F(RenderCli, RunsAndEmptyLastLine)
 
 TEST_F(RenderCli, EmptyInputIsOneEmptyLine)
 {
-    const CliResult result = Run({}, "");
+    const RenderResult result = Run({}, "");
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "\n");
 }
 
 TEST_F(RenderCli, StampsFollowTheTicks)
 {
-    const CliResult result =
+    const RenderResult result =
         Run({QStringLiteral("--stamps"), QStringLiteral("4"), QStringLiteral("--min-interval"),
              QStringLiteral("500"), QStringLiteral("--runs")},
             "60000 41\n60500 42\n\n61001\n");
@@ -96,7 +80,7 @@ TEST_F(RenderCli, StampsFollowTheTicks)
 
 TEST_F(RenderCli, MalformedLinePrintsDisplaySoFarAndFails)
 {
-    const CliResult result = Run({}, "0 41\n5 4G\n9 42\n");
+    const RenderResult result = Run({}, "0 41\n5 4G\n9 42\n");
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.out, "A\n");
     EXPECT_NE(result.err.find("line 2"), std::string::npos) << result.err;
@@ -118,7 +102,7 @@ TEST_P(RenderCliRefuses, WithStatusTwoAndOneErrorLine)
     QStringList options;
     for (const char* option : GetParam().options)
         options << QString::fromLatin1(option);
-    const CliResult result = Run(options, GetParam().input);
+    const RenderResult result = Run(options, GetParam().input);
     EXPECT_EQ(result.exitCode, 2);
     ASSERT_FALSE(result.err.empty());
     EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
@@ -163,7 +147,7 @@ TEST_P(RenderCliMatchesRenderer, ForEveryMode)
         input += std::to_string(tick) + HexOf(bytes) + "\n";
     }
     static const char* const kModes[] = {"mont", "text", "hex"};
-    const CliResult result =
+    const RenderResult result =
         Run({QStringLiteral("--mode"), QString::fromLatin1(kModes[mode]),
              QStringLiteral("--stamps"), QStringLiteral("1"), QStringLiteral("--min-interval"),
              QStringLiteral("20"), QStringLiteral("--runs")},

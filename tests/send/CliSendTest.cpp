@@ -1,42 +1,19 @@
 // trellium-cli encode and crc, run as the real executable.
+#include "CliRunner.h"
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 namespace {
 
-struct CliResult
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-class Cli : public ::testing::Test
+class Cli : public CliTest
 {
 protected:
-    void SetUp() override
-    {
-        m_strProgram = qEnvironmentVariable("TRELLIUM_CLI");
-        if (m_strProgram.isEmpty()) {
-            GTEST_SKIP() << "TRELLIUM_CLI is not set";
-        }
-    }
-
     CliResult Run(const QStringList& args, const QByteArray& input = {}) const
     {
-        QProcess process;
-        process.start(m_strProgram, args);
-        EXPECT_TRUE(process.waitForStarted());
-        process.write(input);
-        process.closeWriteChannel();
-        EXPECT_TRUE(process.waitForFinished(30000));
-        return {process.exitCode(), process.readAllStandardOutput(),
-                process.readAllStandardError()};
+        return RunCli(args, input);
     }
-
-    QString m_strProgram;
 };
 
 TEST_F(Cli, EncodeSharesChecksumStateAcrossStrings)

@@ -1,5 +1,6 @@
 // Session files: the three blocks in order, byte-exact rewriting, damaged
 // files, and the companion's show and resave on files written by hand.
+#include "CliRunner.h"
 #include "SessionTestSupport.h"
 #include "session/TrelliumDoc.h"
 
@@ -8,7 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -178,17 +178,9 @@ TEST(DocumentFile, FailedSaveKeepsTheOldFile)
 
 // --- the companion -------------------------------------------------------
 
-class Companion : public ::testing::Test
+class Companion : public CliTest
 {
 protected:
-    void SetUp() override
-    {
-        m_cli = qEnvironmentVariable("TRELLIUM_CLI");
-        if (m_cli.isEmpty())
-            GTEST_SKIP() << "TRELLIUM_CLI not set";
-        ASSERT_TRUE(m_dir.isValid());
-    }
-
     QString WriteFile(const QString& name, const QByteArray& bytes)
     {
         const QString path = m_dir.filePath(name);
@@ -200,17 +192,14 @@ protected:
 
     int Run(const QStringList& args, QByteArray* out = nullptr, QByteArray* err = nullptr)
     {
-        QProcess p;
-        p.start(m_cli, args);
-        p.waitForFinished(30000);
+        const CliResult result = RunCli(args);
         if (out)
-            *out = p.readAllStandardOutput();
+            *out = result.out;
         if (err)
-            *err = p.readAllStandardError();
-        return p.exitCode();
+            *err = result.err;
+        return result.exitCode;
     }
 
-    QString m_cli;
     QTemporaryDir m_dir;
 };
 
