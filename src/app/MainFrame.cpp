@@ -53,27 +53,39 @@ CMainFrame::~CMainFrame()
         g_mainFrame = nullptr;
 }
 
+namespace {
+
+// One menu command: its text, status-bar prompt and optional shortcut.
+template <typename Slot>
+QAction* AddCommand(QMenu* menu, const QString& text, const QString& prompt, CMainFrame* frame,
+                    Slot slot, const QKeySequence& shortcut = {})
+{
+    QAction* action = menu->addAction(text, frame, slot);
+    action->setStatusTip(prompt);
+    action->setShortcut(shortcut);
+    return action;
+}
+
+} // namespace
+
 void CMainFrame::CreateMenus()
 {
     m_pFileMenu = menuBar()->addMenu(QStringLiteral("&File"));
-    QAction* newAction =
-        m_pFileMenu->addAction(QStringLiteral("&New"), this, [this] { NewDocument(); });
-    newAction->setShortcut(QKeySequence::New);
-    newAction->setStatusTip(QStringLiteral("Create a new port session"));
-    QAction* openAction =
-        m_pFileMenu->addAction(QStringLiteral("&Open..."), this, [this] { OnFileOpen(); });
-    openAction->setShortcut(QKeySequence::Open);
-    openAction->setStatusTip(QStringLiteral("Open an existing session file"));
+    AddCommand(
+        m_pFileMenu, QStringLiteral("&New"), QStringLiteral("Create a new port session"), this,
+        [this] { NewDocument(); }, QKeySequence::New);
+    AddCommand(
+        m_pFileMenu, QStringLiteral("&Open..."), QStringLiteral("Open an existing session file"),
+        this, [this] { OnFileOpen(); }, QKeySequence::Open);
     m_pCloseAction =
-        m_pFileMenu->addAction(QStringLiteral("&Close"), this, [this] { OnFileClose(); });
-    m_pCloseAction->setStatusTip(QStringLiteral("Close the active session"));
-    m_pSaveAction =
-        m_pFileMenu->addAction(QStringLiteral("&Save"), this, [this] { OnFileSave(false); });
-    m_pSaveAction->setShortcut(QKeySequence::Save);
-    m_pSaveAction->setStatusTip(QStringLiteral("Save the active session"));
-    m_pSaveAsAction =
-        m_pFileMenu->addAction(QStringLiteral("Save &As..."), this, [this] { OnFileSave(true); });
-    m_pSaveAsAction->setStatusTip(QStringLiteral("Save the active session with a new name"));
+        AddCommand(m_pFileMenu, QStringLiteral("&Close"),
+                   QStringLiteral("Close the active session"), this, [this] { OnFileClose(); });
+    m_pSaveAction = AddCommand(
+        m_pFileMenu, QStringLiteral("&Save"), QStringLiteral("Save the active session"), this,
+        [this] { OnFileSave(false); }, QKeySequence::Save);
+    m_pSaveAsAction = AddCommand(m_pFileMenu, QStringLiteral("Save &As..."),
+                                 QStringLiteral("Save the active session with a new name"), this,
+                                 [this] { OnFileSave(true); });
     m_pRecentSeparator = m_pFileMenu->addSeparator();
     for (int i = 0; i < CRecentFileList::kSize; ++i) {
         QAction* action = m_pFileMenu->addAction(QString(), this, [this, i] {
@@ -88,34 +100,37 @@ void CMainFrame::CreateMenus()
         m_recentActions.append(action);
     }
     m_pFileMenu->addSeparator();
-    QAction* exitAction = m_pFileMenu->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
-    exitAction->setStatusTip(QStringLiteral("Quit the application; prompts to save sessions"));
+    AddCommand(m_pFileMenu, QStringLiteral("E&xit"),
+               QStringLiteral("Quit the application; prompts to save sessions"), this,
+               [this] { close(); });
 
     m_pOptionsMenu = menuBar()->addMenu(QStringLiteral("&Options"));
-    QAction* colors =
-        m_pOptionsMenu->addAction(QStringLiteral("Colors..."), this, [this] { OnColors(); });
-    colors->setData(Ids::CmdColors);
-    colors->setStatusTip(QStringLiteral("Set character colors for selected terminal window"));
-    QAction* timing =
-        m_pOptionsMenu->addAction(QStringLiteral("Timing..."), this, [this] { OnTiming(); });
-    timing->setData(Ids::CmdTiming);
-    timing->setStatusTip(QStringLiteral("Enable or disable time between data display"));
+    AddCommand(m_pOptionsMenu, QStringLiteral("Colors..."),
+               QStringLiteral("Set character colors for selected terminal window"), this,
+               [this] { OnColors(); })
+        ->setData(Ids::CmdColors);
+    AddCommand(m_pOptionsMenu, QStringLiteral("Timing..."),
+               QStringLiteral("Enable or disable time between data display"), this,
+               [this] { OnTiming(); })
+        ->setData(Ids::CmdTiming);
     m_pOptionsMenu->addSeparator();
-    QAction* clearAction = m_pOptionsMenu->addAction(QStringLiteral("&Clear"), this, [this] {
-        if (CTrelliumDoc* doc = ActiveDocument())
-            doc->ClearDisplay();
-    });
-    clearAction->setShortcut(QKeySequence(Qt::ALT | Qt::Key_C));
-    clearAction->setStatusTip(QStringLiteral("Clear the terminal window"));
-    m_pHoldAction = m_pOptionsMenu->addAction(QStringLiteral("&Hold"), this, [this] {
-        if (CTrelliumDoc* doc = ActiveDocument())
-            doc->ToggleHold();
-        RefreshMenus();
-    });
+    AddCommand(
+        m_pOptionsMenu, QStringLiteral("&Clear"), QStringLiteral("Clear the terminal window"), this,
+        [this] {
+            if (CTrelliumDoc* doc = ActiveDocument())
+                doc->ClearDisplay();
+        },
+        QKeySequence(Qt::ALT | Qt::Key_C));
+    m_pHoldAction = AddCommand(
+        m_pOptionsMenu, QStringLiteral("&Hold"),
+        QStringLiteral("Stop showing received data until Hold is turned off"), this,
+        [this] {
+            if (CTrelliumDoc* doc = ActiveDocument())
+                doc->ToggleHold();
+            RefreshMenus();
+        },
+        QKeySequence(Qt::ALT | Qt::Key_H));
     m_pHoldAction->setCheckable(true);
-    m_pHoldAction->setShortcut(QKeySequence(Qt::ALT | Qt::Key_H));
-    m_pHoldAction->setStatusTip(
-        QStringLiteral("Stop showing received data until Hold is turned off"));
 
     m_pWindowMenu = menuBar()->addMenu(QStringLiteral("&Window"));
     m_pWindowMenu->addAction(QStringLiteral("&Cascade"), m_pMdiArea, &QMdiArea::cascadeSubWindows);

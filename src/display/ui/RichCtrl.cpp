@@ -309,7 +309,7 @@ void CRichCtrl::keyPressEvent(QKeyEvent* event)
     }
 
     const bool cursorKey = IsCursorKey(key);
-    if (cursorKey && Settings().m_nMode == 1) {
+    if (cursorKey && Settings().m_nMode == static_cast<int>(DisplayMode::Text)) {
         if (m_pDoc) {
             const char sequence[3] = {0x1B, '[', CursorLetter(key)};
             m_pDoc->SendData(sequence, 3);
@@ -324,7 +324,8 @@ void CRichCtrl::keyPressEvent(QKeyEvent* event)
         QPlainTextEdit::keyPressEvent(event);
     }
     // Every other key is swallowed: nothing edits the display. What the key
-    // types goes to the session (Ctrl+C thus also sends 3).
+    // types goes to the session (Ctrl+C thus also sends 3). The base class may
+    // have ignored a caret key at the document's edge; it stays here all the same.
     event->accept();
     SendTyped(event);
 }
