@@ -129,8 +129,8 @@ void BM_WidgetChunks(benchmark::State& state)
     const int mode = static_cast<int>(state.range(0));
     const std::string data = MakeData(static_cast<int>(state.range(1)), 1 << 20);
     CTrelliumDoc doc;
-    doc.m_info.m_nDisplayMode = mode;
-    doc.m_info.m_timing.m_nFormat = 1;
+    doc.EditInfo()->m_nDisplayMode = mode;
+    doc.EditInfo()->m_timing.m_nFormat = 1;
     CRichCtrl display;
     display.SetSession(&doc);
     display.UpdateColors();
@@ -177,7 +177,7 @@ void BM_SessionFlood(benchmark::State& state)
     const std::string data = MakeData(1, 1 << 20);
     for (auto _ : state) {
         CTrelliumDoc doc;
-        doc.m_info.m_nDisplayMode = mode;
+        doc.EditInfo()->m_nDisplayMode = mode;
         CRichCtrl display;
         display.SetSession(&doc);
         display.UpdateColors();

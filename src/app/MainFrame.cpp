@@ -8,6 +8,7 @@
 #include "display/ui/RichCtrl.h"
 #include "display/ui/TimingDlg.h"
 #include "platform/Alerts.h"
+#include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 #include "session/TrelliumIds.h"
 
@@ -28,7 +29,8 @@ CMainFrame* CMainFrame::Instance()
     return g_mainFrame;
 }
 
-CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
+CMainFrame::CMainFrame(CSessionContext& context, QWidget* parent)
+    : QMainWindow(parent), m_context(context)
 {
     g_mainFrame = this;
     setWindowTitle(Alerts::AppTitle());
@@ -187,7 +189,7 @@ CChildFrame* CMainFrame::AddFrame(std::unique_ptr<CTrelliumDoc> doc)
 
 CChildFrame* CMainFrame::NewDocument()
 {
-    auto doc = std::make_unique<CTrelliumDoc>();
+    auto doc = std::make_unique<CTrelliumDoc>(m_context);
     CChildFrame* frame = AddFrame(std::move(doc));
     frame->GetDocument()->OnNewDocument();
     return frame;
@@ -202,7 +204,7 @@ CChildFrame* CMainFrame::OpenDocument(const QString& path)
             return frame;
         }
     }
-    auto doc = std::make_unique<CTrelliumDoc>();
+    auto doc = std::make_unique<CTrelliumDoc>(m_context);
     CTrelliumDoc* raw = doc.get();
     CChildFrame* frame = AddFrame(std::move(doc));
     if (!raw->OnOpenDocument(full)) {
@@ -260,7 +262,8 @@ void CMainFrame::OnColors()
     CChildFrame* frame = ActiveFrame();
     if (!frame)
         return;
-    CColorDlg dialog(&frame->GetDocument()->m_info.m_colors, this);
+    auto info = frame->GetDocument()->EditInfo();
+    CColorDlg dialog(&info->m_colors, this);
     // Colours picked before Cancel stay in the session; the display takes
     // them for new text only when the dialog ends with OK.
     if (dialog.exec() == QDialog::Accepted)
@@ -272,9 +275,9 @@ void CMainFrame::OnTiming()
     CChildFrame* frame = ActiveFrame();
     if (!frame)
         return;
-    CTimingDlg dialog(&frame->GetDocument()->m_info.m_timing, this);
+    auto info = frame->GetDocument()->EditInfo();
+    CTimingDlg dialog(&info->m_timing, this);
     dialog.exec();
-    frame->GetDocument()->PublishSettings();
 }
 
 void CMainFrame::OnAbout()

@@ -5,6 +5,7 @@
 #include <QPointer>
 
 class CChildFrame;
+class CSessionContext;
 class CTrelliumDoc;
 class QAction;
 class QMdiArea;
@@ -16,7 +17,8 @@ class CMainFrame : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit CMainFrame(QWidget* parent = nullptr);
+    // `context` is shared by every session of the window and must outlive it.
+    explicit CMainFrame(CSessionContext& context, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // File commands; the dialog-free parts are public for start-up and tests.
@@ -28,6 +30,8 @@ public:
     QList<CChildFrame*> Frames() const;
     QMdiArea* MdiArea() const { return m_pMdiArea; }
     const CRecentFileList& RecentFiles() const { return m_recent; }
+
+    CSessionContext& Context() const { return m_context; }
 
     static CMainFrame* Instance();
 
@@ -46,6 +50,7 @@ private:
     void OnTiming();
     void OnAbout();
 
+    CSessionContext& m_context;
     QMdiArea* m_pMdiArea = nullptr;
     QMenu* m_pFileMenu = nullptr;
     QMenu* m_pOptionsMenu = nullptr;

@@ -29,7 +29,7 @@ bool CTrelliumApp::InitInstance()
                                  QStringLiteral("A session file (.trw) to open."));
     parser.process(*this);
 
-    m_pMainFrame = std::make_unique<CMainFrame>();
+    m_pMainFrame = std::make_unique<CMainFrame>(m_context);
     m_pMainFrame->show();
 
     const QStringList files = parser.positionalArguments();

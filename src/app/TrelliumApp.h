@@ -1,5 +1,6 @@
 #pragma once
 #include "app/GuiAlerts.h"
+#include "session/SessionContext.h"
 
 #include <QApplication>
 #include <memory>
@@ -21,5 +22,6 @@ public:
 
 private:
     CGuiAlerts m_alerts;
+    CSessionContext m_context;
     std::unique_ptr<CMainFrame> m_pMainFrame;
 };

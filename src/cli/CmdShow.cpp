@@ -2,6 +2,7 @@
 #include "cli/Commands.h"
 #include "cli/JsonWriter.h"
 
+#include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 
 #include <QFile>
@@ -31,7 +32,7 @@ int ReadSession(const QString& path, CTrelliumDoc& doc)
 
 QByteArray SessionJson(const CTrelliumDoc& doc)
 {
-    const CCommInfo& info = doc.m_info;
+    const CCommInfo& info = doc.Info();
     CJsonWriter json;
     json.BeginObject();
     json.Value("version", static_cast<long long>(info.m_nVersionRead));
@@ -88,7 +89,8 @@ int RunShow(const QStringList& args)
         PrintError(QStringLiteral("usage: trellium-cli show FILE"));
         return ExitSerializeError;
     }
-    CTrelliumDoc doc;
+    CSessionContext context;
+    CTrelliumDoc doc(context);
     const int status = ReadSession(args.at(0), doc);
     if (status == ExitCannotOpen)
         return status;
@@ -104,7 +106,8 @@ int RunResave(const QStringList& args)
         PrintError(QStringLiteral("usage: trellium-cli resave IN OUT"));
         return ExitSerializeError;
     }
-    CTrelliumDoc doc;
+    CSessionContext context;
+    CTrelliumDoc doc(context);
     const int status = ReadSession(args.at(0), doc);
     if (status == ExitCannotOpen)
         return status;

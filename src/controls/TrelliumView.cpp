@@ -1,6 +1,5 @@
 #include "controls/TrelliumView.h"
 
-#include "display/MergeDisplay.h"
 #include "display/ui/RichCtrl.h"
 #include "session/TrelliumDoc.h"
 #include "session/TrelliumIds.h"
@@ -30,15 +29,12 @@ CTrelliumView::~CTrelliumView()
 
 void CTrelliumView::RegisterMergeDisplay()
 {
-    if (m_pDoc->m_info.m_nConnectionType == ConnMerge)
-        MergeDisplay::Register(m_pDisplay);
+    m_pDisplay->Model().RegisterMergeIfMerge();
 }
 
 void CTrelliumView::RebuildDisplay()
 {
-    m_pDisplay->Clear();
-    // The whole ring as one chunk, and not into the merge display.
-    m_pDisplay->AppendData(m_pDoc->RingContents());
+    m_pDisplay->Model().Rebuild();
 }
 
 void CTrelliumView::OnUpdate(int hint)
@@ -51,15 +47,7 @@ void CTrelliumView::OnUpdate(int hint)
 
 void CTrelliumView::OnNewBytes(const QByteArray& bytes, uint64_t lostBytes)
 {
-    if (lostBytes > 0)
-        m_pDisplay->AppendGap(lostBytes);
-    m_pDisplay->AppendData(bytes);
-    auto* merge = dynamic_cast<CRichCtrl*>(MergeDisplay::Get());
-    if (merge && merge != m_pDisplay) {
-        if (lostBytes > 0)
-            merge->AppendGap(lostBytes, m_pDisplay);
-        merge->AppendData(bytes, m_pDisplay);
-    }
+    m_pDisplay->Model().ShowNewBytes(bytes, lostBytes);
 }
 
 void CTrelliumView::OnCommand(int id)

@@ -7,9 +7,9 @@ CLineBuffer::CLineBuffer()
     m_lines.emplace_back();
 }
 
-void CLineBuffer::SetColors(uint32_t text, uint32_t special, uint32_t stamp)
+void CLineBuffer::SetColors(const CDisplayColors& colors)
 {
-    m_colors = {text, special, stamp};
+    m_colors = {colors.m_text, colors.m_special, colors.m_stamp};
 }
 
 void CLineBuffer::Touch(size_t index)

@@ -44,7 +44,7 @@ public:
     CLineBuffer();
 
     // Colours given to runs written from now on, by format.
-    void SetColors(uint32_t text, uint32_t special, uint32_t stamp);
+    void SetColors(const CDisplayColors& colors) override;
     uint32_t ColorOf(RunFormat format) const { return m_colors[static_cast<size_t>(format)]; }
 
     void AppendText(RunFormat format, std::string_view text) override;

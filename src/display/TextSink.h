@@ -10,6 +10,14 @@ enum class RunFormat : uint8_t
     Stamp,   // time stamps
 };
 
+// The colours a display writes its three formats in (0x00BBGGRR).
+struct CDisplayColors
+{
+    uint32_t m_text = 0x00FF00;
+    uint32_t m_special = 0x00FFFF;
+    uint32_t m_stamp = 0x7F7F7F;
+};
+
 // Where a display renderer writes: a text of lines, each line a sequence of
 // runs in one of the three formats, always written at the end.
 //
@@ -38,4 +46,7 @@ public:
     // Removes the characters of the last line; the break before it stays.
     virtual void EraseLastLine() = 0;
     virtual void Clear() = 0;
+    // The colours of the runs written from now on; a sink that keeps no
+    // colours ignores them.
+    virtual void SetColors(const CDisplayColors&) {}
 };

@@ -312,37 +312,30 @@ EncodeResult EncodeDataString(const QByteArray& text, ChecksumState& state,
     return EncodeResult::Sent;
 }
 
-ChecksumState& ProcessChecksumState()
-{
-    static ChecksumState state;
-    return state;
-}
-
-std::mutex& ProcessChecksumLock()
-{
-    static std::mutex lock;
-    return lock;
-}
-
-EncodeResult EncodeDataStringShared(const QByteArray& text, const TransmitFn& transmit)
+EncodeResult CSharedChecksum::Encode(const QByteArray& text, const TransmitFn& transmit)
 {
     // A file send never touches the checksum state, and its blocks go out as
     // they are read rather than being gathered first.
     if (text.startsWith('*')) {
-        return EncodeDataString(text, ProcessChecksumState(), transmit);
+        ChecksumState unused;
+        return EncodeDataString(text, unused, transmit);
     }
     // The lock covers the checksum state only: transmitting under it could
-    // deadlock against a reader thread that holds a session lock while it
-    // waits here for an auto response.
+    // deadlock against a reader thread that waits here for an auto response.
     QByteArray bytes;
     EncodeResult result;
     {
-        const std::lock_guard<std::mutex> guard(ProcessChecksumLock());
-        result =
-            EncodeDataString(text, ProcessChecksumState(), [&bytes](const char* data, int count) {
-                bytes = QByteArray(data, count);
-            });
+        const std::lock_guard<std::mutex> guard(m_lock);
+        result = EncodeDataString(text, m_state, [&bytes](const char* data, int count) {
+            bytes = QByteArray(data, count);
+        });
     }
     transmit(bytes.constData(), static_cast<int>(bytes.size()));
     return result;
+}
+
+ChecksumState CSharedChecksum::State() const
+{
+    const std::lock_guard<std::mutex> guard(m_lock);
+    return m_state;
 }

@@ -52,13 +52,22 @@ enum class EncodeResult
 EncodeResult EncodeDataString(const QByteArray& text, ChecksumState& state,
                               const TransmitFn& transmit);
 
-// The process-wide state and the lock that serialises every send that uses
-// it (the user-interface thread and serial reader threads both send).
-ChecksumState& ProcessChecksumState();
-std::mutex& ProcessChecksumLock();
+// The checksum state that every send of one program shares, with the lock
+// that serialises the sends that use it (the user-interface thread and serial
+// reader threads both send).
+class CSharedChecksum
+{
+public:
+    // EncodeDataString on the shared state under its lock. The lock is
+    // released before `transmit` is called (one call, as EncodeDataString
+    // makes), so a transmit operation may take its own locks freely; a
+    // "*path" file reference takes no lock at all.
+    EncodeResult Encode(const QByteArray& text, const TransmitFn& transmit);
 
-// EncodeDataString on the process-wide state under its lock. The lock is
-// released before `transmit` is called (one call, as EncodeDataString makes),
-// so a transmit operation may take its own locks freely; a "*path" file
-// reference takes no lock at all.
-EncodeResult EncodeDataStringShared(const QByteArray& text, const TransmitFn& transmit);
+    // A copy of the state, for tests and diagnostics.
+    ChecksumState State() const;
+
+private:
+    mutable std::mutex m_lock;
+    ChecksumState m_state;
+};

@@ -6,44 +6,105 @@
 #include "session/TrelliumIds.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace {
 constexpr int kFileVersion = 2;
 // Timer ids 1400..1499 serve at most this many running slots.
 constexpr int kMaxSlots = Ids::TimerRepeatLast - Ids::TimerRepeatFirst + 1;
+
+uint64_t Mix(uint64_t x)
+{
+    // splitmix64's finaliser: identities from a hostile file still spread.
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
 } // namespace
+
+size_t CMacroIdHash::operator()(const CMacroId& id) const noexcept
+{
+    const uint64_t low = (static_cast<uint64_t>(static_cast<uint32_t>(id.m_bShift)) << 32) |
+                         static_cast<uint32_t>(id.m_bCtrl);
+    const uint64_t high =
+        (static_cast<uint64_t>(static_cast<uint32_t>(id.m_bAlt)) << 8) | id.m_nKey;
+    return static_cast<size_t>(Mix(low ^ Mix(high)));
+}
 
 CFuncKeys::~CFuncKeys() = default;
 
 void CFuncKeys::SetOwner(CFuncKeysOwner* owner)
 {
-    auto lock = Lock();
+    std::lock_guard lock(m_mutex);
     m_pOwner = owner;
 }
 
-CKeyPaneTable& CFuncKeys::Panes() const
+void CFuncKeys::SetKeyPanes(CKeyPaneTable* panes)
 {
-    return m_pPanes ? *m_pPanes : CKeyPaneTable::Instance();
+    std::lock_guard lock(m_mutex);
+    m_pPanes = panes;
 }
 
-MacroKey* CFuncKeys::FindKey(int key, int shift, int ctrl, int alt) const
+void CFuncKeys::Run(CCallouts& callouts, CRepeatTimerHost* host) const
 {
-    auto lock = Lock();
-    for (const auto& macro : m_macros) {
-        if (macro->Is(key, shift, ctrl, alt))
-            return macro.get();
+    CFuncKeysOwner* owner = nullptr;
+    CKeyPaneTable* panes = nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        owner = m_pOwner;
+        panes = m_pPanes;
     }
-    return nullptr;
+    if (panes) {
+        bool changed = false;
+        for (const auto& [key, repeating] : callouts.highlights)
+            changed |= panes->SetRepeating(key, repeating);
+        if (changed)
+            panes->Redraw();
+    }
+    if (owner) {
+        for (int slot : callouts.stoppedSlots)
+            owner->StopRepeat(slot);
+    }
+    if (host) {
+        for (const auto& timer : callouts.timers)
+            host->StartRepeatTimer(timer.timerId, timer.intervalMs, timer.macro);
+    }
+    if (owner) {
+        for (const MacroKey& macro : callouts.sends)
+            owner->SendMacro(macro);
+    }
+}
+
+MacroKey* CFuncKeys::FindLocked(const CMacroId& id) const
+{
+    const auto it = m_index.find(id);
+    return it == m_index.end() ? nullptr : it->second;
+}
+
+std::optional<MacroKey> CFuncKeys::FindKey(int key, int shift, int ctrl, int alt) const
+{
+    std::lock_guard lock(m_mutex);
+    if (const MacroKey* macro = FindLocked(CMacroId::Of(key, shift, ctrl, alt)))
+        return *macro;
+    return std::nullopt;
+}
+
+bool CFuncKeys::AddLocked(std::unique_ptr<MacroKey> macro)
+{
+    const CMacroId id = macro->Id();
+    if (m_index.contains(id))
+        return false;
+    m_index.emplace(id, macro.get());
+    m_macros.push_back(std::move(macro));
+    return true;
 }
 
 bool CFuncKeys::AddKey(int key, int shift, int ctrl, int alt, const QByteArray& label,
                        const QByteArray& description, const QByteArray& data, int repeat,
                        int interval, int autoResponseOn, const QByteArray& autoResponse)
 {
-    auto lock = Lock();
-    if (FindKey(key, shift, ctrl, alt))
-        return false;
     auto macro = std::make_unique<MacroKey>();
     macro->m_nKey = static_cast<uint8_t>(key);
     macro->m_bShift = shift;
@@ -56,16 +117,16 @@ bool CFuncKeys::AddKey(int key, int shift, int ctrl, int alt, const QByteArray& 
     macro->m_nInterval = interval;
     macro->m_bAutoResponseOn = autoResponseOn;
     macro->m_strAutoResponse = autoResponse;
-    m_macros.push_back(std::move(macro));
-    return true;
+    std::lock_guard lock(m_mutex);
+    return AddLocked(std::move(macro));
 }
 
 bool CFuncKeys::SetKeyFields(int key, int shift, int ctrl, int alt, const QByteArray& label,
                              const QByteArray& description, const QByteArray& data, int repeat,
                              int interval)
 {
-    auto lock = Lock();
-    MacroKey* macro = FindKey(key, shift, ctrl, alt);
+    std::lock_guard lock(m_mutex);
+    MacroKey* macro = FindLocked(CMacroId::Of(key, shift, ctrl, alt));
     if (!macro)
         return false;
     macro->m_strLabel = label;
@@ -78,43 +139,55 @@ bool CFuncKeys::SetKeyFields(int key, int shift, int ctrl, int alt, const QByteA
 
 bool CFuncKeys::RemoveKey(int key, int shift, int ctrl, int alt)
 {
-    auto lock = Lock();
-    const auto it = std::find_if(m_macros.begin(), m_macros.end(), [&](const auto& macro) {
-        return macro->Is(key, shift, ctrl, alt);
-    });
-    if (it == m_macros.end())
-        return false;
-    MacroKey* macro = it->get();
-    // A removed macro must not stay behind in a running slot or the matcher,
-    // where a timer or a received byte would reach freed memory.
-    const int slot = RunningSlotOf(macro);
-    if (slot >= 0) {
-        ClearHighlight(macro);
-        FreeRunningSlot(slot);
+    CCallouts out;
+    {
+        std::lock_guard lock(m_mutex);
+        MacroKey* macro = FindLocked(CMacroId::Of(key, shift, ctrl, alt));
+        if (!macro)
+            return false;
+        // A removed macro must not stay behind in a running slot or the
+        // matcher, where a timer or a received byte would reach freed memory.
+        const int slot = RunningSlotLocked(macro);
+        if (slot >= 0) {
+            out.highlights.emplace_back(macro->m_nKey, false);
+            FreeSlotLocked(slot, out);
+        }
+        std::erase(m_autoResponses, macro);
+        RefreshHasAutoResponses();
+        m_index.erase(macro->Id());
+        std::erase_if(m_macros, [macro](const auto& owned) { return owned.get() == macro; });
     }
-    std::erase(m_autoResponses, macro);
-    RefreshHasAutoResponses();
-    m_macros.erase(it);
+    Run(out);
     return true;
 }
 
-void CFuncKeys::RemoveAllKeys()
+void CFuncKeys::RemoveAllLocked(CCallouts& out)
 {
-    auto lock = Lock();
     for (int slot = 0; slot < static_cast<int>(m_running.size()); ++slot) {
         if (m_running[slot]) {
-            ClearHighlight(m_running[slot]);
-            FreeRunningSlot(slot);
+            out.highlights.emplace_back(m_running[slot]->m_nKey, false);
+            FreeSlotLocked(slot, out);
         }
     }
     m_autoResponses.clear();
     RefreshHasAutoResponses();
+    m_index.clear();
     m_macros.clear();
+}
+
+void CFuncKeys::RemoveAllKeys()
+{
+    CCallouts out;
+    {
+        std::lock_guard lock(m_mutex);
+        RemoveAllLocked(out);
+    }
+    Run(out);
 }
 
 int CFuncKeys::CountKeys(int shift, int ctrl, int alt) const
 {
-    auto lock = Lock();
+    std::lock_guard lock(m_mutex);
     return static_cast<int>(std::count_if(m_macros.begin(), m_macros.end(), [&](const auto& m) {
         return m->m_bShift == shift && m->m_bCtrl == ctrl && m->m_bAlt == alt;
     }));
@@ -122,7 +195,7 @@ int CFuncKeys::CountKeys(int shift, int ctrl, int alt) const
 
 std::vector<MacroKey> CFuncKeys::Snapshot() const
 {
-    auto lock = Lock();
+    std::lock_guard lock(m_mutex);
     std::vector<MacroKey> copies;
     copies.reserve(m_macros.size());
     for (const auto& macro : m_macros)
@@ -135,123 +208,168 @@ void CFuncKeys::Assign(const CFuncKeys& other)
     if (&other == this)
         return;
     const std::vector<MacroKey> copies = other.Snapshot();
-    auto lock = Lock();
-    StopAllRepeats();
-    RemoveAllKeys();
-    for (const MacroKey& source : copies) {
-        auto macro = std::make_unique<MacroKey>(source);
-        macro->m_nDone = 0;
-        m_macros.push_back(std::move(macro));
-    }
-}
-
-int CFuncKeys::RunningSlotOf(const MacroKey* macro) const
-{
-    auto lock = Lock();
-    const auto it = std::find(m_running.begin(), m_running.end(), macro);
-    return it == m_running.end() || !macro ? -1 : static_cast<int>(it - m_running.begin());
-}
-
-MacroKey* CFuncKeys::MacroInSlot(int slot) const
-{
-    auto lock = Lock();
-    return slot >= 0 && slot < static_cast<int>(m_running.size()) ? m_running[slot] : nullptr;
-}
-
-void CFuncKeys::ScheduleRepeat(MacroKey* macro, CRepeatTimerHost* host)
-{
-    auto lock = Lock();
-    int slot = -1;
-    for (int i = 0; i < static_cast<int>(m_running.size()); ++i) {
-        if (m_running[i] == macro || !m_running[i]) {
-            slot = i;
-            break;
+    CCallouts out;
+    {
+        std::lock_guard lock(m_mutex);
+        StopAllLocked(out);
+        RemoveAllLocked(out);
+        for (const MacroKey& source : copies) {
+            auto macro = std::make_unique<MacroKey>(source);
+            macro->m_nDone = 0;
+            AddLocked(std::move(macro));
         }
+        // In the same step, so that no received byte finds the matcher empty.
+        RebuildAutoResponsesLocked();
     }
-    if (slot < 0) {
-        if (static_cast<int>(m_running.size()) >= kMaxSlots)
-            return; // no timer id left; the run ends with this send
-        m_running.push_back(nullptr);
-        slot = static_cast<int>(m_running.size()) - 1;
-    }
-    m_running[slot] = macro;
-    if (host)
-        host->StartRepeatTimer(Ids::TimerRepeatFirst + slot, macro->m_nInterval, macro);
+    Run(out);
+}
+
+int CFuncKeys::RunningSlotLocked(const MacroKey* macro) const
+{
+    if (!macro)
+        return -1;
+    const auto it = std::find(m_running.begin(), m_running.end(), macro);
+    return it == m_running.end() ? -1 : static_cast<int>(it - m_running.begin());
+}
+
+int CFuncKeys::RunningSlotOf(const CMacroId& macro) const
+{
+    std::lock_guard lock(m_mutex);
+    return RunningSlotLocked(FindLocked(macro));
+}
+
+std::optional<MacroKey> CFuncKeys::MacroInSlot(int slot) const
+{
+    std::lock_guard lock(m_mutex);
+    if (slot >= 0 && slot < static_cast<int>(m_running.size()) && m_running[slot])
+        return *m_running[slot];
+    return std::nullopt;
+}
+
+void CFuncKeys::FreeSlotLocked(int slot, CCallouts& out)
+{
+    if (slot < 0 || slot >= static_cast<int>(m_running.size()))
+        return;
+    m_running[slot] = nullptr;
+    out.stoppedSlots.push_back(slot);
 }
 
 void CFuncKeys::FreeRunningSlot(int slot)
 {
-    auto lock = Lock();
-    if (slot < 0 || slot >= static_cast<int>(m_running.size()))
-        return;
-    m_running[slot] = nullptr;
-    if (m_pOwner)
-        m_pOwner->StopRepeat(slot);
+    CCallouts out;
+    {
+        std::lock_guard lock(m_mutex);
+        FreeSlotLocked(slot, out);
+    }
+    Run(out);
+}
+
+void CFuncKeys::StopAllLocked(CCallouts& out)
+{
+    for (const MacroKey* macro : m_running) {
+        if (macro)
+            out.highlights.emplace_back(macro->m_nKey, false);
+    }
+    for (int slot = 0; slot < static_cast<int>(m_running.size()); ++slot)
+        FreeSlotLocked(slot, out);
+    m_running.clear();
 }
 
 void CFuncKeys::StopAllRepeats()
 {
-    auto lock = Lock();
-    for (const MacroKey* macro : m_running) {
-        if (macro)
-            ClearHighlight(macro);
+    CCallouts out;
+    {
+        std::lock_guard lock(m_mutex);
+        StopAllLocked(out);
     }
-    for (int slot = 0; slot < static_cast<int>(m_running.size()); ++slot)
-        FreeRunningSlot(slot);
-    m_running.clear();
+    Run(out);
+}
+
+void CFuncKeys::StopRunLocked(MacroKey* macro, CCallouts& out)
+{
+    const int slot = RunningSlotLocked(macro);
+    if (slot < 0)
+        return;
+    macro->m_nDone = 0;
+    FreeSlotLocked(slot, out);
+    out.highlights.emplace_back(macro->m_nKey, false);
 }
 
 void CFuncKeys::StopKeyRepeat(int key, int shift, int ctrl, int alt)
 {
-    auto lock = Lock();
-    MacroKey* macro = FindKey(key, shift, ctrl, alt);
-    if (!macro)
-        return;
-    const int slot = RunningSlotOf(macro);
-    if (slot < 0)
-        return;
-    macro->m_nDone = 0;
-    FreeRunningSlot(slot);
-    ClearHighlight(macro);
-}
-
-void CFuncKeys::ClearHighlight(const MacroKey* macro)
-{
-    CKeyPaneTable& panes = Panes();
-    if (panes.SetRepeating(macro->m_nKey, false))
-        panes.Redraw();
-}
-
-void CFuncKeys::RepeatBookkeeping(MacroKey* macro, CRepeatTimerHost* host)
-{
-    auto lock = Lock();
-    if (macro->m_nRepeat == 0)
-        return;
-    ++macro->m_nDone;
-    if (macro->m_nRepeat == -1 || macro->m_nDone < macro->m_nRepeat) {
-        CKeyPaneTable& panes = Panes();
-        if (panes.SetRepeating(macro->m_nKey, true))
-            panes.Redraw();
-        ScheduleRepeat(macro, host);
-        if (RunningSlotOf(macro) >= 0)
-            return;
-        // No slot could be had: the run ends here.
+    CCallouts out;
+    {
+        std::lock_guard lock(m_mutex);
+        if (MacroKey* macro = FindLocked(CMacroId::Of(key, shift, ctrl, alt)))
+            StopRunLocked(macro, out);
     }
-    macro->m_nDone = 0;
-    const int slot = RunningSlotOf(macro);
-    if (slot >= 0)
-        FreeRunningSlot(slot);
-    ClearHighlight(macro);
+    Run(out);
 }
 
-void CFuncKeys::RebuildAutoResponses()
+std::optional<MacroKey> CFuncKeys::Press(const CMacroId& id)
 {
-    auto lock = Lock();
+    CCallouts out;
+    std::optional<MacroKey> toSend;
+    {
+        std::lock_guard lock(m_mutex);
+        MacroKey* macro = FindLocked(id);
+        if (!macro)
+            return std::nullopt;
+        macro->m_nDone = 0;
+        if (RunningSlotLocked(macro) >= 0)
+            StopRunLocked(macro, out);
+        else
+            toSend = *macro;
+    }
+    Run(out);
+    return toSend;
+}
+
+void CFuncKeys::RepeatBookkeeping(const CMacroId& id, CRepeatTimerHost* host)
+{
+    CCallouts out;
+    {
+        std::lock_guard lock(m_mutex);
+        MacroKey* macro = FindLocked(id);
+        if (!macro || macro->m_nRepeat == 0)
+            return;
+        ++macro->m_nDone;
+        bool scheduled = false;
+        if (macro->m_nRepeat == -1 || macro->m_nDone < macro->m_nRepeat) {
+            int slot = RunningSlotLocked(macro);
+            if (slot < 0) {
+                const auto freeSlot = std::find(m_running.begin(), m_running.end(), nullptr);
+                if (freeSlot != m_running.end()) {
+                    slot = static_cast<int>(freeSlot - m_running.begin());
+                } else if (static_cast<int>(m_running.size()) < kMaxSlots) {
+                    m_running.push_back(nullptr);
+                    slot = static_cast<int>(m_running.size()) - 1;
+                }
+            }
+            // With no timer id left the run ends with this send.
+            if (slot >= 0) {
+                m_running[slot] = macro;
+                out.highlights.emplace_back(macro->m_nKey, true);
+                out.timers.push_back({Ids::TimerRepeatFirst + slot, macro->m_nInterval, id});
+                scheduled = true;
+            }
+        }
+        if (!scheduled) {
+            macro->m_nDone = 0;
+            FreeSlotLocked(RunningSlotLocked(macro), out);
+            out.highlights.emplace_back(macro->m_nKey, false);
+        }
+    }
+    Run(out, host);
+}
+
+void CFuncKeys::RebuildAutoResponsesLocked()
+{
     m_autoResponses.clear();
     for (int shift = 0; shift <= 1; ++shift) {
         for (int ctrl = 0; ctrl <= 1; ++ctrl) {
             for (int key = 0; key < 12; ++key) {
-                MacroKey* macro = FindKey(key, shift, ctrl, 0);
+                MacroKey* macro = FindLocked(CMacroId::Of(key, shift, ctrl, 0));
                 if (!macro || macro->m_bAutoResponseOn != 1)
                     continue;
                 macro->m_nMatchLength = 0;
@@ -276,6 +394,12 @@ void CFuncKeys::RebuildAutoResponses()
     RefreshHasAutoResponses();
 }
 
+void CFuncKeys::RebuildAutoResponses()
+{
+    std::lock_guard lock(m_mutex);
+    RebuildAutoResponsesLocked();
+}
+
 void CFuncKeys::RefreshHasAutoResponses()
 {
     const bool any = std::any_of(m_autoResponses.begin(), m_autoResponses.end(),
@@ -285,20 +409,24 @@ void CFuncKeys::RefreshHasAutoResponses()
 
 void CFuncKeys::MatchAutoResponse(uint8_t byte)
 {
-    auto lock = Lock();
-    for (MacroKey* macro : m_autoResponses) {
-        if (macro->m_nMatchLength == 0)
-            continue;
-        if (byte == macro->m_match[macro->m_nMatchProgress]) {
-            if (++macro->m_nMatchProgress == macro->m_nMatchLength) {
+    CCallouts out;
+    {
+        std::lock_guard lock(m_mutex);
+        for (MacroKey* macro : m_autoResponses) {
+            if (macro->m_nMatchLength == 0)
+                continue;
+            if (byte == macro->m_match[macro->m_nMatchProgress]) {
+                if (++macro->m_nMatchProgress == macro->m_nMatchLength) {
+                    macro->m_nMatchProgress = 0;
+                    out.sends.push_back(*macro);
+                }
+            } else {
                 macro->m_nMatchProgress = 0;
-                if (m_pOwner)
-                    m_pOwner->SendMacro(macro);
             }
-        } else {
-            macro->m_nMatchProgress = 0;
         }
     }
+    if (!out.sends.empty())
+        Run(out);
 }
 
 QString CFuncKeys::ToolTipText(const MacroKey& macro)
@@ -327,23 +455,39 @@ QString CFuncKeys::ToolTipText(const MacroKey& macro)
 
 void CFuncKeys::UpdateKeyPanes(CKeyPaneTable& panes, int shift, int ctrl) const
 {
-    auto lock = Lock();
-    if ((shift || ctrl) && CountKeys(shift, ctrl, 0) == 0)
-        return;
-    for (int key = 0; key < 12; ++key) {
-        const MacroKey* macro = FindKey(key, shift, ctrl, 0);
-        const QString prefix = key == 0 ? QStringLiteral("F") : QString();
-        const QString label = macro ? QString::fromLatin1(macro->m_strLabel) : QString();
-        const QString text = QStringLiteral("%1%2 %3").arg(prefix).arg(key + 1).arg(label);
-        panes.SetKeyPane(key + 1, text, macro ? ToolTipText(*macro) : QString(),
-                         macro && !macro->m_strData.isEmpty());
+    struct CPaneText
+    {
+        QString label;
+        QString toolTip;
+        bool hasData = false;
+    };
+    std::array<CPaneText, 12> texts;
+    {
+        std::lock_guard lock(m_mutex);
+        if (shift || ctrl) {
+            const bool any = std::any_of(m_macros.begin(), m_macros.end(), [&](const auto& m) {
+                return m->m_bShift == shift && m->m_bCtrl == ctrl && m->m_bAlt == 0;
+            });
+            if (!any)
+                return;
+        }
+        for (int key = 0; key < 12; ++key) {
+            const MacroKey* macro = FindLocked(CMacroId::Of(key, shift, ctrl, 0));
+            const QString prefix = key == 0 ? QStringLiteral("F") : QString();
+            const QString label = macro ? QString::fromLatin1(macro->m_strLabel) : QString();
+            texts[key] = {QStringLiteral("%1%2 %3").arg(prefix).arg(key + 1).arg(label),
+                          macro ? ToolTipText(*macro) : QString(),
+                          macro && !macro->m_strData.isEmpty()};
+        }
     }
+    for (int key = 0; key < 12; ++key)
+        panes.SetKeyPane(key + 1, texts[key].label, texts[key].toolTip, texts[key].hasData);
     panes.Redraw();
 }
 
 QByteArray CFuncKeys::ProgressText() const
 {
-    auto lock = Lock();
+    std::lock_guard lock(m_mutex);
     QByteArray text;
     for (const auto& macro : m_macros) {
         if (macro->m_nDone <= 0)
@@ -358,56 +502,63 @@ QByteArray CFuncKeys::ProgressText() const
 
 void CFuncKeys::Serialize(CArchive& ar)
 {
-    auto lock = Lock();
     if (ar.IsStoring()) {
+        // The archive writes to a file: never under the lock.
+        const std::vector<MacroKey> macros = Snapshot();
         const uint32_t header = (static_cast<uint32_t>(kFileVersion) << 16) |
-                                (static_cast<uint32_t>(m_macros.size()) & 0xFFFFu);
+                                (static_cast<uint32_t>(macros.size()) & 0xFFFFu);
         ar.WriteU32(header);
-        for (const auto& macro : m_macros) {
-            ar.WriteU8(macro->m_nKey);
-            ar.WriteI32(macro->m_bShift);
-            ar.WriteI32(macro->m_bCtrl);
-            ar.WriteI32(macro->m_bAlt);
-            ar.WriteString(macro->m_strLabel);
-            ar.WriteString(macro->m_strDescription);
-            ar.WriteString(macro->m_strData);
-            ar.WriteI32(macro->m_nRepeat);
-            ar.WriteI32(macro->m_nInterval);
-            ar.WriteI32(macro->m_bAutoResponseOn);
-            ar.WriteString(macro->m_strAutoResponse);
+        for (const MacroKey& macro : macros) {
+            ar.WriteU8(macro.m_nKey);
+            ar.WriteI32(macro.m_bShift);
+            ar.WriteI32(macro.m_bCtrl);
+            ar.WriteI32(macro.m_bAlt);
+            ar.WriteString(macro.m_strLabel);
+            ar.WriteString(macro.m_strDescription);
+            ar.WriteString(macro.m_strData);
+            ar.WriteI32(macro.m_nRepeat);
+            ar.WriteI32(macro.m_nInterval);
+            ar.WriteI32(macro.m_bAutoResponseOn);
+            ar.WriteString(macro.m_strAutoResponse);
         }
         return;
     }
 
-    // Rebuild the matcher even when the block is cut short: the macros read
-    // so far stay in the set and their auto responses must work.
-    struct RebuildOnExit
-    {
-        CFuncKeys& keys;
-        ~RebuildOnExit() { keys.RebuildAutoResponses(); }
-    } rebuild{*this};
-
-    const uint32_t header = ar.ReadU32();
-    const int count = static_cast<int>(header & 0xFFFFu);
-    const int version = static_cast<int>((header >> 16) & 0xFFu);
-    for (int i = 0; i < count; ++i) {
-        MacroKey m;
-        m.m_nKey = ar.ReadU8();
-        m.m_bShift = ar.ReadI32();
-        m.m_bCtrl = ar.ReadI32();
-        m.m_bAlt = ar.ReadI32();
-        m.m_strLabel = ar.ReadString();
-        m.m_strDescription = ar.ReadString();
-        m.m_strData = ar.ReadString();
-        if (version >= 1) {
-            m.m_nRepeat = ar.ReadI32();
-            m.m_nInterval = ar.ReadI32();
+    // Read outside the lock, then add what was read, even when the block is
+    // cut short: those macros stay in the set and their auto responses work.
+    std::vector<std::unique_ptr<MacroKey>> read;
+    const auto install = [this, &read] {
+        std::lock_guard lock(m_mutex);
+        for (auto& macro : read)
+            AddLocked(std::move(macro)); // a duplicate identity is skipped
+        RebuildAutoResponsesLocked();
+    };
+    try {
+        const uint32_t header = ar.ReadU32();
+        const int count = static_cast<int>(header & 0xFFFFu);
+        const int version = static_cast<int>((header >> 16) & 0xFFu);
+        for (int i = 0; i < count; ++i) {
+            auto m = std::make_unique<MacroKey>();
+            m->m_nKey = ar.ReadU8();
+            m->m_bShift = ar.ReadI32();
+            m->m_bCtrl = ar.ReadI32();
+            m->m_bAlt = ar.ReadI32();
+            m->m_strLabel = ar.ReadString();
+            m->m_strDescription = ar.ReadString();
+            m->m_strData = ar.ReadString();
+            if (version >= 1) {
+                m->m_nRepeat = ar.ReadI32();
+                m->m_nInterval = ar.ReadI32();
+            }
+            if (version >= 2) {
+                m->m_bAutoResponseOn = ar.ReadI32();
+                m->m_strAutoResponse = ar.ReadString();
+            }
+            read.push_back(std::move(m));
         }
-        if (version >= 2) {
-            m.m_bAutoResponseOn = ar.ReadI32();
-            m.m_strAutoResponse = ar.ReadString();
-        }
-        AddKey(m.m_nKey, m.m_bShift, m.m_bCtrl, m.m_bAlt, m.m_strLabel, m.m_strDescription,
-               m.m_strData, m.m_nRepeat, m.m_nInterval, m.m_bAutoResponseOn, m.m_strAutoResponse);
+    } catch (...) {
+        install();
+        throw;
     }
+    install();
 }

@@ -1,15 +1,39 @@
 #pragma once
 #include <QByteArray>
+#include <QString>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <unordered_map>
 #include <vector>
 
 class CArchive;
 class CKeyPaneTable;
 
-// One function-key macro. Identity: (key, shift, ctrl, alt).
+// A macro's identity: function key (a byte; 0..11 for F1..F12) and the three
+// modifier flags. A set never holds two macros with the same identity.
+struct CMacroId
+{
+    uint8_t m_nKey = 0;
+    int32_t m_bShift = 0;
+    int32_t m_bCtrl = 0;
+    int32_t m_bAlt = 0;
+
+    static CMacroId Of(int key, int shift, int ctrl, int alt)
+    {
+        return {static_cast<uint8_t>(key), shift, ctrl, alt};
+    }
+    bool operator==(const CMacroId&) const = default;
+};
+
+struct CMacroIdHash
+{
+    size_t operator()(const CMacroId& id) const noexcept;
+};
+
+// One function-key macro.
 struct MacroKey
 {
     uint8_t m_match[20] = {};     // decoded auto-response pattern
@@ -28,32 +52,33 @@ struct MacroKey
     int32_t m_bAutoResponseOn = 0;
     QByteArray m_strAutoResponse;
 
-    bool Is(int key, int shift, int ctrl, int alt) const
-    {
-        return m_nKey == static_cast<uint8_t>(key) && m_bShift == shift && m_bCtrl == ctrl &&
-               m_bAlt == alt;
-    }
+    CMacroId Id() const { return {m_nKey, m_bShift, m_bCtrl, m_bAlt}; }
 };
 
-// Implemented by the session that owns a macro set.
+// Implemented by the session that owns a macro set. The set calls these with
+// its lock released, so an implementation may send, show a message or call
+// back into the set.
 class CFuncKeysOwner
 {
 public:
     // Kill repeat timer 1400 + slot and refresh the title.
     virtual void StopRepeat(int slot) = 0;
-    // Send the macro's data string, with the repeat bookkeeping.
-    virtual void SendMacro(MacroKey* macro) = 0;
+    // Send the macro's data string, with the repeat bookkeeping. `macro` is
+    // a copy: the set may change while it is sent.
+    virtual void SendMacro(const MacroKey& macro) = 0;
 
 protected:
     ~CFuncKeysOwner() = default;
 };
 
-// Where ScheduleRepeat starts its one-shot timers (id 1400 + slot).
+// Where repeat runs start their one-shot timers (id 1400 + slot). Called with
+// the set's lock released, on the thread that did the send.
 class CRepeatTimerHost
 {
 public:
-    // Starting a timer with a pending id replaces it. Any thread may call.
-    virtual void StartRepeatTimer(int timerId, int intervalMs, MacroKey* macro) = 0;
+    // Starting a timer with a pending id replaces it. `macro` is the identity
+    // the slot held when the timer was asked for.
+    virtual void StartRepeatTimer(int timerId, int intervalMs, const CMacroId& macro) = 0;
 
 protected:
     ~CRepeatTimerHost() = default;
@@ -61,12 +86,14 @@ protected:
 
 // A session's function-key macros: up to one per key F1..F12 and per
 // Shift/Ctrl combination, the running (repeat) slots, and the auto-response
-// matcher.
+// matcher. Macros are indexed by identity, so loading a file with many macros
+// costs time linear in their number.
 //
 // Threads: the user-interface thread edits and presses keys; a serial reader
 // thread runs MatchAutoResponse, which may send. Every operation takes the
-// set's recursive lock; a caller that must keep a MacroKey pointer across
-// calls holds Lock() for as long.
+// set's lock for as long as it decides, and calls the owner, the repeat timer
+// host and the key panes only after releasing it. No pointer into the set is
+// ever handed out: lookups return copies.
 class CFuncKeys
 {
 public:
@@ -75,14 +102,11 @@ public:
     CFuncKeys(const CFuncKeys&) = delete;
     CFuncKeys& operator=(const CFuncKeys&) = delete;
 
-    std::unique_lock<std::recursive_mutex> Lock() const
-    {
-        return std::unique_lock<std::recursive_mutex>(m_mutex);
-    }
-
     void SetOwner(CFuncKeysOwner* owner);
+    // The key panes to highlight; none until set.
+    void SetKeyPanes(CKeyPaneTable* panes);
 
-    MacroKey* FindKey(int key, int shift, int ctrl, int alt) const;
+    std::optional<MacroKey> FindKey(int key, int shift, int ctrl, int alt) const;
     bool AddKey(int key, int shift, int ctrl, int alt, const QByteArray& label,
                 const QByteArray& description, const QByteArray& data, int repeat, int interval,
                 int autoResponseOn, const QByteArray& autoResponse);
@@ -96,22 +120,27 @@ public:
     std::vector<MacroKey> Snapshot() const;
 
     // Stops every repeat, removes every macro, then copies `other`'s macros
-    // (done 0) in its order.
+    // (done 0) in its order and rebuilds the matcher, all in one step.
     void Assign(const CFuncKeys& other);
 
-    int RunningSlotOf(const MacroKey* macro) const;
-    MacroKey* MacroInSlot(int slot) const;
-    void ScheduleRepeat(MacroKey* macro, CRepeatTimerHost* host);
+    int RunningSlotOf(const CMacroId& macro) const;
+    std::optional<MacroKey> MacroInSlot(int slot) const;
     void FreeRunningSlot(int slot);
     void StopAllRepeats();
     void StopKeyRepeat(int key, int shift, int ctrl, int alt);
 
+    // A key press: done = 0; a macro that repeats stops (its highlight is
+    // cleared) and nothing is returned; an idle one is returned for sending.
+    std::optional<MacroKey> Press(const CMacroId& macro);
+
     // After one send of `macro` (not a file reference): counts the send,
-    // highlights and schedules the next repetition, or ends the run.
-    void RepeatBookkeeping(MacroKey* macro, CRepeatTimerHost* host);
+    // highlights and schedules the next repetition, or ends the run. Does
+    // nothing when the macro is gone.
+    void RepeatBookkeeping(const CMacroId& macro, CRepeatTimerHost* host);
 
     void RebuildAutoResponses();
-    // Feeds one received byte; may call the owner's SendMacro at once.
+    // Feeds one received byte; a completed pattern calls the owner's
+    // SendMacro before this returns (after the lock is released).
     void MatchAutoResponse(uint8_t byte);
     bool HasAutoResponses() const { return m_bHasAutoResponses.load(std::memory_order_acquire); }
 
@@ -123,18 +152,38 @@ public:
     // Throws CArchiveException; macros read before a failure are kept.
     void Serialize(CArchive& ar);
 
-    // The key panes to highlight; the process-wide table unless a test sets another.
-    void SetKeyPanes(CKeyPaneTable* panes) { m_pPanes = panes; }
-
 private:
-    CKeyPaneTable& Panes() const;
-    void ClearHighlight(const MacroKey* macro);
+    // What an operation decided under the lock and carries out after it.
+    struct CCallouts
+    {
+        std::vector<int> stoppedSlots;
+        std::vector<std::pair<int, bool>> highlights; // key 0..11, repeating
+        struct CTimerStart
+        {
+            int timerId;
+            int intervalMs;
+            CMacroId macro;
+        };
+        std::vector<CTimerStart> timers;
+        std::vector<MacroKey> sends;
+    };
+
+    void Run(CCallouts& callouts, CRepeatTimerHost* host = nullptr) const;
+    MacroKey* FindLocked(const CMacroId& id) const;
+    bool AddLocked(std::unique_ptr<MacroKey> macro);
+    int RunningSlotLocked(const MacroKey* macro) const;
+    void FreeSlotLocked(int slot, CCallouts& out);
+    void StopRunLocked(MacroKey* macro, CCallouts& out);
+    void StopAllLocked(CCallouts& out);
+    void RemoveAllLocked(CCallouts& out);
+    void RebuildAutoResponsesLocked();
     void RefreshHasAutoResponses();
 
-    mutable std::recursive_mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::vector<MacroKey*> m_running;                // slot -> macro or null
     std::vector<std::unique_ptr<MacroKey>> m_macros; // owned, in order of addition
-    std::vector<MacroKey*> m_autoResponses;          // not owned
+    std::unordered_map<CMacroId, MacroKey*, CMacroIdHash> m_index;
+    std::vector<MacroKey*> m_autoResponses; // not owned
     CFuncKeysOwner* m_pOwner = nullptr;
     CKeyPaneTable* m_pPanes = nullptr;
     std::atomic<bool> m_bHasAutoResponses{false};

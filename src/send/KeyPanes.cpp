@@ -48,9 +48,3 @@ void CKeyPaneTable::Redraw()
 {
     emit Changed();
 }
-
-CKeyPaneTable& CKeyPaneTable::Instance()
-{
-    static CKeyPaneTable table;
-    return table;
-}

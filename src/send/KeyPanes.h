@@ -7,6 +7,7 @@
 // The twelve function-key panes of the main window's status bar, as state:
 // label, tool tip, whether the key holds data, whether its macro repeats.
 // The status bar draws from this table and redraws when it signals Changed.
+// One table per program (see CSessionContext).
 // Any thread may call; Changed is delivered to receivers on their own thread.
 class CKeyPaneTable : public QObject
 {
@@ -30,9 +31,6 @@ public:
     Pane GetPane(int key) const; // key 1..12
     // Asks the status bar to repaint.
     void Redraw();
-
-    // The one table of the process.
-    static CKeyPaneTable& Instance();
 
 signals:
     void Changed();

@@ -2,8 +2,6 @@
 
 #include "session/Archive.h"
 
-#include <atomic>
-
 namespace {
 constexpr int32_t kMarker = -234;
 constexpr int32_t kVersion = 4;
@@ -15,8 +13,6 @@ constexpr uint32_t kSets[ColorSets::kCount][4] = {
     {0x000000, 0x9F9FFF, 0x0000FF, 0x7F7F7F},
     {0x000000, 0x0080FF, 0x77BBFF, 0x7F7F7F},
 };
-
-std::atomic<int> g_rotation{0};
 } // namespace
 
 int32_t PortIdToType(int32_t portId)
@@ -45,36 +41,32 @@ void Apply(int index, std::array<uint32_t, ColorWordCount>& colors)
         colors[i] = kSets[index][i];
 }
 
-int TakeNext()
+} // namespace ColorSets
+
+int CColorRotation::TakeNext()
 {
-    int index = g_rotation.load();
-    while (!g_rotation.compare_exchange_weak(index, (index + 1) % kCount)) {
+    int index = m_index.load();
+    while (!m_index.compare_exchange_weak(index, (index + 1) % ColorSets::kCount)) {
     }
     return index;
 }
 
-void StepBack()
+void CColorRotation::StepBack()
 {
-    int index = g_rotation.load();
-    while (!g_rotation.compare_exchange_weak(index, (index + kCount - 1) % kCount)) {
+    int index = m_index.load();
+    while (!m_index.compare_exchange_weak(index,
+                                          (index + ColorSets::kCount - 1) % ColorSets::kCount)) {
     }
 }
 
-int Current()
-{
-    return g_rotation.load();
-}
-
-void ResetForTest()
-{
-    g_rotation.store(0);
-}
-
-} // namespace ColorSets
-
 CCommInfo::CCommInfo()
 {
-    ColorSets::Apply(ColorSets::TakeNext(), m_colors);
+    ColorSets::Apply(0, m_colors);
+}
+
+CCommInfo::CCommInfo(CColorRotation& rotation)
+{
+    ColorSets::Apply(rotation.TakeNext(), m_colors);
 }
 
 void CCommInfo::Serialize(CArchive& ar)

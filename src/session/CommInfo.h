@@ -1,6 +1,7 @@
 #pragma once
 #include <QByteArray>
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 class CArchive;
@@ -54,13 +55,16 @@ struct CTimingInfo
     int32_t m_nFormat = 0;        // 0 off, 1..6 time-stamp formats
 };
 
-// A session's connection, display and timing settings. Constructing one takes
-// the next colour set of the process-wide rotation. Use on the user-interface
-// thread.
+class CColorRotation;
+
+// A session's connection, display and timing settings. A session's record
+// takes the next colour set of the program's rotation; a record made without
+// one has set 0. Use on the user-interface thread.
 class CCommInfo
 {
 public:
     CCommInfo();
+    explicit CCommInfo(CColorRotation& rotation);
 
     // Reads versions 0 to 4; always writes version 4. A failed read leaves the
     // fields read so far and keeps the rest; throws CArchiveException.
@@ -87,15 +91,23 @@ public:
     int32_t m_nVersionRead = 4;
 };
 
-// The process-wide colour-set rotation: 4 sets, starting at 0.
 namespace ColorSets {
 inline constexpr int kCount = 4;
-// Copies set `index` into the first four words.
+// Copies set `index` (0..3) into the first four words.
 void Apply(int index, std::array<uint32_t, ColorWordCount>& colors);
-// Returns the index for a new record and advances the rotation.
-int TakeNext();
-// Steps the rotation back by one (choosing the merge entry).
-void StepBack();
-int Current();
-void ResetForTest();
 } // namespace ColorSets
+
+// The colour-set rotation shared by the sessions of one program: 4 sets,
+// starting at 0. Any thread may call.
+class CColorRotation
+{
+public:
+    // Returns the index for a new record and advances the rotation.
+    int TakeNext();
+    // Steps the rotation back by one (choosing the merge entry).
+    void StepBack();
+    int Current() const { return m_index.load(); }
+
+private:
+    std::atomic<int> m_index{0};
+};

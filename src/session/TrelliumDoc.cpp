@@ -1,34 +1,39 @@
 #include "session/TrelliumDoc.h"
 
-#include "display/MergeDisplay.h"
 #include "display/TimeStamp.h"
 #include "platform/Alerts.h"
-#include "platform/TickCount.h"
+#include "platform/Clock.h"
 #include "send/DataString.h"
 #include "send/KeyPanes.h"
 #include "serial/PortNames.h"
 #include "session/Archive.h"
 #include "session/ServiceTable.h"
+#include "session/SessionContext.h"
 #include "session/SessionView.h"
+#include "session/TransportKinds.h"
 #include "session/TrelliumIds.h"
 
 #include <QDateTime>
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 #include <QThread>
-#include <QTimer>
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
-// The live sessions in creation order; user-interface thread only.
-std::vector<CTrelliumDoc*>& SessionList()
+// Serial port ids are COM number - 1; the ids from 254 up name the fixed
+// entries, so no COM port above COM254 can be stored.
+constexpr int kMaxSerialPortId = PortIdTcpClient - 1;
+
+bool IsSerialPortId(int id)
 {
-    static std::vector<CTrelliumDoc*> sessions;
-    return sessions;
+    return id >= 0 && id <= kMaxSerialPortId;
+}
+
+// "COMn" for a stored id, whatever a file holds (id -1 names COM0).
+std::string ComName(int32_t portId)
+{
+    return "COM" + std::to_string(static_cast<int64_t>(portId) + 1);
 }
 
 QString KeyName(const MacroKey& macro)
@@ -43,30 +48,28 @@ QString KeyName(const MacroKey& macro)
 
 } // namespace
 
-CTrelliumDoc::CTrelliumDoc() : m_ring(std::make_unique<uint8_t[]>(kRingSize))
+CTrelliumDoc::CTrelliumDoc(CSessionContext& context)
+    : m_context(context), m_info(context.ColorRotation()), m_ring([this] {
+          QMetaObject::invokeMethod(this, &CTrelliumDoc::DeliverNewBytes, Qt::QueuedConnection);
+      })
 {
-    std::memset(m_ring.get(), 0, kRingSize);
     m_funcKeys.SetOwner(this);
-    SessionList().push_back(this);
+    m_funcKeys.SetKeyPanes(&context.KeyPanes());
+    m_context.AddSession(this);
     PublishSettings();
 }
 
 CTrelliumDoc::~CTrelliumDoc()
 {
     if (m_info.m_nConnectionType == ConnMerge)
-        MergeDisplay::Unregister();
+        m_context.Merge().Unregister();
+    if (m_pTransport) {
+        m_pTransport->Close();
+        m_pTransport.reset();
+    }
     m_funcKeys.SetOwner(nullptr);
-    std::erase(SessionList(), this);
-}
-
-std::vector<CTrelliumDoc*> CTrelliumDoc::Sessions()
-{
-    return SessionList();
-}
-
-int CTrelliumDoc::LiveSessionCount()
-{
-    return static_cast<int>(SessionList().size());
+    m_funcKeys.StopAllRepeats();
+    m_context.RemoveSession(this);
 }
 
 bool CTrelliumDoc::OnUiThread() const
@@ -138,13 +141,14 @@ bool CTrelliumDoc::Serialize(CArchive& ar)
         m_funcKeys.Serialize(ar);
         m_capture.Serialize(ar);
     } catch (const CArchiveException&) {
-        // The failure is consumed: an opened file keeps what was read.
-        Alerts::Message(QStringLiteral("Serialize Error"), Alerts::AppTitle(),
-                        AlertIcon::Exclamation);
         ok = false;
     }
     if (ar.IsLoading())
         PublishSettings();
+    // The failure is consumed: an opened file keeps what was read.
+    if (!ok)
+        Alerts::Message(QStringLiteral("Serialize Error"), Alerts::AppTitle(),
+                        AlertIcon::Exclamation);
     return ok;
 }
 
@@ -192,12 +196,22 @@ void CTrelliumDoc::PostCommand(int id)
         Qt::QueuedConnection);
 }
 
+// --- settings -----------------------------------------------------------------
+
+void CTrelliumDoc::PublishSettings()
+{
+    m_nStampFormat.store(m_info.m_timing.m_nFormat);
+    m_nStampMinInterval.store(m_info.m_timing.m_nMinInterval);
+    m_bEchoOn.store(m_info.EchoOn());
+    m_nConnectionType.store(m_info.m_nConnectionType);
+}
+
 // --- session operations -------------------------------------------------------
 
 int CTrelliumDoc::InitSession()
 {
     if (m_info.m_nConnectionType == ConnSerial)
-        m_info.m_nPortId = ProbeSerialPort(m_info.m_nPortId);
+        EditInfo()->m_nPortId = ProbeSerialPort(m_info.m_nPortId);
     m_funcKeys.SetOwner(this);
     FillPortSelector();
     ApplyOnlineState();
@@ -206,7 +220,8 @@ int CTrelliumDoc::InitSession()
 
 int CTrelliumDoc::ProbeSerialPort(int storedId)
 {
-    if (PortNames::CanOpen(storedId + 1))
+    // A stored id comes from a file: one that names no serial port is skipped.
+    if (IsSerialPortId(storedId) && PortNames::CanOpen(storedId + 1))
         return storedId;
     for (int id = 0; id < 12; ++id) {
         if (PortNames::CanOpen(id + 1))
@@ -242,39 +257,38 @@ void CTrelliumDoc::ApplyOnlineState()
 
 void CTrelliumDoc::OpenConnection()
 {
-    m_lastRxTick = Platform::GetTickCount();
-    switch (m_info.m_nConnectionType) {
-    case ConnTcpClient:
-    case ConnTcpServer:
-    case ConnUdpClient:
-    case ConnUdpServer:
-    case ConnMerge:
-        // No transport of this kind is available: the session stays offline.
-        m_bOnline = false;
-        SendToView(Ids::HintOnlineSettled);
-        UpdateTitle();
-        break;
-    default:
-        OpenSerial();
-        break;
+    m_lastRxTick = m_context.Clock().TickCount();
+    const CTransportKind& kind = TransportKindOf(m_info.m_nConnectionType);
+    if (m_info.m_nConnectionType == ConnSerial)
+        m_portName = ComName(m_info.m_nPortId);
+    if (!m_pTransport && kind.make)
+        m_pTransport = kind.make(*this);
+    COpenResult result;
+    if (!m_pTransport) {
+        if (kind.createFailure)
+            result = COpenResult::Offline(QString::fromLatin1(kind.createFailure),
+                                          QStringLiteral("Error"));
+    } else {
+        result = m_pTransport->Open();
+        if (!result.bOnline)
+            m_pTransport.reset();
     }
-}
-
-void CTrelliumDoc::OpenSerial()
-{
-    m_bOnline = false;
-    m_portName = "COM" + std::to_string(m_info.m_nPortId + 1);
-    // The serial port object is not part of this build: no port can be
-    // created, and the session stays offline.
-    Alerts::Message(QStringLiteral("Error creating port object!"), QStringLiteral("Error"),
-                    AlertIcon::Warning);
+    m_bOnline = result.bOnline;
+    // Shown with nothing locked and the state already settled.
+    if (!result.strAlert.isEmpty())
+        Alerts::Message(result.strAlert,
+                        result.strAlertTitle.isEmpty() ? Alerts::AppTitle() : result.strAlertTitle,
+                        AlertIcon::Warning);
     SendToView(Ids::HintOnlineSettled);
+    UpdateTitle();
 }
 
 void CTrelliumDoc::CloseConnection()
 {
-    if (m_udpSocket != -1)
-        m_udpSocket = -1;
+    if (m_pTransport) {
+        m_pTransport->Close();
+        m_pTransport.reset();
+    }
     m_bOnline = false;
     SendToView(Ids::HintOnlineSettled);
     SendToView(Ids::HintConnectionType);
@@ -285,16 +299,23 @@ void CTrelliumDoc::CloseConnection()
     SendToView(Ids::HintConnectionStatus);
 }
 
+bool CTrelliumDoc::IsConnectionUsable() const
+{
+    return m_pTransport && m_pTransport->IsUsable();
+}
+
 int CTrelliumDoc::SelectPort(int id)
 {
-    m_info.m_nPortId = id;
-    m_info.m_nConnectionType = PortIdToType(id);
-    if (id == PortIdMerge) {
-        ColorSets::StepBack();
-        if (m_info.m_timing.m_nFormat == 0)
-            m_info.m_timing.m_nFormat = 2;
+    {
+        auto info = EditInfo();
+        info->m_nPortId = id;
+        info->m_nConnectionType = PortIdToType(id);
+        if (id == PortIdMerge) {
+            m_context.ColorRotation().StepBack();
+            if (info->m_timing.m_nFormat == 0)
+                info->m_timing.m_nFormat = 2;
+        }
     }
-    PublishSettings();
     SendToView(Ids::HintConnectionType);
     UpdateTitle();
     return id;
@@ -302,18 +323,12 @@ int CTrelliumDoc::SelectPort(int id)
 
 void CTrelliumDoc::ApplySettings()
 {
-    // The open serial port takes baud rate and line settings here once the
-    // serial transport is present; flow control is never applied.
+    // The open serial port takes baud rate and line settings; flow control
+    // is never applied.
+    if (m_bOnline && m_pTransport)
+        m_pTransport->ApplySettings(m_info);
     PublishSettings();
     UpdateTitle();
-}
-
-void CTrelliumDoc::PublishSettings()
-{
-    m_nStampFormat.store(m_info.m_timing.m_nFormat);
-    m_nStampMinInterval.store(m_info.m_timing.m_nMinInterval);
-    m_bEchoOn.store(m_info.EchoOn());
-    m_nConnectionType.store(m_info.m_nConnectionType);
 }
 
 void CTrelliumDoc::UpdateTitle()
@@ -333,8 +348,20 @@ void CTrelliumDoc::UpdateTitle()
     case ConnMerge:
         title = QStringLiteral("Merge ");
         break;
-    case ConnSerial: {
-        m_portName = "COM" + std::to_string(m_info.m_nPortId + 1);
+    case ConnTcpServer:
+    case ConnUdpServer:
+        title = QStringLiteral("%1 %2 Svr: %3 %4 ")
+                    .arg(name,
+                         m_info.m_nConnectionType == ConnTcpServer ? QStringLiteral("TCP")
+                                                                   : QStringLiteral("UDP"),
+                         address, service);
+        break;
+    case ConnTcpClient:
+    case ConnUdpClient:
+        title = QStringLiteral("%1  %2 %3 ").arg(name, address, service);
+        break;
+    default: {
+        m_portName = ComName(m_info.m_nPortId);
         char stop[32];
         std::snprintf(stop, sizeof stop, "%g", m_info.m_nStopBits / 10.0);
         title = QStringLiteral("%1  %2 - %3,%4,%5,%6 ")
@@ -345,17 +372,6 @@ void CTrelliumDoc::UpdateTitle()
                     .arg(QLatin1String(stop));
         break;
     }
-    case ConnTcpServer:
-    case ConnUdpServer:
-        title = QStringLiteral("%1 %2 Svr: %3 %4 ")
-                    .arg(name,
-                         m_info.m_nConnectionType == ConnTcpServer ? QStringLiteral("TCP")
-                                                                   : QStringLiteral("UDP"),
-                         address, service);
-        break;
-    default:
-        title = QStringLiteral("%1  %2 %3 ").arg(name, address, service);
-        break;
     }
     if (m_bCapturing)
         title += QStringLiteral("[Capture On] ");
@@ -383,20 +399,19 @@ void CTrelliumDoc::SetTitle(const QString& title)
 
 int CTrelliumDoc::SendData(const char* bytes, int count)
 {
-    switch (m_nConnectionType.load()) {
-    case ConnTcpServer:
-    case ConnTcpClient:
-    case ConnUdpClient:
-    case ConnUdpServer:
-        // Network sends go to the open transport; without one nothing is sent.
-        break;
-    default:
-        // A serial session without an open port refuses the bytes.
+    // The transport stays put while a reader thread can send: a serial port's
+    // reader is stopped before its transport is destroyed.
+    if (CTransport* transport = m_pTransport.get()) {
+        if (transport->Write(bytes, count) == CWriteResult::Refused) {
+            Alerts::Beep();
+            return 0;
+        }
+    } else if (TransportKindOf(m_nConnectionType.load()).bRefusesWithoutTransport) {
         Alerts::Beep();
         return 0;
     }
     if (m_bEchoOn)
-        AppendToRing(bytes, count);
+        m_ring.Append(bytes, count);
     return 1;
 }
 
@@ -408,50 +423,39 @@ int CTrelliumDoc::SendChar(uint8_t byte)
 
 void CTrelliumDoc::PressFunctionKey(int key, bool shift, bool ctrl, bool alt)
 {
-    auto lock = m_funcKeys.Lock();
-    MacroKey* macro = m_funcKeys.FindKey(key, shift ? 1 : 0, ctrl ? 1 : 0, alt ? 1 : 0);
-    if (!macro)
-        return;
-    macro->m_nDone = 0;
-    const int slot = m_funcKeys.RunningSlotOf(macro);
-    if (slot < 0) {
-        SendDataString(macro);
-        return;
-    }
-    m_funcKeys.FreeRunningSlot(slot);
-    CKeyPaneTable& panes = CKeyPaneTable::Instance();
-    panes.SetRepeating(macro->m_nKey, false);
-    panes.Redraw();
+    const std::optional<MacroKey> macro =
+        m_funcKeys.Press(CMacroId::Of(key, shift ? 1 : 0, ctrl ? 1 : 0, alt ? 1 : 0));
+    if (macro)
+        SendDataString(*macro);
 }
 
-void CTrelliumDoc::SendDataString(MacroKey* macro)
+void CTrelliumDoc::SendDataString(const MacroKey& macro)
 {
-    auto lock = m_funcKeys.Lock();
-    const QByteArray data = macro->m_strData;
     EncodeResult result;
     try {
-        result = EncodeDataStringShared(
-            data, [this](const char* bytes, int count) { SendData(bytes, count); });
+        result = m_context.Checksum().Encode(
+            macro.m_strData, [this](const char* bytes, int count) { SendData(bytes, count); });
     } catch (const CDataStringError&) {
+        // No lock is held here: a reader thread carries on while this shows.
         Alerts::Message(
             QStringLiteral("The data of %1 (%2) ends in a lone percent sign, so nothing "
                            "was sent. Write %%%% to send a percent sign.")
-                .arg(KeyName(*macro), QString::fromLatin1(macro->m_strLabel)),
+                .arg(KeyName(macro), QString::fromLatin1(macro.m_strLabel)),
             Alerts::AppTitle(), AlertIcon::Warning);
         return;
     }
-    if (result == EncodeResult::FileSent || macro->m_nRepeat == 0)
+    if (result == EncodeResult::FileSent || macro.m_nRepeat == 0)
         return;
-    m_funcKeys.RepeatBookkeeping(macro, this);
+    m_funcKeys.RepeatBookkeeping(macro.Id(), this);
     UpdateTitle();
 }
 
 void CTrelliumDoc::RefreshKeyLabels(bool shift, bool ctrl)
 {
-    m_funcKeys.UpdateKeyPanes(CKeyPaneTable::Instance(), shift ? 1 : 0, ctrl ? 1 : 0);
+    m_funcKeys.UpdateKeyPanes(m_context.KeyPanes(), shift ? 1 : 0, ctrl ? 1 : 0);
 }
 
-void CTrelliumDoc::StartRepeatTimer(int timerId, int intervalMs, MacroKey* macro)
+void CTrelliumDoc::StartRepeatTimer(int timerId, int intervalMs, const CMacroId& macro)
 {
     if (!OnUiThread()) {
         // Timers belong to the user-interface thread; start it there, unless
@@ -459,38 +463,33 @@ void CTrelliumDoc::StartRepeatTimer(int timerId, int intervalMs, MacroKey* macro
         QMetaObject::invokeMethod(
             this,
             [this, timerId, intervalMs, macro] {
-                if (m_funcKeys.MacroInSlot(timerId - Ids::TimerRepeatFirst) == macro)
+                const auto held = m_funcKeys.MacroInSlot(timerId - Ids::TimerRepeatFirst);
+                if (held && held->Id() == macro)
                     StartRepeatTimer(timerId, intervalMs, macro);
             },
             Qt::QueuedConnection);
         return;
     }
-    std::unique_ptr<QTimer>& timer = m_repeatTimers[timerId];
-    if (!timer) {
-        timer = std::make_unique<QTimer>();
-        timer->setSingleShot(true);
-        timer->setTimerType(Qt::PreciseTimer);
-        connect(timer.get(), &QTimer::timeout, this, [this, timerId] { OnRepeatTimer(timerId); });
-    }
-    timer->start(std::max(0, intervalMs));
+    std::unique_ptr<COneShotTimer>& timer = m_repeatTimers[timerId];
+    if (!timer)
+        timer = m_context.Clock().MakeTimer([this, timerId] { OnRepeatTimer(timerId); });
+    timer->Start(intervalMs);
 }
 
 bool CTrelliumDoc::IsRepeatTimerActive(int timerId) const
 {
     const auto it = m_repeatTimers.find(timerId);
-    return it != m_repeatTimers.end() && it->second->isActive();
+    return it != m_repeatTimers.end() && it->second->IsActive();
 }
 
 void CTrelliumDoc::OnRepeatTimer(int timerId)
 {
-    auto lock = m_funcKeys.Lock();
-    if (MacroKey* macro = m_funcKeys.MacroInSlot(timerId - Ids::TimerRepeatFirst))
-        SendDataString(macro);
+    if (const auto macro = m_funcKeys.MacroInSlot(timerId - Ids::TimerRepeatFirst))
+        SendDataString(*macro);
 }
 
 void CTrelliumDoc::StopRepeat(int slot)
 {
-    const int timerId = Ids::TimerRepeatFirst + slot;
     if (!OnUiThread()) {
         QMetaObject::invokeMethod(
             this,
@@ -501,13 +500,13 @@ void CTrelliumDoc::StopRepeat(int slot)
             Qt::QueuedConnection);
         return;
     }
-    const auto it = m_repeatTimers.find(timerId);
+    const auto it = m_repeatTimers.find(Ids::TimerRepeatFirst + slot);
     if (it != m_repeatTimers.end())
-        it->second->stop();
+        it->second->Stop();
     UpdateTitle();
 }
 
-void CTrelliumDoc::SendMacro(MacroKey* macro)
+void CTrelliumDoc::SendMacro(const MacroKey& macro)
 {
     SendDataString(macro);
 }
@@ -519,7 +518,7 @@ void CTrelliumDoc::ReceiveData(const char* bytes, int count)
     m_stampText.clear();
     const int format = m_nStampFormat.load();
     if (format != 0) {
-        const uint32_t now = Platform::GetTickCount();
+        const uint32_t now = m_context.Clock().TickCount();
         const uint32_t gap = now - m_lastRxTick;
         if (TimeStamp::IsDue(gap, m_nStampMinInterval.load())) {
             m_stampText = TimeStamp::Format(format, gap, QDateTime::currentDateTime(),
@@ -535,14 +534,13 @@ void CTrelliumDoc::ReceiveData(const char* bytes, int count)
         return;
 
     if (!m_funcKeys.HasAutoResponses()) {
-        AppendToRing(bytes, count);
+        m_ring.Append(bytes, count);
         return;
     }
     // Each byte reaches the ring before the matcher sees it, so a response
     // fired by a byte follows that byte and precedes the rest of the block.
-    auto lock = m_funcKeys.Lock();
     for (int i = 0; i < count; ++i) {
-        AppendToRing(bytes + i, 1);
+        m_ring.Append(bytes + i, 1);
         m_funcKeys.MatchAutoResponse(static_cast<uint8_t>(bytes[i]));
     }
 }
@@ -554,107 +552,34 @@ void CTrelliumDoc::ReceiveClientBytes(const char* bytes, int count)
     if (m_bCapturing)
         m_captureFile.Write(bytes, count);
     if (!m_bHold)
-        AppendToRing(bytes, count);
-}
-
-void CTrelliumDoc::AppendToRing(const char* bytes, int count)
-{
-    if (count <= 0)
-        return;
-    bool post = false;
-    {
-        std::lock_guard lock(m_ringLock);
-        StoreInRingLocked(bytes, count);
-        if (!m_bDeliveryPending) {
-            m_bDeliveryPending = true;
-            post = true;
-        }
-    }
-    if (post)
-        QMetaObject::invokeMethod(this, &CTrelliumDoc::DeliverNewBytes, Qt::QueuedConnection);
-}
-
-void CTrelliumDoc::StoreInRingLocked(const char* bytes, int count)
-{
-    m_ringTotal += static_cast<uint64_t>(count);
-    m_ringCount = std::min(m_ringSize, m_ringCount + std::min(count, m_ringSize));
-    if (count > m_ringSize) {
-        // Only the last ring's length survives; the write position still
-        // moves on by the whole count.
-        m_ringPos = static_cast<int>((m_ringPos + (count - m_ringSize)) % m_ringSize);
-        bytes += count - m_ringSize;
-        count = m_ringSize;
-    }
-    const int first = std::min(count, m_ringSize - m_ringPos);
-    std::memcpy(m_ring.get() + m_ringPos, bytes, static_cast<size_t>(first));
-    std::memcpy(m_ring.get(), bytes + first, static_cast<size_t>(count - first));
-    m_ringPos = (m_ringPos + count) % m_ringSize;
+        m_ring.Append(bytes, count);
 }
 
 void CTrelliumDoc::DeliverNewBytes()
 {
-    QByteArray bytes;
-    uint64_t lost = 0;
-    {
-        std::lock_guard lock(m_ringLock);
-        m_bDeliveryPending = false;
-        const uint64_t oldest = m_ringTotal - static_cast<uint64_t>(m_ringCount);
-        const uint64_t from = std::max(m_deliveredTotal, oldest);
-        lost = from - m_deliveredTotal;
-        const int count = static_cast<int>(m_ringTotal - from);
-        int start = m_ringPos - count;
-        if (start < 0)
-            start += m_ringSize;
-        bytes.resize(count);
-        for (int i = 0, index = start; i < count; ++i, ++index) {
-            if (index == m_ringSize)
-                index = 0;
-            bytes[i] = static_cast<char>(m_ring[index]);
-        }
-        m_deliveredTotal = m_ringTotal;
-    }
-    if (m_pView && (!bytes.isEmpty() || lost))
-        m_pView->OnNewBytes(bytes, lost);
+    const CReceiveRing::CDelivery delivery = m_ring.TakeNew();
+    if (m_pView && (!delivery.bytes.isEmpty() || delivery.lost))
+        m_pView->OnNewBytes(delivery.bytes, delivery.lost);
 }
 
 int CTrelliumDoc::CopyFromRing(char* dest, int start, int count) const
 {
-    std::lock_guard lock(m_ringLock);
-    int index = start;
-    for (int i = 0; i < count; ++i, ++index) {
-        if (index == m_ringSize)
-            index = 0;
-        dest[i] = static_cast<char>(m_ring[index]);
-    }
-    return count;
+    return m_ring.CopyFromRing(dest, start, count);
 }
 
 QByteArray CTrelliumDoc::RingContents() const
 {
-    int start = 0;
-    int count = 0;
-    {
-        std::lock_guard lock(m_ringLock);
-        count = m_ringCount;
-        start = m_ringPos - m_ringCount;
-    }
-    if (start < 0)
-        start += m_ringSize;
-    QByteArray bytes(count, Qt::Uninitialized);
-    CopyFromRing(bytes.data(), start, count);
-    return bytes;
+    return m_ring.Contents();
 }
 
 int CTrelliumDoc::RingPos() const
 {
-    std::lock_guard lock(m_ringLock);
-    return m_ringPos;
+    return m_ring.Pos();
 }
 
 int CTrelliumDoc::RingCount() const
 {
-    std::lock_guard lock(m_ringLock);
-    return m_ringCount;
+    return m_ring.Count();
 }
 
 // --- capture ------------------------------------------------------------------
@@ -730,5 +655,5 @@ void CTrelliumDoc::OnTcpClose(int, CTcpConnection*)
 
 void CTrelliumDoc::OnUdpData(int, const char* bytes, int count)
 {
-    AppendToRing(bytes, count);
+    m_ring.Append(bytes, count);
 }

@@ -4,6 +4,8 @@
 #include "session/Capture.h"
 #include "session/CaptureFile.h"
 #include "session/CommInfo.h"
+#include "session/ReceiveRing.h"
+#include "session/Transport.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -13,20 +15,28 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <vector>
+#include <string>
 
+class CArchive;
+class COneShotTimer;
+class CSessionContext;
 class CSessionView;
 class QIODevice;
-class QTimer;
 
 // A port session: one document per connection. It owns the settings, the
-// macros, the capture record and file, the 4096-byte receive ring and the
-// transport, and is the hub through which every byte passes.
+// macros, the capture record and file, the 4096-byte receive ring and at most
+// one transport, and is the hub through which every byte passes.
 //
-// Threads: everything runs on the user-interface thread except ReceiveData
-// and SetModemStatus, which a serial reader thread calls. The ring, the
-// capture file, the modem status and the macro set each have their own lock;
-// the view is only ever called on the user-interface thread.
+// Threads: everything runs on the user-interface thread except what a serial
+// port's reader thread calls: ReceiveData, SetModemStatus, and through an
+// auto response SendMacro / SendData. The reader thread owns m_lastRxTick and
+// m_stampText while the port is open (the user-interface thread sets
+// m_lastRxTick only before the thread starts). The ring, the capture file, the
+// modem status (m_lock) and the macro set each have their own lock; none is
+// held while the session sends, shows a message or calls the view. What the
+// reader thread reads of the settings is published by the session after
+// every change (EditInfo). The view is only ever called on the user-interface
+// thread.
 class CTrelliumDoc : public QObject,
                      public CTCPIPOwner,
                      public CUDPOwner,
@@ -35,12 +45,16 @@ class CTrelliumDoc : public QObject,
 {
     Q_OBJECT
 public:
-    static constexpr int kRingSize = 4096;
+    static constexpr int kRingSize = CReceiveRing::kSize;
 
-    CTrelliumDoc();
+    // `context` is shared by the sessions of one program and must outlive
+    // the session.
+    explicit CTrelliumDoc(CSessionContext& context);
     ~CTrelliumDoc() override;
     CTrelliumDoc(const CTrelliumDoc&) = delete;
     CTrelliumDoc& operator=(const CTrelliumDoc&) = delete;
+
+    CSessionContext& Context() const { return m_context; }
 
     // --- document framework ---------------------------------------------
     bool OnNewDocument();
@@ -52,7 +66,7 @@ public:
     void OnCloseDocument();
     // Reads or writes the three blocks. Returns false after an archive failure,
     // which it has already reported as "Serialize Error".
-    bool Serialize(class CArchive& ar);
+    bool Serialize(CArchive& ar);
     // Reads a session file from `device` without starting the session (the
     // companion's show and resave); false after "Serialize Error".
     bool Load(QIODevice& device);
@@ -67,6 +81,29 @@ public:
     void SetView(CSessionView* view) { m_pView = view; }
     CSessionView* GetView() const { return m_pView; }
 
+    // --- the settings record ---------------------------------------------
+    const CCommInfo& Info() const { return m_info; }
+
+    // A change of the settings record: the session publishes what the reader
+    // thread reads when the edit ends. Changing the settings never marks the
+    // document modified; the dialogs that do so call SetModifiedFlag.
+    //     doc.EditInfo()->m_nDisplayMode = 2;
+    class CInfoEdit
+    {
+    public:
+        CInfoEdit(const CInfoEdit&) = delete;
+        CInfoEdit& operator=(const CInfoEdit&) = delete;
+        ~CInfoEdit() { m_doc.PublishSettings(); }
+        CCommInfo* operator->() const { return &m_doc.m_info; }
+        CCommInfo& operator*() const { return m_doc.m_info; }
+
+    private:
+        friend class CTrelliumDoc;
+        explicit CInfoEdit(CTrelliumDoc& doc) : m_doc(doc) {}
+        CTrelliumDoc& m_doc;
+    };
+    CInfoEdit EditInfo() { return CInfoEdit(*this); }
+
     // --- session operations ---------------------------------------------
     int InitSession();
     int ProbeSerialPort(int storedId);
@@ -77,11 +114,19 @@ public:
     void ApplySettings();
     void UpdateTitle();
 
+    // The open transport (m_pComm, m_pClientSocket, m_pTcpServer,
+    // m_pUdpServer or the UDP client socket, by connection type), or none.
+    CTransport* GetTransport() const { return m_pTransport.get(); }
+    // True once sends reach a peer (see CTransport::IsUsable).
+    bool IsConnectionUsable() const;
+
+    // 1 sent (or nothing to send for this kind), 0 refused (beep, no echo).
+    // The user-interface thread, or a reader thread through an auto response.
     int SendData(const char* bytes, int count);
     int SendChar(uint8_t byte);
     void PressFunctionKey(int key, bool shift, bool ctrl, bool alt);
     void RefreshKeyLabels(bool shift, bool ctrl);
-    void SendDataString(MacroKey* macro);
+    void SendDataString(const MacroKey& macro);
     // Repeat timer 1400 + slot fired (the timer is already stopped).
     void OnRepeatTimer(int timerId);
     bool IsRepeatTimerActive(int timerId) const;
@@ -108,54 +153,37 @@ public:
     bool IsOnline() const { return m_bOnline.load(); }
     void ClearDisplay();
 
-    // The settings a reader thread reads (time stamps, echo) are published
-    // from m_info after every change made on the user-interface thread.
-    void PublishSettings();
-
     // --- callback interfaces --------------------------------------------
     void OnTcpData(int serverId, CTcpConnection* connection, const char* bytes, int count) override;
     void OnTcpAccept(int serverId, CTcpConnection* connection) override;
     void OnTcpClose(int serverId, CTcpConnection* connection) override;
     void OnUdpData(int serverId, const char* bytes, int count) override;
     void StopRepeat(int slot) override;
-    void SendMacro(MacroKey* macro) override;
-
-    // --- process-wide ---------------------------------------------------
-    // Live sessions in creation order (the workspace order).
-    static std::vector<CTrelliumDoc*> Sessions();
-    static int LiveSessionCount();
+    void SendMacro(const MacroKey& macro) override;
 
     CFuncKeys m_funcKeys;
     CCapture m_capture;
-    CCommInfo m_info;
 
 signals:
     void TitleChanged(const QString& title);
     void ModifiedChanged(bool modified);
 
 private:
-    void StartRepeatTimer(int timerId, int intervalMs, MacroKey* macro) override;
+    void StartRepeatTimer(int timerId, int intervalMs, const CMacroId& macro) override;
+    void PublishSettings();
     void OpenConnection();
     void CloseConnection();
-    void OpenSerial();
     void SendToView(int hint);
     void PostCommand(int id);
-    // Appends to the ring and schedules one coalesced notification.
-    void AppendToRing(const char* bytes, int count);
-    void StoreInRingLocked(const char* bytes, int count);
     void DeliverNewBytes();
     void SetTitle(const QString& title);
     bool OnUiThread() const;
 
+    CSessionContext& m_context;
+    CCommInfo m_info;
+    std::unique_ptr<CTransport> m_pTransport;
     std::string m_portName;
-    int m_ringSize = kRingSize;
-    int m_ringPos = 0;
-    int m_ringCount = 0;
-    std::unique_ptr<uint8_t[]> m_ring;
-    uint64_t m_ringTotal = 0;      // bytes ever stored
-    uint64_t m_deliveredTotal = 0; // bytes handed to the view
-    bool m_bDeliveryPending = false;
-    mutable std::mutex m_ringLock;
+    CReceiveRing m_ring;
 
     CCaptureFile m_captureFile;
     std::atomic<bool> m_bCapturing{false};
@@ -165,17 +193,16 @@ private:
     uint32_t m_modemStatus = 0;
     mutable std::mutex m_lock; // guards m_modemStatus
 
-    int m_udpSocket = -1;
-    uint32_t m_lastRxTick = 0;
-    QByteArray m_stampText;
+    uint32_t m_lastRxTick = 0; // reader thread while open
+    QByteArray m_stampText;    // reader thread while open
 
-    // Published copies of m_info fields that the reader thread reads.
+    // Published copies of m_info fields that a reader thread reads.
     std::atomic<int32_t> m_nStampFormat{0};
     std::atomic<int32_t> m_nStampMinInterval{500};
     std::atomic<bool> m_bEchoOn{false};
     std::atomic<int32_t> m_nConnectionType{ConnTcpClient};
 
-    std::map<int, std::unique_ptr<QTimer>> m_repeatTimers;
+    std::map<int, std::unique_ptr<COneShotTimer>> m_repeatTimers;
 
     QString m_strPathName;
     QString m_strTitle;

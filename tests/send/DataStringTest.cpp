@@ -187,19 +187,20 @@ TEST(ChecksumCarryOver, ResumedCrcStartsFromZeroAndReselectionRestarts)
 
 TEST(SharedState, LockIsFreeDuringTransmitAndSendsDoNotMix)
 {
+    CSharedChecksum shared;
     std::vector<QByteArray> nested;
-    EncodeDataStringShared("~|CHK-SUM|~A", [&nested](const char*, int) {
+    shared.Encode("~|CHK-SUM|~A", [&](const char*, int) {
         // A transmit that sends again (as an auto response can) must not deadlock.
-        EncodeDataStringShared("B~|CHK-OUT|~",
-                               [&nested](const char* d, int n) { nested.emplace_back(d, n); });
+        shared.Encode("B~|CHK-OUT|~",
+                      [&nested](const char* d, int n) { nested.emplace_back(d, n); });
     });
     ASSERT_EQ(nested.size(), 1u);
     EXPECT_EQ(nested.front(), Hex("4241"));
 
-    const auto worker = [](const char* text, const QByteArray& expected, int* wrong) {
+    const auto worker = [&shared](const char* text, const QByteArray& expected, int* wrong) {
         for (int i = 0; i < 2000; ++i) {
-            EncodeDataStringShared(
-                text, [&](const char* d, int n) { *wrong += QByteArray(d, n) != expected; });
+            shared.Encode(text,
+                          [&](const char* d, int n) { *wrong += QByteArray(d, n) != expected; });
         }
     };
     int wrongSum = 0;

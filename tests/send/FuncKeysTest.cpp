@@ -14,8 +14,8 @@ class CRecordingOwner final : public CFuncKeysOwner, public CRepeatTimerHost
 {
 public:
     void StopRepeat(int slot) override { stopped.push_back(slot); }
-    void SendMacro(MacroKey* macro) override { sent.push_back(macro->m_strLabel); }
-    void StartRepeatTimer(int timerId, int intervalMs, MacroKey*) override
+    void SendMacro(const MacroKey& macro) override { sent.push_back(macro.m_strLabel); }
+    void StartRepeatTimer(int timerId, int intervalMs, const CMacroId&) override
     {
         timers.push_back({timerId, intervalMs});
     }
@@ -103,10 +103,10 @@ TEST_F(FuncKeys, ProgressTextListsRunningMacros)
 {
     Add(0, 0, 0, "Label", "x", 3);
     Add(1, 0, 0, "Loop", "y", -1);
-    keys.RepeatBookkeeping(keys.FindKey(0, 0, 0, 0), &owner);
+    keys.RepeatBookkeeping(CMacroId::Of(0, 0, 0, 0), &owner);
     EXPECT_EQ(keys.ProgressText(), QByteArray("(Label 1/3) "));
     for (int i = 0; i < 5; ++i)
-        keys.RepeatBookkeeping(keys.FindKey(1, 0, 0, 0), &owner);
+        keys.RepeatBookkeeping(CMacroId::Of(1, 0, 0, 0), &owner);
     EXPECT_EQ(keys.ProgressText(), QByteArray("(Label 1/3) (Loop 5) "));
     EXPECT_TRUE(panes.IsRepeating(1));
 }
@@ -115,8 +115,8 @@ TEST_F(FuncKeys, RepeatRunsUseSlotsAndEndAfterTheLastSend)
 {
     Add(0, 0, 0, "A", "x", 3, 500);
     Add(1, 0, 0, "B", "y", 2, 100);
-    MacroKey* a = keys.FindKey(0, 0, 0, 0);
-    MacroKey* b = keys.FindKey(1, 0, 0, 0);
+    const CMacroId a = CMacroId::Of(0, 0, 0, 0);
+    const CMacroId b = CMacroId::Of(1, 0, 0, 0);
     keys.RepeatBookkeeping(a, &owner);
     keys.RepeatBookkeeping(b, &owner);
     EXPECT_EQ(keys.RunningSlotOf(a), 0);
@@ -124,38 +124,38 @@ TEST_F(FuncKeys, RepeatRunsUseSlotsAndEndAfterTheLastSend)
     EXPECT_EQ(owner.timers, (std::vector<std::pair<int, int>>{{1400, 500}, {1401, 100}}));
     keys.RepeatBookkeeping(b, &owner); // B's second and last send
     EXPECT_EQ(keys.RunningSlotOf(b), -1);
-    EXPECT_EQ(b->m_nDone, 0);
+    EXPECT_EQ(keys.FindKey(1, 0, 0, 0)->m_nDone, 0);
     EXPECT_FALSE(panes.IsRepeating(1));
     EXPECT_EQ(owner.stopped, std::vector<int>{1});
     // A freed slot is reused before the list grows.
     Add(2, 0, 0, "C", "z", -1, 10);
-    keys.RepeatBookkeeping(keys.FindKey(2, 0, 0, 0), &owner);
+    keys.RepeatBookkeeping(CMacroId::Of(2, 0, 0, 0), &owner);
     EXPECT_EQ(owner.timers.back(), (std::pair<int, int>{1401, 10}));
     // A repeat of 1 sends once.
     Add(3, 0, 0, "One", "o", 1, 10);
-    keys.RepeatBookkeeping(keys.FindKey(3, 0, 0, 0), &owner);
-    EXPECT_EQ(keys.RunningSlotOf(keys.FindKey(3, 0, 0, 0)), -1);
+    keys.RepeatBookkeeping(CMacroId::Of(3, 0, 0, 0), &owner);
+    EXPECT_EQ(keys.RunningSlotOf(CMacroId::Of(3, 0, 0, 0)), -1);
 }
 
 TEST_F(FuncKeys, RemovingOrReplacingMacrosStopsTheirRuns)
 {
     Add(0, 0, 0, "A", "x", -1, 500, "Q");
     keys.RebuildAutoResponses();
-    MacroKey* a = keys.FindKey(0, 0, 0, 0);
+    const CMacroId a = CMacroId::Of(0, 0, 0, 0);
     keys.RepeatBookkeeping(a, &owner);
     ASSERT_EQ(keys.RunningSlotOf(a), 0);
     EXPECT_TRUE(keys.RemoveKey(0, 0, 0, 0));
-    EXPECT_EQ(keys.MacroInSlot(0), nullptr); // no dangling slot
+    EXPECT_FALSE(keys.MacroInSlot(0)); // no dangling slot
     Feed("QQ");
     EXPECT_TRUE(owner.sent.empty()); // no dangling matcher entry
     EXPECT_FALSE(keys.HasAutoResponses());
 
     Add(1, 0, 0, "B", "y", -1, 500);
-    keys.RepeatBookkeeping(keys.FindKey(1, 0, 0, 0), &owner);
+    keys.RepeatBookkeeping(CMacroId::Of(1, 0, 0, 0), &owner);
     CFuncKeys other;
     ASSERT_TRUE(other.AddKey(5, 0, 0, 0, "N", "", "n", 0, 0, 0, {}));
     keys.Assign(other);
-    EXPECT_EQ(keys.MacroInSlot(0), nullptr);
+    EXPECT_FALSE(keys.MacroInSlot(0));
     EXPECT_FALSE(panes.IsRepeating(1));
     ASSERT_EQ(keys.Snapshot().size(), 1u);
     EXPECT_EQ(keys.Snapshot()[0].m_strLabel, QByteArray("N"));
@@ -164,11 +164,11 @@ TEST_F(FuncKeys, RemovingOrReplacingMacrosStopsTheirRuns)
 TEST_F(FuncKeys, StopKeyRepeatEndsOneRun)
 {
     Add(0, 0, 0, "A", "x", -1, 500);
-    MacroKey* a = keys.FindKey(0, 0, 0, 0);
+    const CMacroId a = CMacroId::Of(0, 0, 0, 0);
     keys.RepeatBookkeeping(a, &owner);
     keys.RepeatBookkeeping(a, &owner);
     keys.StopKeyRepeat(0, 0, 0, 0);
-    EXPECT_EQ(a->m_nDone, 0);
+    EXPECT_EQ(keys.FindKey(0, 0, 0, 0)->m_nDone, 0);
     EXPECT_EQ(keys.RunningSlotOf(a), -1);
     EXPECT_FALSE(panes.IsRepeating(0));
 }

@@ -1,13 +1,14 @@
-// Macros inside a session: key presses, repeats on real timers, auto
+// Macros inside a session: key presses, repeats on the test clock, auto
 // responses in the receive path, refused sends, and the reader thread racing
 // the user-interface thread.
 #include "SessionTestSupport.h"
 #include "send/DataString.h"
 #include "send/KeyPanes.h"
+#include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 #include "session/TrelliumIds.h"
 
-#include <QElapsedTimer>
+#include <condition_variable>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -21,8 +22,7 @@ protected:
     void SetUp() override
     {
         doc.SelectPort(PortIdUdpServer);
-        doc.m_info.m_nOptions = kOptionEcho;
-        doc.PublishSettings();
+        doc.EditInfo()->m_nOptions = kOptionEcho;
         doc.UpdateTitle();
         doc.SetView(&view);
     }
@@ -39,10 +39,17 @@ protected:
                                           pattern ? QByteArray(pattern) : QByteArray()));
         doc.m_funcKeys.RebuildAutoResponses();
     }
+    QByteArray Sent()
+    {
+        DrainEvents();
+        return view.received;
+    }
 
     CRecordingAlerts alerts;
+    CTestClock clock;
+    CSessionContext context{clock};
     CRecordingView view;
-    CTrelliumDoc doc;
+    CTrelliumDoc doc{context};
 };
 
 TEST_F(MacroSession, PressSendsTheDecodedBytesOnce)
@@ -50,42 +57,38 @@ TEST_F(MacroSession, PressSendsTheDecodedBytesOnce)
     Add(4, "Go", "GO^M", 0, 0, nullptr, 1);
     doc.PressFunctionKey(4, false, false, false); // no plain F5 macro
     doc.PressFunctionKey(4, true, false, false);
-    DrainEvents();
-    EXPECT_EQ(view.received, QByteArray("GO\r"));
+    EXPECT_EQ(Sent(), QByteArray("GO\r"));
     EXPECT_EQ(doc.GetTitle(), QStringLiteral(" UDP Svr: 127.0.0.1 HTTP Offline [Echo]"));
 }
 
 TEST_F(MacroSession, RepeatOfThreeAtFiveHundredMilliseconds)
 {
     Add(0, "Label", "x", 3, 500);
-    std::vector<qint64> sendTimes;
     QStringList titles;
-    QElapsedTimer clock;
-    clock.start();
     QObject::connect(&doc, &CTrelliumDoc::TitleChanged,
                      [&](const QString& t) { titles.append(t); });
     doc.PressFunctionKey(0, false, false, false);
-    ASSERT_TRUE(SpinUntil([&] {
-        while (sendTimes.size() < static_cast<size_t>(view.received.size()))
-            sendTimes.push_back(clock.elapsed());
-        return view.received.size() >= 3 && !doc.IsRepeatTimerActive(Ids::TimerRepeatFirst);
-    }));
-    SpinUntil([] { return false; }, 700); // no fourth send comes
-    EXPECT_EQ(view.received, QByteArray("xxx"));
-    ASSERT_EQ(sendTimes.size(), 3u);
-    EXPECT_GE(sendTimes[1] - sendTimes[0], 450);
-    EXPECT_GE(sendTimes[2] - sendTimes[1], 450);
+    EXPECT_EQ(Sent(), QByteArray("x"));
+    EXPECT_TRUE(context.KeyPanes().IsRepeating(0));
+    clock.Advance(499);
+    EXPECT_EQ(Sent(), QByteArray("x")); // not before the interval
+    clock.Advance(1);
+    EXPECT_EQ(Sent(), QByteArray("xx"));
+    clock.Advance(500);
+    EXPECT_EQ(Sent(), QByteArray("xxx"));
+    EXPECT_FALSE(doc.IsRepeatTimerActive(Ids::TimerRepeatFirst));
+    clock.Advance(5000); // no fourth send comes
+    EXPECT_EQ(Sent(), QByteArray("xxx"));
     EXPECT_TRUE(
         titles.contains(QStringLiteral(" UDP Svr: 127.0.0.1 HTTP (Label 1/3) Offline [Echo]")));
     EXPECT_TRUE(
         titles.contains(QStringLiteral(" UDP Svr: 127.0.0.1 HTTP (Label 2/3) Offline [Echo]")));
     EXPECT_FALSE(doc.GetTitle().contains(QStringLiteral("(Label")));
-    EXPECT_FALSE(CKeyPaneTable::Instance().IsRepeating(0));
+    EXPECT_FALSE(context.KeyPanes().IsRepeating(0));
 
     // After the run completed, the next press starts a new one at once.
     doc.PressFunctionKey(0, false, false, false);
-    DrainEvents();
-    EXPECT_EQ(view.received, QByteArray("xxxx"));
+    EXPECT_EQ(Sent(), QByteArray("xxxx"));
     EXPECT_TRUE(doc.GetTitle().contains(QStringLiteral("(Label 1/3) ")));
 }
 
@@ -93,15 +96,15 @@ TEST_F(MacroSession, EndlessRepeatStopsOnTheNextPress)
 {
     Add(2, "Loop", "L", -1, 20);
     doc.PressFunctionKey(2, false, false, false);
-    EXPECT_TRUE(CKeyPaneTable::Instance().IsRepeating(2));
-    ASSERT_TRUE(SpinUntil([&] { return view.received.size() >= 5; }));
+    EXPECT_TRUE(context.KeyPanes().IsRepeating(2));
+    clock.Advance(80);
+    EXPECT_EQ(Sent(), QByteArray("LLLLL"));
+    EXPECT_TRUE(doc.GetTitle().contains(QStringLiteral("(Loop 5) ")));
     doc.PressFunctionKey(2, false, false, false);
     EXPECT_FALSE(doc.IsRepeatTimerActive(Ids::TimerRepeatFirst));
-    EXPECT_FALSE(CKeyPaneTable::Instance().IsRepeating(2));
-    const qsizetype sent = view.received.size();
-    SpinUntil([] { return false; }, 100);
-    DrainEvents();
-    EXPECT_EQ(view.received.size(), sent);
+    EXPECT_FALSE(context.KeyPanes().IsRepeating(2));
+    clock.Advance(1000);
+    EXPECT_EQ(Sent(), QByteArray("LLLLL"));
     EXPECT_FALSE(doc.GetTitle().contains(QStringLiteral("(Loop")));
 }
 
@@ -109,9 +112,8 @@ TEST_F(MacroSession, AutoResponseFiresOnEveryCrLfInTheReceivePath)
 {
     Add(1, "Ack", "<ACK>", 0, 0, "^M^J");
     doc.ReceiveData("one\r\ntwo\r\n\r\n", 12);
-    DrainEvents();
     // Each response follows the byte that completed the pattern.
-    EXPECT_EQ(view.received, QByteArray("one\r\n<ACK>two\r\n<ACK>\r\n<ACK>"));
+    EXPECT_EQ(Sent(), QByteArray("one\r\n<ACK>two\r\n<ACK>\r\n<ACK>"));
 }
 
 TEST_F(MacroSession, RefusedStringEndsThatSendOnlyAndNamesTheKey)
@@ -120,8 +122,7 @@ TEST_F(MacroSession, RefusedStringEndsThatSendOnlyAndNamesTheKey)
     Add(0, "Good", "ok");
     doc.PressFunctionKey(3, true, false, false);
     doc.PressFunctionKey(0, false, false, false);
-    DrainEvents();
-    EXPECT_EQ(view.received, QByteArray("ok"));
+    EXPECT_EQ(Sent(), QByteArray("ok"));
     ASSERT_EQ(alerts.Messages().size(), 1);
     EXPECT_TRUE(alerts.Messages()[0].contains(QStringLiteral("Shift+F4")))
         << alerts.Messages()[0].toStdString();
@@ -131,10 +132,9 @@ TEST_F(MacroSession, RefusedStringEndsThatSendOnlyAndNamesTheKey)
 TEST_F(MacroSession, ChecksumStateCarriesFromOneSessionToAnother)
 {
     Add(0, "Sum", "~|CHK-SUM|~AB");
-    CTrelliumDoc other;
+    CTrelliumDoc other(context);
     other.SelectPort(PortIdUdpServer);
-    other.m_info.m_nOptions = kOptionEcho;
-    other.PublishSettings();
+    other.EditInfo()->m_nOptions = kOptionEcho;
     CRecordingView otherView;
     other.SetView(&otherView);
     ASSERT_TRUE(
@@ -144,42 +144,109 @@ TEST_F(MacroSession, ChecksumStateCarriesFromOneSessionToAnother)
     DrainEvents();
     EXPECT_EQ(otherView.received.toHex(' '), QByteArray("43 c6")); // 41+42+43
     other.SetView(nullptr);
+
+    // Another program's sessions have a state of their own.
+    CSessionContext elsewhere;
+    CTrelliumDoc stranger(elsewhere);
+    stranger.SelectPort(PortIdUdpServer);
+    stranger.EditInfo()->m_nOptions = kOptionEcho;
+    CRecordingView strangerView;
+    stranger.SetView(&strangerView);
+    ASSERT_TRUE(stranger.m_funcKeys.AddKey(0, 0, 0, 0, "Out", "", "~|CHK-START|~C~|CHK-OUT|~", 0, 0,
+                                           0, {}));
+    stranger.PressFunctionKey(0, false, false, false);
+    DrainEvents();
+    EXPECT_EQ(strangerView.received.toHex(' '), QByteArray("43")); // no method selected there
+    stranger.SetView(nullptr);
+}
+
+// A message that stays open on the user-interface thread until the reader
+// thread has gone on receiving: with a lock held across the message, the
+// reader would block and the wait would run out.
+class CWaitForReaderAlerts final : public CAlertHandler
+{
+public:
+    explicit CWaitForReaderAlerts(std::atomic<int>& progress) : m_progress(progress)
+    {
+        Alerts::SetHandler(this);
+    }
+    ~CWaitForReaderAlerts() override { Alerts::SetHandler(nullptr); }
+    void Beep() override {}
+    void Message(const QString&, const QString&, AlertIcon) override
+    {
+        const int start = m_progress.load();
+        std::unique_lock lock(m_mutex);
+        readerWentOn = m_changed.wait_for(lock, std::chrono::seconds(20),
+                                          [&] { return m_progress.load() >= start + 1000; });
+        ++shown;
+    }
+    void Notify() { m_changed.notify_all(); }
+
+    bool readerWentOn = false;
+    int shown = 0;
+
+private:
+    std::atomic<int>& m_progress;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+};
+
+TEST_F(MacroSession, ReaderKeepsReceivingWhileARefusedStringIsReported)
+{
+    Add(0, "Resp", "r", 0, 0, "never"); // the reader thread runs the matcher
+    Add(3, "Bad", "AB%", 0, 0, nullptr, 1);
+    std::atomic<int> received{0};
+    std::atomic<bool> stop{false};
+    CWaitForReaderAlerts waiting(received);
+    std::thread reader([&] {
+        while (!stop.load()) {
+            doc.ReceiveData("data\n", 5);
+            ++received;
+            waiting.Notify();
+        }
+    });
+    doc.PressFunctionKey(3, true, false, false);
+    stop = true;
+    reader.join();
+    EXPECT_EQ(waiting.shown, 1);
+    EXPECT_TRUE(waiting.readerWentOn);
 }
 
 // The reader thread fires auto responses while the user-interface thread
-// presses keys and edits the macro set; run under ThreadSanitizer.
+// presses keys, edits the macro set and replaces it: every line gets exactly
+// one response and every press exactly one send (run under ThreadSanitizer).
 TEST_F(MacroSession, ReaderThreadAndUserInterfaceShareTheMacroSet)
 {
-    Add(0, "Resp", "~|CHK-CRC-16/MODBUS|~R~|CHK-OUT|~", 0, 0, "^J");
-    Add(1, "Rep", "~|CHK-LRC|~P~|CHK-OUT|~", -1, 1);
-    std::atomic<bool> stop{false};
-    std::atomic<int> blocks{0};
-    std::thread reader([&] {
-        const QByteArray line("data\n");
-        while (!stop.load()) {
-            doc.ReceiveData(line.constData(), static_cast<int>(line.size()));
-            ++blocks;
-        }
-    });
+    Add(0, "Resp", "R", 0, 0, "^J");
+    Add(1, "Press", "P");
     CFuncKeys replacement;
-    ASSERT_TRUE(replacement.AddKey(0, 0, 0, 0, "Resp", "", "R2", 0, 0, 1, "a"));
-    for (int i = 0; i < 200 || blocks.load() < 2000; ++i) {
+    ASSERT_TRUE(replacement.AddKey(0, 0, 0, 0, "Resp", "", "R", 0, 0, 1, "^J"));
+    ASSERT_TRUE(replacement.AddKey(1, 0, 0, 0, "Press", "", "P", 0, 0, 0, {}));
+    constexpr int kLines = 3000;
+    std::atomic<bool> started{false};
+    std::thread reader([&] {
+        started = true;
+        for (int i = 0; i < kLines; ++i)
+            doc.ReceiveData("data\n", 5);
+    });
+    while (!started.load())
+        std::this_thread::yield();
+    int presses = 0;
+    for (int i = 0; i < 300; ++i) {
         doc.PressFunctionKey(1, false, false, false);
-        QCoreApplication::processEvents();
-        if (i % 20 == 10) {
-            auto lock = doc.m_funcKeys.Lock();
-            doc.m_funcKeys.RemoveKey(0, 0, 0, 0);
-            doc.m_funcKeys.AddKey(0, 0, 0, 0, "Resp", "", "~|CHK-SUM|~S~|CHK-OUT|~", 0, 0, 1, "^J");
-            doc.m_funcKeys.RebuildAutoResponses();
-        }
-        if (i == 150)
+        ++presses;
+        doc.m_funcKeys.AddKey(5, 0, 0, 0, "Tmp", "", "t", 0, 0, 0, {});
+        doc.m_funcKeys.RemoveKey(5, 0, 0, 0);
+        if (i % 50 == 25)
             doc.m_funcKeys.Assign(replacement);
         doc.UpdateTitle();
+        QCoreApplication::processEvents();
     }
-    stop = true;
     reader.join();
     DrainEvents();
-    EXPECT_GT(view.received.size(), 0);
+    const uint64_t total = static_cast<uint64_t>(view.received.size()) + view.lost;
+    EXPECT_EQ(total, uint64_t{kLines} * 5 + kLines + static_cast<uint64_t>(presses));
+    EXPECT_EQ(doc.RingContents(), view.received.right(doc.RingCount()));
 }
 
 } // namespace

@@ -29,7 +29,6 @@ void Read(CCommInfo& info, const QByteArray& bytes)
 
 TEST(CommInfo, DefaultBlockIsThe103BytesOfVersion4)
 {
-    ColorSets::ResetForTest();
     CCommInfo info;
     const QByteArray expected = QByteArray::fromHex("16ffffff"
                                                     "04000000"
@@ -142,23 +141,23 @@ TEST(CommInfo, OlderVersionsKeepTheFieldsTheyLack)
 
 TEST(ColorRotation, FourSetsInTurnAndMergeStepsBack)
 {
-    ColorSets::ResetForTest();
+    CColorRotation rotation;
     std::vector<uint32_t> textColors;
     for (int i = 0; i < 5; ++i)
-        textColors.push_back(CCommInfo().m_colors[ColorText]);
+        textColors.push_back(CCommInfo(rotation).m_colors[ColorText]);
     EXPECT_EQ(textColors,
               (std::vector<uint32_t>{0x00FF00, 0xFFFF00, 0x9F9FFF, 0x0080FF, 0x00FF00}));
-    CCommInfo first;
+    CCommInfo first(rotation);
     EXPECT_EQ(first.m_colors[ColorSpecial], 0xFF00FFu); // set 1
-    ColorSets::ResetForTest();
-    CCommInfo a;
-    CCommInfo b;
-    ColorSets::StepBack(); // the second session chooses merge
-    CCommInfo c;
+    CColorRotation fresh;
+    CCommInfo a(fresh);
+    CCommInfo b(fresh);
+    fresh.StepBack(); // the second session chooses merge
+    CCommInfo c(fresh);
     EXPECT_EQ(c.m_colors[ColorText], 0xFFFF00u); // set 1 again
-    ColorSets::ResetForTest();
-    ColorSets::StepBack();
-    EXPECT_EQ(ColorSets::Current(), 3);
+    CColorRotation other;
+    other.StepBack();
+    EXPECT_EQ(other.Current(), 3);
 }
 
 } // namespace

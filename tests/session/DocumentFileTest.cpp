@@ -2,6 +2,7 @@
 // files, and the companion's show and resave on files written by hand.
 #include "CliRunner.h"
 #include "SessionTestSupport.h"
+#include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 
 #include <QBuffer>
@@ -84,11 +85,12 @@ QByteArray SaveBytes(CTrelliumDoc& doc)
 TEST(DocumentFile, ReadsTheThreeBlocksAndWritesThemBackByteForByte)
 {
     CRecordingAlerts alerts;
-    CTrelliumDoc doc;
+    CSessionContext context;
+    CTrelliumDoc doc(context);
     ASSERT_TRUE(LoadBytes(doc, WholeFile()));
     EXPECT_TRUE(alerts.Messages().isEmpty());
-    EXPECT_EQ(doc.m_info.m_nBaudRate, 115200);
-    EXPECT_EQ(doc.m_info.m_strAddress, QByteArray("192.168.7.9"));
+    EXPECT_EQ(doc.Info().m_nBaudRate, 115200);
+    EXPECT_EQ(doc.Info().m_strAddress, QByteArray("192.168.7.9"));
     const auto macros = doc.m_funcKeys.Snapshot();
     ASSERT_EQ(macros.size(), 2u);
     EXPECT_EQ(macros[1].m_strData, QByteArray("~|CHK-CRC-16/MODBUS|~AB~|CHK-OUT|~"));
@@ -105,7 +107,8 @@ TEST(DocumentFile, OldMacroVersionsReadWithDefaultsAndSkipDuplicates)
     keys.U8(4).I32(0).I32(1).I32(0).Str("A").Str("").Str("x");
     keys.U8(5).I32(0).I32(0).I32(0).Str("B").Str("").Str("y");
     keys.U8(4).I32(0).I32(1).I32(0).Str("dup").Str("").Str("z");
-    CTrelliumDoc doc;
+    CSessionContext context;
+    CTrelliumDoc doc(context);
     ASSERT_TRUE(LoadBytes(doc, InfoBlock().Get() + keys.Get() + CaptureBlock()));
     const auto macros = doc.m_funcKeys.Snapshot();
     ASSERT_EQ(macros.size(), 2u);
@@ -117,13 +120,14 @@ TEST(DocumentFile, OldMacroVersionsReadWithDefaultsAndSkipDuplicates)
 TEST(DocumentFile, FileEndingInsideTheKeyBlockKeepsWhatWasRead)
 {
     CRecordingAlerts alerts;
-    CTrelliumDoc doc;
+    CSessionContext context;
+    CTrelliumDoc doc(context);
     const QByteArray file = WholeFile();
     const int cut = InfoBlock().Get().size() + 20; // inside the first macro
     EXPECT_FALSE(LoadBytes(doc, file.left(cut)));
     EXPECT_EQ(alerts.Messages(), QStringList{QStringLiteral("Serialize Error")});
-    EXPECT_EQ(doc.m_info.m_nBaudRate, 115200);
-    EXPECT_EQ(doc.m_info.m_nOptions, 0x4000u);
+    EXPECT_EQ(doc.Info().m_nBaudRate, 115200);
+    EXPECT_EQ(doc.Info().m_nOptions, 0x4000u);
     EXPECT_EQ(doc.m_capture.m_bAutoBegin, 0);
     EXPECT_TRUE(doc.m_capture.m_strFileName.isEmpty());
 }
@@ -133,7 +137,8 @@ TEST(DocumentFile, EveryTruncationFailsCleanly)
     CRecordingAlerts alerts;
     const QByteArray file = WholeFile();
     for (int length = 0; length < file.size(); ++length) {
-        CTrelliumDoc doc;
+        CSessionContext context;
+        CTrelliumDoc doc(context);
         EXPECT_FALSE(LoadBytes(doc, file.left(length))) << length;
     }
     EXPECT_EQ(alerts.Messages().size(), file.size());
@@ -149,7 +154,9 @@ TEST(DocumentFile, OpenAndSaveThroughTheFileSystem)
     f.write(WholeFile());
     f.close();
 
-    CTrelliumDoc doc;
+    CSessionContext context;
+
+    CTrelliumDoc doc(context);
     ASSERT_TRUE(doc.OnOpenDocument(in));
     const QString out = dir.filePath(QStringLiteral("copy.trw"));
     ASSERT_TRUE(doc.OnSaveDocument(out));
@@ -157,12 +164,12 @@ TEST(DocumentFile, OpenAndSaveThroughTheFileSystem)
     ASSERT_TRUE(back.open(QIODevice::ReadOnly));
     const QByteArray saved = back.readAll();
     // The serial port of the file is gone here, so the probe moved the port id.
-    CTrelliumDoc reread;
+    CTrelliumDoc reread(context);
     ASSERT_TRUE(LoadBytes(reread, saved));
-    EXPECT_EQ(reread.m_info.m_strAddress, QByteArray("192.168.7.9"));
+    EXPECT_EQ(reread.Info().m_strAddress, QByteArray("192.168.7.9"));
     EXPECT_EQ(saved.mid(12), WholeFile().mid(12));
 
-    CTrelliumDoc missing;
+    CTrelliumDoc missing(context);
     EXPECT_FALSE(missing.OnOpenDocument(dir.filePath(QStringLiteral("none.trw"))));
     EXPECT_EQ(alerts.Messages().size(), 1);
 }
@@ -171,7 +178,8 @@ TEST(DocumentFile, FailedSaveKeepsTheOldFile)
 {
     CRecordingAlerts alerts;
     QTemporaryDir dir;
-    CTrelliumDoc doc;
+    CSessionContext context;
+    CTrelliumDoc doc(context);
     EXPECT_FALSE(doc.OnSaveDocument(dir.filePath(QStringLiteral("no/such/dir/x.trw"))));
     EXPECT_FALSE(alerts.Messages().isEmpty());
 }

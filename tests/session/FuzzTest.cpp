@@ -2,6 +2,7 @@
 // hostile length prefixes and plain noise must never crash, hang or allocate
 // beyond the file's size (the sanitizer build aborts on a huge allocation).
 #include "SessionTestSupport.h"
+#include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 
 #include <QBuffer>
@@ -12,8 +13,9 @@ namespace {
 
 QByteArray ValidFile()
 {
-    CTrelliumDoc doc;
-    doc.m_info.m_strAddress = QByteArray(300, 'h');
+    CSessionContext context;
+    CTrelliumDoc doc(context);
+    doc.EditInfo()->m_strAddress = QByteArray(300, 'h');
     doc.m_funcKeys.AddKey(0, 0, 0, 0, "L", "D", "~|CHK-CRC-32/ISO-HDLC|~data~|CHK-OUT|~", 3, 100, 1,
                           "^M^J");
     doc.m_funcKeys.AddKey(7, 1, 1, 0, QByteArray(260, 'l'), "", "x", -1, 5, 0, "");
@@ -69,7 +71,8 @@ TEST(SessionFileFuzz, DamagedFilesNeverCrashOrHang)
         const int mutations = 1 + static_cast<int>(rng() % 4);
         for (int m = 0; m < mutations; ++m)
             Mutate(bytes, rng);
-        CTrelliumDoc doc;
+        CSessionContext context;
+        CTrelliumDoc doc(context);
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
         if (!doc.Load(buffer))
@@ -84,7 +87,8 @@ TEST(SessionFileFuzz, DamagedFilesNeverCrashOrHang)
         QByteArray noise(static_cast<qsizetype>(rng() % 600), Qt::Uninitialized);
         for (char& c : noise)
             c = static_cast<char>(rng());
-        CTrelliumDoc doc;
+        CSessionContext context;
+        CTrelliumDoc doc(context);
         QBuffer buffer(&noise);
         buffer.open(QIODevice::ReadOnly);
         doc.Load(buffer);

@@ -1,7 +1,9 @@
 // The session at work: the ring and its notifications, titles, time stamps,
 // capture, hold, echo and port selection.
 #include "SessionTestSupport.h"
-#include "display/MergeDisplay.h"
+#include "display/DisplayModel.h"
+#include "display/LineBuffer.h"
+#include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 #include "session/TrelliumIds.h"
 
@@ -35,17 +37,17 @@ class Session : public ::testing::Test
 protected:
     void SetUp() override
     {
-        doc.m_info.m_nConnectionType = ConnTcpServer;
-        doc.m_info.m_nPortId = PortIdTcpServer;
-        doc.PublishSettings();
+        doc.EditInfo()->m_nConnectionType = ConnTcpServer;
+        doc.EditInfo()->m_nPortId = PortIdTcpServer;
         doc.SetView(&view);
     }
     void TearDown() override { doc.SetView(nullptr); }
 
     CRecordingAlerts alerts;
-    CManualClock clock;
+    CTestClock clock;
+    CSessionContext context{clock};
     CRecordingView view;
-    CTrelliumDoc doc;
+    CTrelliumDoc doc{context};
 };
 
 TEST_F(Session, RingAfter5000BytesHoldsTheLast4096)
@@ -87,8 +89,7 @@ TEST_F(Session, AViewFarBehindSeesAGapNeverOverwrittenBytes)
 // and what is delivered keeps its order (run under ThreadSanitizer).
 TEST_F(Session, ReaderThreadAndEchoShareTheRing)
 {
-    doc.m_info.m_nOptions = kOptionEcho;
-    doc.PublishSettings();
+    doc.EditInfo()->m_nOptions = kOptionEcho;
     constexpr int kBlocks = 3000;
     std::thread reader([&] {
         char block[37];
@@ -116,13 +117,12 @@ TEST_F(Session, HoldCapturesButNeitherStoresNorAnnounces)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("cap.txt"));
-    doc.m_info.m_timing = {500, 1};
-    doc.PublishSettings();
+    doc.EditInfo()->m_timing = {500, 1};
     doc.ReceiveData("", 0); // the time of the previous block
     ASSERT_EQ(doc.StartCapture(path), 1);
     doc.ToggleHold();
     EXPECT_TRUE(doc.GetTitle().contains(QStringLiteral("[Hold] ")));
-    CManualClock::Advance(800);
+    clock.Advance(800);
     doc.ReceiveData("held", 4);
     DrainEvents();
     EXPECT_EQ(view.deliveries, 0);
@@ -149,7 +149,7 @@ TEST_F(Session, CaptureLinesAppendAndCloseWithOrWithoutEndLine)
     EXPECT_TRUE(doc.GetTitle().contains(QStringLiteral("[Capture On] ")));
     doc.ReceiveData("\x01\x02\r\n", 4);
     // A second capture of the same file is refused while the first holds it.
-    CTrelliumDoc other;
+    CTrelliumDoc other(context);
     EXPECT_EQ(other.StartCapture(path), 0);
     doc.EndCapture();
     const QRegularExpression lines(QStringLiteral(
@@ -172,17 +172,16 @@ TEST_F(Session, CaptureStampsFollowTheMinimumInterval)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("cap.txt"));
-    doc.m_info.m_timing = {500, 4};
-    doc.PublishSettings();
+    doc.EditInfo()->m_timing = {500, 4};
     doc.ReceiveData("a", 1); // sets the reference time
     ASSERT_EQ(doc.StartCapture(path), 1);
-    CManualClock::Advance(59999);
+    clock.Advance(59999);
     doc.ReceiveData("b", 1);
-    CManualClock::Advance(60000);
+    clock.Advance(60000);
     doc.ReceiveData("c", 1);
-    CManualClock::Advance(500); // exactly the minimum: no stamp
+    clock.Advance(500); // exactly the minimum: no stamp
     doc.ReceiveData("d", 1);
-    CManualClock::Advance(300); // still faster than the minimum
+    clock.Advance(300); // still faster than the minimum
     doc.ReceiveData("e", 1);
     doc.EndCapture();
     const QByteArray text = ReadFile(path);
@@ -194,9 +193,8 @@ TEST_F(Session, CaptureStampsFollowTheMinimumInterval)
 
 TEST_F(Session, EchoOfAUdpServerSessionShowsWhatIsTyped)
 {
-    doc.m_info.m_nConnectionType = ConnUdpServer;
-    doc.m_info.m_nOptions = kOptionEcho;
-    doc.PublishSettings();
+    doc.EditInfo()->m_nConnectionType = ConnUdpServer;
+    doc.EditInfo()->m_nOptions = kOptionEcho;
     EXPECT_EQ(doc.SendChar('Q'), 1);
     doc.ToggleHold();
     EXPECT_EQ(doc.SendChar('R'), 1); // echo reaches the ring while on hold
@@ -206,9 +204,8 @@ TEST_F(Session, EchoOfAUdpServerSessionShowsWhatIsTyped)
 
 TEST_F(Session, SerialSendWithoutAPortBeepsAndEchoesNothing)
 {
-    doc.m_info.m_nConnectionType = ConnSerial;
-    doc.m_info.m_nOptions = kOptionEcho;
-    doc.PublishSettings();
+    doc.EditInfo()->m_nConnectionType = ConnSerial;
+    doc.EditInfo()->m_nOptions = kOptionEcho;
     EXPECT_EQ(doc.SendData("ab", 2), 0);
     EXPECT_EQ(alerts.beeps.load(), 1);
     DrainEvents();
@@ -231,10 +228,11 @@ class Titles : public ::testing::TestWithParam<TitleCase>
 TEST_P(Titles, FollowTheSessionSettings)
 {
     const TitleCase c = GetParam();
-    CTrelliumDoc doc;
+    CSessionContext context;
+    CTrelliumDoc doc(context);
     doc.SetPathName(QString::fromLatin1(c.path));
-    doc.m_info.m_strAddress = c.address;
-    doc.m_info.m_nNetworkPort = c.port;
+    doc.EditInfo()->m_strAddress = c.address;
+    doc.EditInfo()->m_nNetworkPort = c.port;
     doc.SelectPort(c.portId);
     EXPECT_EQ(doc.GetTitle(), QString::fromLatin1(c.expected));
 }
@@ -254,10 +252,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SessionTitle, StopBitsCaptureHoldAndEcho)
 {
-    CTrelliumDoc doc;
-    doc.m_info.m_nStopBits = 15;
-    doc.m_info.m_cParity = 'E';
-    doc.m_info.m_nOptions = kOptionEcho;
+    CSessionContext context;
+    CTrelliumDoc doc(context);
+    doc.EditInfo()->m_nStopBits = 15;
+    doc.EditInfo()->m_cParity = 'E';
+    doc.EditInfo()->m_nOptions = kOptionEcho;
     doc.SelectPort(4);
     EXPECT_EQ(doc.GetTitle(), QStringLiteral("  COM5 - 9600,E,8,1.5 Offline [Echo]"));
     doc.ToggleHold();
@@ -266,37 +265,38 @@ TEST(SessionTitle, StopBitsCaptureHoldAndEcho)
 
 TEST(SelectPort, MergeTurnsStampsOnAndStepsTheColoursBack)
 {
-    ColorSets::ResetForTest();
-    CTrelliumDoc a;
-    CTrelliumDoc b;
+    CSessionContext context;
+    CTrelliumDoc a(context);
+    CTrelliumDoc b(context);
     EXPECT_EQ(b.SelectPort(PortIdMerge), PortIdMerge);
-    EXPECT_EQ(b.m_info.m_nConnectionType, ConnMerge);
-    EXPECT_EQ(b.m_info.m_timing.m_nFormat, 2);
-    CTrelliumDoc c;
-    EXPECT_EQ(c.m_info.m_colors[ColorText], 0xFFFF00u);
-    c.m_info.m_timing.m_nFormat = 5;
+    EXPECT_EQ(b.Info().m_nConnectionType, ConnMerge);
+    EXPECT_EQ(b.Info().m_timing.m_nFormat, 2);
+    CTrelliumDoc c(context);
+    EXPECT_EQ(c.Info().m_colors[ColorText], 0xFFFF00u);
+    c.EditInfo()->m_timing.m_nFormat = 5;
     c.SelectPort(PortIdMerge);
-    EXPECT_EQ(c.m_info.m_timing.m_nFormat, 5);
+    EXPECT_EQ(c.Info().m_timing.m_nFormat, 5);
     EXPECT_EQ(c.SelectPort(7), 7);
-    EXPECT_EQ(c.m_info.m_nConnectionType, ConnSerial);
+    EXPECT_EQ(c.Info().m_nConnectionType, ConnSerial);
 }
 
 TEST(SessionLifecycle, SessionsListInCreationOrderAndMergeUnregisters)
 {
-    const int before = CTrelliumDoc::LiveSessionCount();
-    CMergeTarget target;
+    CSessionContext context;
+    CLineBuffer text;
+    CDisplayModel target(text);
     {
-        CTrelliumDoc first;
-        CTrelliumDoc second;
+        CTrelliumDoc first(context);
+        CTrelliumDoc second(context);
         second.SelectPort(PortIdMerge);
-        MergeDisplay::Register(&target);
-        const auto sessions = CTrelliumDoc::Sessions();
-        ASSERT_EQ(static_cast<int>(sessions.size()), before + 2);
-        EXPECT_EQ(sessions[before], &first);
-        EXPECT_EQ(sessions[before + 1], &second);
+        context.Merge().Register(&target);
+        const auto sessions = context.Sessions();
+        ASSERT_EQ(sessions.size(), 2u);
+        EXPECT_EQ(sessions[0], &first);
+        EXPECT_EQ(sessions[1], &second);
     }
-    EXPECT_EQ(CTrelliumDoc::LiveSessionCount(), before);
-    EXPECT_EQ(MergeDisplay::Get(), nullptr);
+    EXPECT_TRUE(context.Sessions().empty());
+    EXPECT_EQ(context.Merge().Get(), nullptr);
 }
 
 TEST(SessionLifecycle, SavedSerialPortThatIsGoneFallsBackToTheFirstPresent)
@@ -306,7 +306,8 @@ TEST(SessionLifecycle, SavedSerialPortThatIsGoneFallsBackToTheFirstPresent)
     char name[128] = {};
     ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
     qputenv("TRELLIUM_PORTS", QByteArray("COM1=/nonexistent/a,COM2=/nonexistent/b,COM3=") + name);
-    CTrelliumDoc doc;
+    CSessionContext context;
+    CTrelliumDoc doc(context);
     EXPECT_EQ(doc.ProbeSerialPort(7), 2); // COM8 is gone: COM3 is the first present
     EXPECT_EQ(doc.ProbeSerialPort(2), 2); // the stored port is tried first
     QByteArray none;
@@ -323,7 +324,8 @@ TEST(SessionLifecycle, NewSerialSessionWithoutPortsStaysOffline)
 {
     CRecordingAlerts alerts;
     qputenv("TRELLIUM_PORTS", "COM1=/nonexistent/tty");
-    CTrelliumDoc doc;
+    CSessionContext context;
+    CTrelliumDoc doc(context);
     doc.SelectPort(0);
     CRecordingView view;
     doc.SetView(&view);

@@ -1,8 +1,8 @@
 #pragma once
 // Helpers shared by the session and send tests: a recording alert handler, a
-// recording view, a little-endian byte builder and an injectable clock.
+// recording view, a little-endian byte builder and a test clock.
+#include "TestClock.h"
 #include "platform/Alerts.h"
-#include "platform/TickCount.h"
 #include "session/SessionView.h"
 
 #include <QByteArray>
@@ -100,20 +100,6 @@ public:
 
 private:
     QByteArray m_bytes;
-};
-
-// A clock the test moves by hand.
-class CManualClock
-{
-public:
-    CManualClock() { Platform::SetTickSource(&CManualClock::Now); }
-    ~CManualClock() { Platform::SetTickSource(nullptr); }
-    static void Set(uint32_t ms) { s_now.store(ms); }
-    static void Advance(uint32_t ms) { s_now.fetch_add(ms); }
-    static uint32_t Now() { return s_now.load(); }
-
-private:
-    static inline std::atomic<uint32_t> s_now{100000};
 };
 
 // Runs the event loop until `done` or `timeoutMs` passes.

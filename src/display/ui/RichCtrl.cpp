@@ -1,7 +1,6 @@
 #include "display/ui/RichCtrl.h"
 
 #include "display/ui/ColorRef.h"
-#include "platform/TickCount.h"
 #include "session/TrelliumDoc.h"
 
 #include <QFontDatabase>
@@ -91,8 +90,9 @@ QByteArray TypedBytes(const QKeyEvent* event)
 
 } // namespace
 
-CRichCtrl::CRichCtrl(QWidget* parent) : QPlainTextEdit(parent), m_renderer(Platform::GetTickCount())
+CRichCtrl::CRichCtrl(QWidget* parent) : QPlainTextEdit(parent), m_model(m_lines)
 {
+    m_model.SetChangedCallback([this] { ScheduleSync(); });
     setObjectName(QStringLiteral("display"));
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_nCharPitch = QFontMetrics(font()).averageCharWidth() + 1;
@@ -117,61 +117,37 @@ CRichCtrl::CRichCtrl(QWidget* parent) : QPlainTextEdit(parent), m_renderer(Platf
     connect(&m_syncTimer, &QTimer::timeout, this, &CRichCtrl::FlushDisplay);
 }
 
-CRichCtrl::~CRichCtrl()
+CRichCtrl::~CRichCtrl() = default;
+
+void CRichCtrl::SetSession(CTrelliumDoc* doc)
 {
-    MergeDisplay::UnregisterIf(this);
+    m_pDoc = doc;
+    m_model.SetSession(doc);
 }
 
 void CRichCtrl::UpdateColors()
 {
-    if (!m_pDoc)
-        return;
-    const auto& words = m_pDoc->m_info.m_colors;
-    m_colors.m_text = words[ColorText];
-    m_colors.m_special = words[ColorSpecial];
-    m_colors.m_stamp = words[ColorStamp];
-}
-
-CDisplaySettings CRichCtrl::Settings() const
-{
-    CDisplaySettings settings;
-    if (m_pDoc) {
-        settings.m_nMode = m_pDoc->m_info.m_nDisplayMode;
-        settings.m_nStampFormat = m_pDoc->m_info.m_timing.m_nFormat;
-        settings.m_nMinInterval = m_pDoc->m_info.m_timing.m_nMinInterval;
-    }
-    return settings;
+    m_model.UpdateColors();
 }
 
 void CRichCtrl::AppendData(const QByteArray& bytes)
 {
-    Append(bytes, m_colors);
+    m_model.AppendData(bytes);
 }
 
-void CRichCtrl::AppendData(const QByteArray& bytes, const CRichCtrl* source)
+void CRichCtrl::AppendData(const QByteArray& bytes, const CRichCtrl& source)
 {
-    Append(bytes, source ? source->m_colors : m_colors);
-}
-
-void CRichCtrl::Append(const QByteArray& bytes, const CColors& colors)
-{
-    m_lines.SetColors(colors.m_text, colors.m_special, colors.m_stamp);
-    m_renderer.AppendData(bytes.constData(), static_cast<size_t>(bytes.size()),
-                          Platform::GetTickCount(), Settings(), m_lines);
-    ScheduleSync();
+    m_model.AppendData(bytes, source.m_model);
 }
 
 void CRichCtrl::AppendGap(uint64_t lostBytes, const CRichCtrl* source)
 {
-    const CColors& colors = source ? source->m_colors : m_colors;
-    m_lines.SetColors(colors.m_text, colors.m_special, colors.m_stamp);
-    m_renderer.AppendGap(lostBytes, m_lines);
-    ScheduleSync();
+    m_model.AppendGap(lostBytes, source ? &source->m_model : nullptr);
 }
 
 void CRichCtrl::Clear()
 {
-    m_renderer.Clear(m_lines);
+    m_model.Clear();
     SyncDocument();
 }
 
@@ -252,7 +228,7 @@ void CRichCtrl::SyncDocument()
     // included.
     cursor.movePosition(QTextCursor::End);
     QString pending;
-    uint32_t pendingColor = m_colors.m_text;
+    uint32_t pendingColor = m_model.Colors().m_text;
     QTextCharFormat format;
     const auto flush = [&] {
         if (pending.isEmpty())
@@ -309,7 +285,7 @@ void CRichCtrl::keyPressEvent(QKeyEvent* event)
     }
 
     const bool cursorKey = IsCursorKey(key);
-    if (cursorKey && Settings().m_nMode == static_cast<int>(DisplayMode::Text)) {
+    if (cursorKey && m_model.Settings().m_nMode == static_cast<int>(DisplayMode::Text)) {
         if (m_pDoc) {
             const char sequence[3] = {0x1B, '[', CursorLetter(key)};
             m_pDoc->SendData(sequence, 3);

@@ -1,7 +1,6 @@
 #pragma once
-#include "display/DisplayRenderer.h"
+#include "display/DisplayModel.h"
 #include "display/LineBuffer.h"
-#include "display/MergeDisplay.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -17,13 +16,13 @@ class CTrelliumDoc;
 // broken after 81 characters; typed keys go to the session, never into the
 // text.
 //
-// The renderer writes into an in-memory line buffer at full speed; the
-// widget's document copies what changed once the event queue has drained.
+// The display's model (CDisplayModel: renderer, colours, merge forwarding)
+// writes into an in-memory line buffer at full speed; this widget only draws
+// that buffer, copying what changed once the event queue has drained.
 // While data keeps coming, copies are at least kSyncIntervalMs apart, so a
 // flood costs a bounded share of the user-interface thread and lines trimmed
-// in between are never drawn. User-interface thread only. Unregisters itself
-// as the merge display when destroyed.
-class CRichCtrl : public QPlainTextEdit, public CMergeTarget
+// in between are never drawn. User-interface thread only.
+class CRichCtrl : public QPlainTextEdit
 {
     Q_OBJECT
 public:
@@ -35,8 +34,10 @@ public:
 
     // The session whose settings govern the display and which receives the
     // typed input; not owned. Call UpdateColors afterwards.
-    void SetSession(CTrelliumDoc* doc) { m_pDoc = doc; }
+    void SetSession(CTrelliumDoc* doc);
     CTrelliumDoc* GetSession() const { return m_pDoc; }
+    CDisplayModel& Model() { return m_model; }
+    const CDisplayModel& Model() const { return m_model; }
 
     int LineWidth() const { return kLineWidth; }
     // Average character width of the font plus 1, in pixels.
@@ -49,7 +50,7 @@ public:
     void AppendData(const QByteArray& bytes);
     // Appends one chunk in `source`'s colours (the merge display); the mode,
     // the time stamps and the last display time stay this display's.
-    void AppendData(const QByteArray& bytes, const CRichCtrl* source);
+    void AppendData(const QByteArray& bytes, const CRichCtrl& source);
     // Appends the marker of `lostBytes` bytes that never reached the display,
     // in the special colour of `source` (this display when null).
     void AppendGap(uint64_t lostBytes, const CRichCtrl* source = nullptr);
@@ -62,7 +63,7 @@ public:
     bool IsSyncPending() const { return m_bSyncPending; }
 
     const CLineBuffer& Lines() const { return m_lines; }
-    int Column() const { return m_renderer.Column(); }
+    int Column() const { return m_model.Column(); }
 
 signals:
     // Shift or Ctrl went down or up (command 6020 to the pane); always
@@ -74,24 +75,14 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
-    struct CColors
-    {
-        uint32_t m_text = 0x00FF00;
-        uint32_t m_special = 0x00FFFF;
-        uint32_t m_stamp = 0x7F7F7F;
-    };
-
-    void Append(const QByteArray& bytes, const CColors& colors);
-    CDisplaySettings Settings() const;
     void ScheduleSync();
     void SyncDocument();
     void PostModifiersChanged();
     void SendTyped(const QKeyEvent* event);
 
     CTrelliumDoc* m_pDoc = nullptr;
-    CDisplayRenderer m_renderer;
     CLineBuffer m_lines;
-    CColors m_colors;
+    CDisplayModel m_model;
     int m_nCharPitch = 0;
     int m_nCtrlHeld = 0;
 

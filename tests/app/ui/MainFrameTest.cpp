@@ -4,6 +4,7 @@
 #include "SessionTestSupport.h"
 #include "app/ChildFrame.h"
 #include "platform/Profile.h"
+#include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 
 #include <QApplication>
@@ -62,7 +63,7 @@ protected:
     void SetUp() override
     {
         Platform::OpenProfile()->remove(QStringLiteral("Recent File List"));
-        frame = std::make_unique<CMainFrame>();
+        frame = std::make_unique<CMainFrame>(context);
         frame->show();
     }
     void TearDown() override
@@ -74,8 +75,8 @@ protected:
     }
     QString WriteSession(const QString& name, int port)
     {
-        CTrelliumDoc doc;
-        doc.m_info.m_nNetworkPort = port;
+        CTrelliumDoc doc(context);
+        doc.EditInfo()->m_nNetworkPort = port;
         const QString path = dir.filePath(name);
         QFile f(path);
         f.open(QIODevice::WriteOnly);
@@ -84,6 +85,7 @@ protected:
     }
 
     QTemporaryDir dir;
+    CSessionContext context;
     std::unique_ptr<CMainFrame> frame;
 };
 
@@ -142,16 +144,16 @@ TEST_F(MainFrameTest, ClosingAModifiedSessionAsksToSave)
               QStringLiteral("Save changes to %1?").arg(dir.filePath(QStringLiteral("mod.trw"))));
     EXPECT_EQ(frame->Frames().size(), 1); // cancelled
 
-    child->GetDocument()->m_info.m_nBaudRate = 1234;
+    child->GetDocument()->EditInfo()->m_nBaudRate = 1234;
     AnswerNextMessageBox(QMessageBox::Yes, &question);
     child->close();
     QApplication::processEvents();
     EXPECT_EQ(frame->Frames().size(), 0);
-    CTrelliumDoc reread;
+    CTrelliumDoc reread(context);
     QFile f(dir.filePath(QStringLiteral("mod.trw")));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     reread.Load(f);
-    EXPECT_EQ(reread.m_info.m_nBaudRate, 1234);
+    EXPECT_EQ(reread.Info().m_nBaudRate, 1234);
 }
 
 TEST_F(MainFrameTest, DamagedFileOpensWithWhatWasRead)
@@ -168,7 +170,7 @@ TEST_F(MainFrameTest, DamagedFileOpensWithWhatWasRead)
     CChildFrame* child = frame->OpenDocument(cut);
     ASSERT_NE(child, nullptr);
     EXPECT_EQ(alerts.Messages(), QStringList{QStringLiteral("Serialize Error")});
-    EXPECT_EQ(child->GetDocument()->m_info.m_nNetworkPort, 4242);
+    EXPECT_EQ(child->GetDocument()->Info().m_nNetworkPort, 4242);
     EXPECT_EQ(frame->OpenDocument(dir.filePath(QStringLiteral("absent.trw"))), nullptr);
     EXPECT_EQ(frame->Frames().size(), 1);
 }

@@ -2,6 +2,7 @@
 // session with echo on sends nothing but puts every sent byte in its ring.
 #include "display/ui/DisplayTestSupport.h"
 #include "display/ui/RichCtrl.h"
+#include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 
 #include <QApplication>
@@ -18,10 +19,9 @@ class RichCtrlKeys : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_doc.m_info.m_nPortId = PortIdUdpServer;
-        m_doc.m_info.m_nConnectionType = ConnUdpServer;
-        m_doc.m_info.m_nOptions |= kOptionEcho;
-        m_doc.PublishSettings();
+        m_doc.EditInfo()->m_nPortId = PortIdUdpServer;
+        m_doc.EditInfo()->m_nConnectionType = ConnUdpServer;
+        m_doc.EditInfo()->m_nOptions |= kOptionEcho;
         m_display.SetSession(&m_doc);
         m_display.UpdateColors();
         m_display.show();
@@ -39,7 +39,8 @@ protected:
         m_display.FlushDisplay();
     }
 
-    CTrelliumDoc m_doc;
+    CSessionContext m_context;
+    CTrelliumDoc m_doc{m_context};
     CRichCtrl m_display;
 };
 
@@ -119,7 +120,7 @@ class RichCtrlCursorKeys : public RichCtrlKeys, public ::testing::WithParamInter
 
 TEST_P(RichCtrlCursorKeys, TextModeSendsSequenceAndCaretStays)
 {
-    m_doc.m_info.m_nDisplayMode = 1;
+    m_doc.EditInfo()->m_nDisplayMode = 1;
     SetDisplayText("abc\rdef\rghi");
     QTextCursor middle = m_display.textCursor();
     middle.setPosition(5);
@@ -131,7 +132,7 @@ TEST_P(RichCtrlCursorKeys, TextModeSendsSequenceAndCaretStays)
 
 TEST_P(RichCtrlCursorKeys, OtherModesMoveCaretAndSendNothing)
 {
-    m_doc.m_info.m_nDisplayMode = 2;
+    m_doc.EditInfo()->m_nDisplayMode = 2;
     SetDisplayText(QByteArray(60, 'x'));
     QTextCursor middle = m_display.textCursor();
     middle.setPosition(100);

@@ -1,6 +1,7 @@
 #include "display/ui/RichCtrl.h"
+#include "TestClock.h"
 #include "display/ui/DisplayTestSupport.h"
-#include "platform/TickCount.h"
+#include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 
 #include <QApplication>
@@ -20,33 +21,25 @@ constexpr uint32_t kRed = 0x000000FF;
 constexpr uint32_t kBlue = 0x00FF0000;
 constexpr uint32_t kWhite = 0x00FFFFFF;
 
-uint32_t g_tick = 0;
-uint32_t TestTick()
-{
-    return g_tick;
-}
-
 class RichCtrlTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        g_tick = 1000;
-        Platform::SetTickSource(&TestTick);
+        m_clock.Set(1000);
         SetColors(m_doc, kGreen, kYellow, kGrey);
         m_display = std::make_unique<CRichCtrl>();
         m_display->SetSession(&m_doc);
         m_display->UpdateColors();
         m_display->resize(700, 400);
     }
-    void TearDown() override { Platform::SetTickSource(nullptr); }
 
     static void SetColors(CTrelliumDoc& doc, uint32_t text, uint32_t special, uint32_t stamp)
     {
-        doc.m_info.m_colors[ColorBackground] = kWhite;
-        doc.m_info.m_colors[ColorText] = text;
-        doc.m_info.m_colors[ColorSpecial] = special;
-        doc.m_info.m_colors[ColorStamp] = stamp;
+        doc.EditInfo()->m_colors[ColorBackground] = kWhite;
+        doc.EditInfo()->m_colors[ColorText] = text;
+        doc.EditInfo()->m_colors[ColorSpecial] = special;
+        doc.EditInfo()->m_colors[ColorStamp] = stamp;
     }
 
     // Drawing waits for the queue to drain and, during a burst, for the
@@ -63,14 +56,16 @@ protected:
         return DocumentLines(m_display->document());
     }
 
-    CTrelliumDoc m_doc;
+    CTestClock m_clock;
+    CSessionContext m_context{m_clock};
+    CTrelliumDoc m_doc{m_context};
     std::unique_ptr<CRichCtrl> m_display;
 };
 
 TEST_F(RichCtrlTest, RunsTakeTheirFormatsColour)
 {
-    m_doc.m_info.m_timing.m_nFormat = 1;
-    g_tick = 1501;
+    m_doc.EditInfo()->m_timing.m_nFormat = 1;
+    m_clock.Set(1501);
     m_display->AppendData(QByteArray("A\r\nB\x80", 5));
     EXPECT_EQ(Shown(), (std::vector<std::string>{
                            "{7f7f7f}<501ms>{00ff00}A{ffff00}[CR][LF]{00ff00}B{ffff00}{80}"}));
@@ -97,7 +92,7 @@ TEST_F(RichCtrlTest, BackgroundIsBlackWhateverTheSessionHolds)
 
 TEST_F(RichCtrlTest, TrimsToHundredLinesBeforeTheAppend)
 {
-    m_doc.m_info.m_nDisplayMode = 1;
+    m_doc.EditInfo()->m_nDisplayMode = 1;
     QByteArray lines;
     for (int i = 0; i < 150; ++i)
         lines += QByteArray::number(i) + "\r";
@@ -132,18 +127,18 @@ TEST_F(RichCtrlTest, DrawsOnceTheQueueDrainsThenSelectionCollapsesAndEndIsShown)
 
 TEST_F(RichCtrlTest, MergeAppendUsesSourceColoursWithOwnModeAndStamps)
 {
-    CTrelliumDoc source;
+    CTrelliumDoc source(m_context);
     SetColors(source, kRed, kBlue, kWhite);
-    source.m_info.m_nDisplayMode = 1;
+    source.EditInfo()->m_nDisplayMode = 1;
     CRichCtrl sourceDisplay;
     sourceDisplay.SetSession(&source);
     sourceDisplay.UpdateColors();
 
-    m_doc.m_info.m_nDisplayMode = 0;
-    m_doc.m_info.m_timing.m_nFormat = 3;
-    g_tick = 3500;
-    m_display->AppendData("own\r", nullptr);
-    m_display->AppendData("in\r", &sourceDisplay);
+    m_doc.EditInfo()->m_nDisplayMode = 0;
+    m_doc.EditInfo()->m_timing.m_nFormat = 3;
+    m_clock.Set(3500);
+    m_display->AppendData("own\r");
+    m_display->AppendData("in\r", sourceDisplay);
     m_display->AppendGap(7, &sourceDisplay);
     EXPECT_EQ(Shown(),
               (std::vector<std::string>{"{7f7f7f}<2s>{00ff00}own{ffff00}[CR]{ff0000}in{0000ff}[CR]"
@@ -161,10 +156,10 @@ class RichCtrlSync : public RichCtrlTest, public ::testing::WithParamInterface<i
 TEST_P(RichCtrlSync, WidgetMatchesLinesAfterAnySequence)
 {
     std::mt19937 random(static_cast<unsigned>(GetParam()));
-    m_doc.m_info.m_timing.m_nFormat = 1;
-    m_doc.m_info.m_timing.m_nMinInterval = 2;
+    m_doc.EditInfo()->m_timing.m_nFormat = 1;
+    m_doc.EditInfo()->m_timing.m_nMinInterval = 2;
     for (int step = 0; step < 300; ++step) {
-        m_doc.m_info.m_nDisplayMode = static_cast<int>(random() % 3);
+        m_doc.EditInfo()->m_nDisplayMode = static_cast<int>(random() % 3);
         if (random() % 17 == 0) {
             SetColors(m_doc, random() & 0xFFFFFF, random() & 0xFFFFFF, random() & 0xFFFFFF);
             m_display->UpdateColors();
@@ -173,7 +168,7 @@ TEST_P(RichCtrlSync, WidgetMatchesLinesAfterAnySequence)
         for (char& c : bytes)
             c = random() % 3 == 0 ? "\x1b[J\b\r\n"[random() % 6]
                                   : static_cast<char>(32 + random() % 95);
-        g_tick += random() % 4;
+        m_clock.Advance(random() % 4);
         const int action = static_cast<int>(random() % 20);
         if (action == 0)
             m_display->Clear();
@@ -193,14 +188,14 @@ INSTANTIATE_TEST_SUITE_P(Seeds, RichCtrlSync, ::testing::Values(1, 2, 3, 4));
 
 TEST_F(RichCtrlTest, ScreenshotShowsAllThreeColours)
 {
-    m_doc.m_info.m_timing.m_nFormat = 4;
-    m_doc.m_info.m_timing.m_nMinInterval = 500;
-    g_tick = 1000 + 75000;
+    m_doc.EditInfo()->m_timing.m_nFormat = 4;
+    m_doc.EditInfo()->m_timing.m_nMinInterval = 500;
+    m_clock.Set(1000 + 75000);
     m_display->AppendData("Hello, world\r\n\x01\x02 temperature=21.5\x03\xff");
-    g_tick += 2200;
+    m_clock.Advance(2200);
     m_display->AppendData(QByteArray("OK\r\n"));
-    m_doc.m_info.m_nDisplayMode = 2;
-    g_tick += 900;
+    m_doc.EditInfo()->m_nDisplayMode = 2;
+    m_clock.Advance(900);
     m_display->AppendData(QByteArray("Hex\x00\x7f", 5));
     m_display->resize(760, 220);
     m_display->show();

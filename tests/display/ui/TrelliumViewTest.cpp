@@ -1,9 +1,9 @@
 // A session's view: received bytes from the session's ring to its display
 // and to the merge display, gaps, rebuilds and the merge registration.
 #include "controls/TrelliumView.h"
-#include "display/MergeDisplay.h"
 #include "display/ui/DisplayTestSupport.h"
 #include "display/ui/RichCtrl.h"
+#include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 #include "session/TrelliumIds.h"
 
@@ -14,15 +14,14 @@ namespace {
 
 void MakeMerge(CTrelliumDoc& doc)
 {
-    doc.m_info.m_nPortId = PortIdMerge;
-    doc.m_info.m_nConnectionType = ConnMerge;
-    doc.PublishSettings();
+    doc.EditInfo()->m_nPortId = PortIdMerge;
+    doc.EditInfo()->m_nConnectionType = ConnMerge;
 }
 
 void SetColors(CTrelliumDoc& doc, uint32_t text, uint32_t special)
 {
-    doc.m_info.m_colors[ColorText] = text;
-    doc.m_info.m_colors[ColorSpecial] = special;
+    doc.EditInfo()->m_colors[ColorText] = text;
+    doc.EditInfo()->m_colors[ColorSpecial] = special;
 }
 
 // Runs the session's delivery, then draws at once (drawing in a burst waits
@@ -41,7 +40,8 @@ std::string Shown(const CTrelliumView& view)
 
 TEST(TrelliumView, ReceivedBytesReachTheDisplay)
 {
-    CTrelliumDoc doc;
+    CSessionContext context;
+    CTrelliumDoc doc(context);
     CTrelliumView view(&doc);
     doc.ReceiveData("abc", 3);
     doc.ReceiveData("\x01", 1);
@@ -50,10 +50,11 @@ TEST(TrelliumView, ReceivedBytesReachTheDisplay)
 
 TEST(TrelliumView, FallingARingBehindShowsGapThenWhatTheRingStillHolds)
 {
-    CTrelliumDoc doc;
+    CSessionContext context;
+    CTrelliumDoc doc(context);
     SetColors(doc, 0x00FF00, 0x00FFFF);
     CTrelliumView view(&doc);
-    doc.m_info.m_nDisplayMode = 1;
+    doc.EditInfo()->m_nDisplayMode = 1;
     QByteArray flood;
     for (int i = 0; i < 10000; ++i)
         flood += static_cast<char>('a' + i % 26);
@@ -74,27 +75,29 @@ TEST(TrelliumView, FallingARingBehindShowsGapThenWhatTheRingStillHolds)
 
 TEST(TrelliumView, RebuildRendersTheWholeRingAsOneChunk)
 {
-    CTrelliumDoc doc;
+    CSessionContext context;
+    CTrelliumDoc doc(context);
     CTrelliumView view(&doc);
     doc.ReceiveData("A\r\nB", 4);
     EXPECT_EQ(Shown(view), "A[CR][LF]B");
     view.ClearDisplay();
     EXPECT_EQ(Shown(view), "");
-    doc.m_info.m_nDisplayMode = 1;
+    doc.EditInfo()->m_nDisplayMode = 1;
     view.OnUpdate(Ids::HintRebuildDisplay);
     EXPECT_EQ(Shown(view), "A\nB");
 }
 
 TEST(TrelliumView, MergeSessionRegistersAndReceivesInSourceColours)
 {
-    CTrelliumDoc mergeDoc;
+    CSessionContext context;
+    CTrelliumDoc mergeDoc(context);
     MakeMerge(mergeDoc);
-    mergeDoc.m_info.m_nDisplayMode = 2;
-    CTrelliumDoc sourceDoc;
+    mergeDoc.EditInfo()->m_nDisplayMode = 2;
+    CTrelliumDoc sourceDoc(context);
     SetColors(sourceDoc, 0x0000FF, 0xFF0000);
     {
         CTrelliumView mergeView(&mergeDoc);
-        EXPECT_EQ(MergeDisplay::Get(), mergeView.GetDisplay());
+        EXPECT_EQ(context.Merge().Get(), &mergeView.GetDisplay()->Model());
         CTrelliumView sourceView(&sourceDoc);
         sourceDoc.ReceiveData("A", 1);
         Deliver(sourceView);
@@ -109,17 +112,18 @@ TEST(TrelliumView, MergeSessionRegistersAndReceivesInSourceColours)
         Deliver(mergeView);
         EXPECT_EQ(DocumentText(mergeView.GetDisplay()->document()), "A 41 ");
     }
-    EXPECT_EQ(MergeDisplay::Get(), nullptr);
+    EXPECT_EQ(context.Merge().Get(), nullptr);
 }
 
 TEST(TrelliumView, SwitchingToMergeRegistersOnConnectionTypeHint)
 {
-    CTrelliumDoc doc;
+    CSessionContext context;
+    CTrelliumDoc doc(context);
     CTrelliumView view(&doc);
-    EXPECT_NE(MergeDisplay::Get(), view.GetDisplay());
+    EXPECT_NE(context.Merge().Get(), &view.GetDisplay()->Model());
     MakeMerge(doc);
     view.OnUpdate(Ids::HintConnectionType);
-    EXPECT_EQ(MergeDisplay::Get(), view.GetDisplay());
+    EXPECT_EQ(context.Merge().Get(), &view.GetDisplay()->Model());
     // The merge display does not copy into itself.
     view.OnNewBytes("x", 0);
     EXPECT_EQ(Shown(view), "x");

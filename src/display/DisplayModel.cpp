@@ -1,0 +1,113 @@
+#include "display/DisplayModel.h"
+
+#include "display/MergeRegistry.h"
+#include "platform/Clock.h"
+#include "session/SessionContext.h"
+#include "session/TrelliumDoc.h"
+
+CDisplayModel::CDisplayModel(CTextSink& sink) : m_sink(sink), m_renderer(0) {}
+
+CDisplayModel::~CDisplayModel()
+{
+    if (m_pContext)
+        m_pContext->Merge().UnregisterIf(this);
+}
+
+void CDisplayModel::SetSession(CTrelliumDoc* doc)
+{
+    if (m_pContext)
+        m_pContext->Merge().UnregisterIf(this);
+    m_pDoc = doc;
+    m_pContext = doc ? &doc->Context() : nullptr;
+    m_renderer = CDisplayRenderer(Now());
+}
+
+uint32_t CDisplayModel::Now() const
+{
+    return m_pContext ? m_pContext->Clock().TickCount() : 0;
+}
+
+void CDisplayModel::Changed()
+{
+    if (m_changed)
+        m_changed();
+}
+
+void CDisplayModel::UpdateColors()
+{
+    if (!m_pDoc)
+        return;
+    const auto& words = m_pDoc->Info().m_colors;
+    m_colors = {words[ColorText], words[ColorSpecial], words[ColorStamp]};
+}
+
+CDisplaySettings CDisplayModel::Settings() const
+{
+    CDisplaySettings settings;
+    if (m_pDoc) {
+        const CCommInfo& info = m_pDoc->Info();
+        settings.m_nMode = info.m_nDisplayMode;
+        settings.m_nStampFormat = info.m_timing.m_nFormat;
+        settings.m_nMinInterval = info.m_timing.m_nMinInterval;
+    }
+    return settings;
+}
+
+void CDisplayModel::AppendData(const QByteArray& bytes)
+{
+    Append(bytes, m_colors);
+}
+
+void CDisplayModel::AppendData(const QByteArray& bytes, const CDisplayModel& source)
+{
+    Append(bytes, source.m_colors);
+}
+
+void CDisplayModel::Append(const QByteArray& bytes, const CDisplayColors& colors)
+{
+    m_sink.SetColors(colors);
+    m_renderer.AppendData(bytes.constData(), static_cast<size_t>(bytes.size()), Now(), Settings(),
+                          m_sink);
+    Changed();
+}
+
+void CDisplayModel::AppendGap(uint64_t lostBytes, const CDisplayModel* source)
+{
+    m_sink.SetColors(source ? source->m_colors : m_colors);
+    m_renderer.AppendGap(lostBytes, m_sink);
+    Changed();
+}
+
+void CDisplayModel::Clear()
+{
+    m_renderer.Clear(m_sink);
+    Changed();
+}
+
+void CDisplayModel::ShowNewBytes(const QByteArray& bytes, uint64_t lostBytes)
+{
+    if (lostBytes > 0)
+        AppendGap(lostBytes);
+    AppendData(bytes);
+    if (!m_pContext)
+        return;
+    CDisplayModel* merge = m_pContext->Merge().Get();
+    if (merge && merge != this) {
+        if (lostBytes > 0)
+            merge->AppendGap(lostBytes, this);
+        merge->AppendData(bytes, *this);
+    }
+}
+
+void CDisplayModel::Rebuild()
+{
+    Clear();
+    if (m_pDoc)
+        AppendData(m_pDoc->RingContents());
+}
+
+void CDisplayModel::RegisterMergeIfMerge()
+{
+    if (m_pDoc && m_pDoc->Info().m_nConnectionType == ConnMerge)
+        m_pContext->Merge().Register(this);
+}

@@ -1,0 +1,19 @@
+#include "session/SessionContext.h"
+
+#include "platform/SystemClock.h"
+
+#include <algorithm>
+
+CSessionContext::CSessionContext(CClock& clock) : m_clock(clock) {}
+
+CSessionContext::CSessionContext() : m_clock(CSystemClock::Instance()) {}
+
+void CSessionContext::AddSession(CTrelliumDoc* doc)
+{
+    m_sessions.push_back(doc);
+}
+
+void CSessionContext::RemoveSession(CTrelliumDoc* doc)
+{
+    std::erase(m_sessions, doc);
+}

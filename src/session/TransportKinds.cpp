@@ -1,0 +1,27 @@
+#include "session/TransportKinds.h"
+
+#include "session/CommInfo.h"
+
+#include <iterator>
+
+namespace {
+
+// Indexed by connection type. A kind whose transport is not part of this
+// build has no maker.
+const CTransportKind kKinds[] = {
+    /* ConnSerial    */ {nullptr, "Error creating port object!", true},
+    /* ConnTcpClient */ {nullptr, nullptr, false},
+    /* ConnTcpServer */ {nullptr, nullptr, false},
+    /* ConnUdpClient */ {nullptr, nullptr, false},
+    /* ConnUdpServer */ {nullptr, nullptr, false},
+    /* ConnMerge     */ {nullptr, nullptr, true},
+};
+
+} // namespace
+
+const CTransportKind& TransportKindOf(int connectionType)
+{
+    if (connectionType < 0 || connectionType >= static_cast<int>(std::size(kKinds)))
+        return kKinds[ConnSerial];
+    return kKinds[connectionType];
+}
