@@ -4,6 +4,7 @@
 #include "display/DisplayRenderer.h"
 #include "display/LineBuffer.h"
 #include "display/ui/RichCtrl.h"
+#include "session/SessionContext.h"
 #include "session/SessionView.h"
 #include "session/TrelliumDoc.h"
 
@@ -128,7 +129,8 @@ void BM_WidgetChunks(benchmark::State& state)
 {
     const int mode = static_cast<int>(state.range(0));
     const std::string data = MakeData(static_cast<int>(state.range(1)), 1 << 20);
-    CTrelliumDoc doc;
+    CSessionContext context;
+    CTrelliumDoc doc(context);
     doc.EditInfo()->m_nDisplayMode = mode;
     doc.EditInfo()->m_timing.m_nFormat = 1;
     CRichCtrl display;
@@ -176,7 +178,8 @@ void BM_SessionFlood(benchmark::State& state)
     const int mode = static_cast<int>(state.range(0));
     const std::string data = MakeData(1, 1 << 20);
     for (auto _ : state) {
-        CTrelliumDoc doc;
+        CSessionContext context;
+        CTrelliumDoc doc(context);
         doc.EditInfo()->m_nDisplayMode = mode;
         CRichCtrl display;
         display.SetSession(&doc);

@@ -97,10 +97,11 @@ void BM_EncodeMacroShared(benchmark::State& state)
 {
     const QByteArray macro =
         "~|CHK-CRC-16/MODBUS|~%01%03%00%00%00%0AHello world 1234567~|CHK-OUT|~";
+    CSharedChecksum shared;
     size_t sent = 0;
     for (auto _ : state) {
-        EncodeDataStringShared(
-            macro, [&sent](const char*, int count) { sent += static_cast<size_t>(count); });
+        shared.Encode(macro,
+                      [&sent](const char*, int count) { sent += static_cast<size_t>(count); });
     }
     benchmark::DoNotOptimize(sent);
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));

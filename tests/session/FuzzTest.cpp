@@ -3,6 +3,7 @@
 // beyond the file's size (the sanitizer build aborts on a huge allocation).
 #include "SessionTestSupport.h"
 #include "session/SessionContext.h"
+#include "session/Archive.h"
 #include "session/TrelliumDoc.h"
 
 #include <QBuffer>
@@ -10,6 +11,10 @@
 #include <random>
 
 namespace {
+
+// Where the macro block's header lies in ValidFile: right after the
+// settings block.
+qsizetype g_keyHeaderAt = 0;
 
 QByteArray ValidFile()
 {
@@ -23,6 +28,12 @@ QByteArray ValidFile()
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     doc.Save(buffer);
+    QBuffer info;
+    info.open(QIODevice::WriteOnly);
+    CArchive ar(&info, CArchive::Mode::Store);
+    CCommInfo copy = doc.Info();
+    copy.Serialize(ar);
+    g_keyHeaderAt = info.data().size();
     return buffer.data();
 }
 
@@ -53,17 +64,104 @@ void Mutate(QByteArray& bytes, std::mt19937& rng)
             bytes.insert(at(), bytes.mid(from, 64));
         }
         break;
-    default: // a large macro count in the key block header
-        if (bytes.size() > 420)
-            bytes.replace(416, 4, QByteArray::fromHex("FFFF0200"));
+    default: // the largest macro count in the key block header
+        if (bytes.size() >= g_keyHeaderAt + 4)
+            bytes.replace(g_keyHeaderAt, 4, QByteArray::fromHex("FFFF0200"));
         break;
     }
+}
+
+// Serial probing during InitSession must never reach a real device.
+struct CNoSerialPorts
+{
+    CNoSerialPorts()
+    {
+        QByteArray none;
+        for (int com = 1; com <= 12; ++com)
+            none += "COM" + QByteArray::number(com) + "=/nonexistent/tty" + QByteArray::number(com) + ",";
+        qputenv("TRELLIUM_PORTS", none);
+    }
+    ~CNoSerialPorts() { qunsetenv("TRELLIUM_PORTS"); }
+};
+
+// The whole open path of a session file: read, start the session, title.
+void OpenBytes(CSessionContext& context, const QByteArray& bytes)
+{
+    CTrelliumDoc doc(context);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    doc.Load(buffer);
+    doc.InitSession();
+    doc.UpdateTitle();
+    doc.OnCloseDocument();
+}
+
+TEST(HostileSessionFiles, PortIdsAtTheEdgesOfTheirRange)
+{
+    CRecordingAlerts alerts;
+    CNoSerialPorts noPorts;
+    CSessionContext context;
+    for (const int32_t id : {INT32_MAX, INT32_MIN, -2, 253, 254, 259}) {
+        for (const int32_t type : {0, 1, 5, 99, -1}) {
+            CTrelliumDoc doc(context);
+            doc.EditInfo()->m_nPortId = id;
+            doc.EditInfo()->m_nConnectionType = type;
+            QBuffer buffer;
+            buffer.open(QIODevice::WriteOnly);
+            ASSERT_TRUE(doc.Save(buffer));
+            OpenBytes(context, buffer.data());
+        }
+    }
+    // A serial session whose stored port is out of range probes COM1..COM12
+    // and, with none present, names COM0; the title never overflows.
+    CTrelliumDoc doc(context);
+    doc.EditInfo()->m_nPortId = INT32_MAX;
+    doc.EditInfo()->m_nConnectionType = ConnSerial;
+    EXPECT_EQ(doc.ProbeSerialPort(INT32_MAX), PortIdNone);
+    doc.UpdateTitle();
+    EXPECT_TRUE(doc.GetTitle().startsWith(QStringLiteral("  COM2147483648 - "))) << doc.GetTitle().toStdString();
+    doc.InitSession();
+    EXPECT_TRUE(doc.GetTitle().startsWith(QStringLiteral("  COM0 - "))) << doc.GetTitle().toStdString();
+}
+
+TEST(HostileSessionFiles, TheLargestMacroCountLoadsEveryDistinctMacro)
+{
+    // 65535 macros with distinct identities (the key is a byte, the modifier
+    // words are not range-checked), then a duplicate that is skipped.
+    CBytes file;
+    CSessionContext context;
+    {
+        CTrelliumDoc doc(context);
+        QBuffer info;
+        info.open(QIODevice::WriteOnly);
+        CArchive ar(&info, CArchive::Mode::Store);
+        CCommInfo copy = doc.Info();
+        copy.Serialize(ar);
+        file.Raw(info.data());
+    }
+    file.I32((2 << 16) | 0xFFFF);
+    for (int i = 0; i < 0xFFFF - 1; ++i)
+        file.U8(i & 0xFF).I32(i >> 8).I32(0).I32(0).Str("L").Str("").Str("d").I32(0).I32(0).I32(0).Str("");
+    file.U8(0).I32(0).I32(0).I32(0).Str("dup").Str("").Str("d").I32(0).I32(0).I32(0).Str("");
+    file.I32(0).Str("");
+    CTrelliumDoc doc(context);
+    QBuffer buffer;
+    buffer.setData(file.Get());
+    buffer.open(QIODevice::ReadOnly);
+    ASSERT_TRUE(doc.Load(buffer));
+    EXPECT_EQ(doc.m_funcKeys.Snapshot().size(), 0xFFFFu - 1);
+    EXPECT_EQ(doc.m_funcKeys.FindKey(0, 0, 0, 0)->m_strLabel, QByteArray("L"));
+    EXPECT_EQ(doc.m_funcKeys.FindKey(0xFD, 0xFF, 0, 0)->m_strData, QByteArray("d"));
 }
 
 TEST(SessionFileFuzz, DamagedFilesNeverCrashOrHang)
 {
     CRecordingAlerts alerts; // "Serialize Error" goes here instead of stderr
+    CNoSerialPorts noPorts;
+    CSessionContext context;
     const QByteArray valid = ValidFile();
+    ASSERT_EQ(valid.mid(g_keyHeaderAt, 4).toHex(), QByteArray("02000200"));
     std::mt19937 rng(20261208);
     int failures = 0;
     for (int round = 0; round < 20000; ++round) {
@@ -71,12 +169,13 @@ TEST(SessionFileFuzz, DamagedFilesNeverCrashOrHang)
         const int mutations = 1 + static_cast<int>(rng() % 4);
         for (int m = 0; m < mutations; ++m)
             Mutate(bytes, rng);
-        CSessionContext context;
         CTrelliumDoc doc(context);
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
         if (!doc.Load(buffer))
             ++failures;
+        doc.InitSession();
+        doc.UpdateTitle();
         // Whatever was read can be written again.
         QBuffer out;
         out.open(QIODevice::WriteOnly);
