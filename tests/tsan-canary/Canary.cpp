@@ -1,0 +1,52 @@
+// A deliberately racy program for the ThreadSanitizer build: a writer thread
+// appends to a receive ring and then bumps a counter with no lock, while the
+// user-interface thread's delivery (run by Qt's event loop, so its stack runs
+// through the toolkit's library) reads that counter. `make tsan` runs it with
+// the suppressions the tests use and insists on a report: suppressions broad
+// enough to hide a race of ours in the delivery path would make it pass.
+#include "session/ReceiveRing.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+namespace {
+int g_unguarded = 0; // the race: written by the writer, read by the delivery
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    std::atomic<bool> done{false};
+    long seen = 0;
+    CReceiveRing* ringPtr = nullptr;
+    CReceiveRing ring([&] {
+        QMetaObject::invokeMethod(
+            &app,
+            [&] {
+                seen += g_unguarded;
+                ringPtr->TakeNew();
+            },
+            Qt::QueuedConnection);
+    });
+    ringPtr = &ring;
+    std::thread writer([&] {
+        for (int i = 0; i < 20000; ++i) {
+            ring.Append("x", 1);
+            ++g_unguarded;
+        }
+        done = true;
+    });
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (done.load())
+            app.quit();
+    });
+    poll.start(1);
+    app.exec();
+    writer.join();
+    std::printf("deliveries saw %ld\n", seen);
+    return 0;
+}
