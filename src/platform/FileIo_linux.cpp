@@ -1,5 +1,7 @@
 #include "platform/FileIo.h"
 
+#include "platform/Io.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -7,35 +9,38 @@
 
 namespace Platform {
 
-UniqueFd OpenAppendExclusive(const QString& path)
+CErrorOr<UniqueFd> OpenAppendExclusive(const QString& path)
 {
     const QByteArray native = path.toLocal8Bit();
-    if (native.isEmpty())
-        return {};
-    UniqueFd fd(
-        ::open(native.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0666));
-    if (!fd.IsValid())
-        return {};
+    UniqueFd fd(RetryOnEintr([&native] {
+        return ::open(native.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY,
+                      0666);
+    }));
+    if (!fd.IsValid()) {
+        const int error = errno;
+        return CPlatformError(error, QStringLiteral("cannot open %1").arg(path));
+    }
     // flock locks belong to the open file description, so a second open of the
     // same file in this process is refused as well as one from another program.
-    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0)
-        return {};
+    if (RetryOnEintr([&fd] { return ::flock(fd.Get(), LOCK_EX | LOCK_NB); }) != 0) {
+        const int error = errno;
+        return CPlatformError(error, QStringLiteral("cannot lock %1").arg(path));
+    }
     return fd;
 }
 
-bool WriteAll(int fd, const char* bytes, size_t count)
+CPlatformError WriteAll(int fd, const char* bytes, size_t count)
 {
     while (count > 0) {
-        const ssize_t done = ::write(fd, bytes, count);
+        const ssize_t done = RetryOnEintr([&] { return ::write(fd, bytes, count); });
         if (done < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
+            const int error = errno;
+            return CPlatformError(error, QStringLiteral("cannot write"));
         }
         bytes += done;
         count -= static_cast<size_t>(done);
     }
-    return true;
+    return {};
 }
 
 } // namespace Platform

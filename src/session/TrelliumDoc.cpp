@@ -206,10 +206,10 @@ int CTrelliumDoc::InitSession()
 
 int CTrelliumDoc::ProbeSerialPort(int storedId)
 {
-    if (PortNames::CanOpen(storedId + 1))
+    if (!PortNames::CanOpen(storedId + 1).IsError())
         return storedId;
     for (int id = 0; id < 12; ++id) {
-        if (PortNames::CanOpen(id + 1))
+        if (!PortNames::CanOpen(id + 1).IsError())
             return id;
     }
     return PortIdNone;
@@ -665,7 +665,7 @@ int CTrelliumDoc::StartCapture(const QString& fileName)
     // going-online would otherwise fight its own open file).
     if (m_bCapturing)
         return 1;
-    if (!m_captureFile.Open(fileName))
+    if (m_captureFile.Open(fileName).IsError())
         return 0;
     m_captureFile.Write(CaptureStartLine(QDateTime::currentDateTime()));
     m_bCapturing = true;
