@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Platform {
@@ -41,6 +42,49 @@ CPlatformError WriteAll(int fd, const char* bytes, size_t count)
         count -= static_cast<size_t>(done);
     }
     return {};
+}
+
+namespace {
+
+FileStatus FromStat(const struct stat& info)
+{
+    return {S_ISREG(info.st_mode), static_cast<int64_t>(info.st_size)};
+}
+
+} // namespace
+
+CErrorOr<FileStatus> StatusOfPath(const QByteArray& nativePath)
+{
+    struct stat info = {};
+    if (::stat(nativePath.constData(), &info) != 0) {
+        const int error = errno;
+        return CPlatformError(
+            error, QStringLiteral("cannot examine %1").arg(QString::fromLocal8Bit(nativePath)));
+    }
+    return FromStat(info);
+}
+
+CErrorOr<FileStatus> StatusOfFd(int fd)
+{
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
+        return CPlatformError(error, QStringLiteral("cannot examine an open file"));
+    }
+    return FromStat(info);
+}
+
+CErrorOr<UniqueFd> OpenReadNonBlocking(const QByteArray& nativePath)
+{
+    UniqueFd fd(RetryOnEintr([&nativePath] {
+        return ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    }));
+    if (!fd.IsValid()) {
+        const int error = errno;
+        return CPlatformError(
+            error, QStringLiteral("cannot open %1").arg(QString::fromLocal8Bit(nativePath)));
+    }
+    return fd;
 }
 
 } // namespace Platform

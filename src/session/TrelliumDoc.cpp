@@ -440,7 +440,10 @@ void CTrelliumDoc::SendDataString(MacroKey* macro)
             Alerts::AppTitle(), AlertIcon::Warning);
         return;
     }
-    if (result == EncodeResult::FileSent || macro->m_nRepeat == 0)
+    // A file reference that failed says why.
+    if (!result.message.isEmpty())
+        Alerts::Message(result.message, Alerts::AppTitle(), AlertIcon::Warning);
+    if (result.kind == EncodeResult::Kind::FileSent || macro->m_nRepeat == 0)
         return;
     m_funcKeys.RepeatBookkeeping(macro, this);
     UpdateTitle();
