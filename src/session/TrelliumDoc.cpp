@@ -8,6 +8,7 @@
 #include "send/KeyPanes.h"
 #include "serial/PortNames.h"
 #include "session/Archive.h"
+#include "session/SaveTarget.h"
 #include "session/ServiceTable.h"
 #include "session/SessionView.h"
 #include "session/TrelliumIds.h"
@@ -100,6 +101,11 @@ bool CTrelliumDoc::OnOpenDocument(const QString& path)
 
 bool CTrelliumDoc::OnSaveDocument(const QString& path)
 {
+    const QString refused = SaveTargetProblem(path);
+    if (!refused.isEmpty()) {
+        Alerts::Message(refused, Alerts::AppTitle(), AlertIcon::Exclamation);
+        return false;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         Alerts::Message(QStringLiteral("Cannot save %1: %2").arg(path, file.errorString()),
