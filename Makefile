@@ -2,13 +2,18 @@
 # make test  - install what is missing, build, run every test (plain, AddressSanitizer and
 #              UndefinedBehaviorSanitizer, ThreadSanitizer builds)
 # make bench - build and run the benchmarks
+# make fuzz  - build the fuzz targets with clang and run each for FUZZ_SECONDS
+#              (default 600); make fuzz-smoke runs each for 20 seconds
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 600
+FUZZ_TARGETS := fuzz_session fuzz_datastring fuzz_render fuzz_crcmodel
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps build run test test-plain test-asan tsan bench format clean
+.PHONY: all deps build run test test-plain test-asan tsan bench fuzz fuzz-build fuzz-smoke format clean
 
 all: build
 
@@ -59,8 +64,20 @@ bench: deps
 	cmake --build $(BUILD) -j $(JOBS)
 	for b in $(BUILD)/bin/bench_*; do QT_QPA_PLATFORM=offscreen $$b; done
 
+fuzz-build: deps
+	cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_CXX_COMPILER=clang++ -DTRELLIUM_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_all
+
+# One target at a time, each on one core; any finding fails the make.
+fuzz: fuzz-build
+	for t in $(FUZZ_TARGETS); do ./fuzz/run.sh $(FUZZ_BUILD) $$t $(FUZZ_SECONDS) || exit 1; done
+
+fuzz-smoke:
+	$(MAKE) fuzz FUZZ_SECONDS=20
+
 format:
-	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -3,20 +3,14 @@
 #include "cli/Commands.h"
 
 #include "send/Crc.h"
+#include "send/CrcModelText.h"
 
-#include <QMap>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 namespace {
-
-const char kModelHelp[] =
-    "MODEL is a catalogue name such as CRC-16/MODBUS (see crc --list) or one argument "
-    "\"width=W poly=P [init=I] [refin=true|false] [refout=true|false] [xorout=X]\" "
-    "with numbers in decimal or 0x hex; init and xorout default to 0, refin and refout "
-    "to false";
 
 QByteArray Hex(uint64_t value, int width)
 {
@@ -25,121 +19,11 @@ QByteArray Hex(uint64_t value, int width)
         .rightJustified((width + 3) / 4, '0');
 }
 
-// Decimal digits, or 0x followed by hexadecimal digits; nothing else.
-bool ParseNumber(const QString& text, uint64_t& value)
-{
-    const bool hex = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
-    const QString digits = hex ? text.mid(2) : text;
-    if (digits.isEmpty()) {
-        return false;
-    }
-    for (const QChar c : digits) {
-        const bool ok = hex ? (c.isDigit() ||
-                               (c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f')))
-                            : (c >= QLatin1Char('0') && c <= QLatin1Char('9'));
-        if (!ok || c.unicode() > 0x7F) {
-            return false;
-        }
-    }
-    bool ok = false;
-    value = digits.toULongLong(&ok, hex ? 16 : 10);
-    return ok;
-}
-
-bool ParseFlag(const QString& text, uint8_t& flag)
-{
-    if (text == QLatin1String("true")) {
-        flag = 1;
-        return true;
-    }
-    if (text == QLatin1String("false")) {
-        flag = 0;
-        return true;
-    }
-    return false;
-}
-
-// "width=W poly=P ..." into a prepared model with its byte table.
-bool ParseModelParameters(const QString& modelText, CrcModel& model, QString& error)
-{
-    QMap<QString, QString> values;
-    const QStringList parts = modelText.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    for (const QString& part : parts) {
-        const qsizetype eq = part.indexOf(QLatin1Char('='));
-        const QString key = part.left(eq);
-        static const QStringList kKeys = {
-            QStringLiteral("width"), QStringLiteral("poly"),   QStringLiteral("init"),
-            QStringLiteral("refin"), QStringLiteral("refout"), QStringLiteral("xorout"),
-        };
-        if (eq <= 0 || !kKeys.contains(key)) {
-            error = QStringLiteral("unknown model parameter \"%1\"; %2")
-                        .arg(part, QLatin1String(kModelHelp));
-            return false;
-        }
-        if (values.contains(key)) {
-            error = QStringLiteral("model parameter \"%1\" given twice").arg(key);
-            return false;
-        }
-        values.insert(key, part.mid(eq + 1));
-    }
-    if (!values.contains(QStringLiteral("width")) || !values.contains(QStringLiteral("poly"))) {
-        error = QStringLiteral("a model needs width and poly; %1").arg(QLatin1String(kModelHelp));
-        return false;
-    }
-
-    uint64_t width = 0;
-    const QString widthText = values.value(QStringLiteral("width"));
-    if (!ParseNumber(widthText, width) || width < 1 || width > 64) {
-        error = QStringLiteral("width \"%1\" is not a number from 1 to 64").arg(widthText);
-        return false;
-    }
-    model = CrcModel{};
-    model.width = static_cast<uint16_t>(width);
-
-    const struct
-    {
-        const char* key;
-        uint64_t* target;
-    } numbers[] = {
-        {"poly", &model.poly[0]}, {"init", &model.init[0]}, {"xorout", &model.xorout[0]}};
-    for (const auto& number : numbers) {
-        const QString key = QLatin1String(number.key);
-        if (!values.contains(key)) {
-            continue;
-        }
-        const QString text = values.value(key);
-        if (!ParseNumber(text, *number.target)) {
-            error = QStringLiteral("%1 \"%2\" is not a decimal or 0x hexadecimal number")
-                        .arg(key, text);
-            return false;
-        }
-        if (*number.target > CrcOnes(model.width)) {
-            error = QStringLiteral("%1 %2 does not fit in %3 bits").arg(key, text).arg(width);
-            return false;
-        }
-    }
-    const struct
-    {
-        const char* key;
-        uint8_t* target;
-    } flags[] = {{"refin", &model.ref}, {"refout", &model.rev}};
-    for (const auto& flag : flags) {
-        const QString key = QLatin1String(flag.key);
-        if (values.contains(key) && !ParseFlag(values.value(key), *flag.target)) {
-            error =
-                QStringLiteral("%1 must be true or false, not \"%2\"").arg(key, values.value(key));
-            return false;
-        }
-    }
-    PrepareModel(model);
-    BuildByteTable(model);
-    return true;
-}
-
 bool LoadModel(const QString& modelText, CrcModel& model, QString& error)
 {
     if (modelText.contains(QLatin1Char('='))) {
-        return ParseModelParameters(modelText, model, error);
+        error = ParseCrcModelText(modelText, model);
+        return error.isEmpty();
     }
     const QByteArray name = Latin1Bytes(modelText);
     const CrcCatalogueRow* row = nullptr;
@@ -152,8 +36,7 @@ bool LoadModel(const QString& modelText, CrcModel& model, QString& error)
         width = 32;
     }
     if (row == nullptr) {
-        error = QStringLiteral("unknown CRC model \"%1\"; %2")
-                    .arg(modelText, QLatin1String(kModelHelp));
+        error = QStringLiteral("unknown CRC model \"%1\"; %2").arg(modelText, CrcModelTextHelp());
         return false;
     }
     LoadCatalogueModel(model, width, *row);
@@ -192,8 +75,8 @@ int RunCrc(const QStringList& args)
         return 0;
     }
     if (args.isEmpty() || args.size() > 2) {
-        PrintError(QStringLiteral("usage: crc MODEL [TEXT] or crc --list; %1")
-                       .arg(QLatin1String(kModelHelp)));
+        PrintError(
+            QStringLiteral("usage: crc MODEL [TEXT] or crc --list; %1").arg(CrcModelTextHelp()));
         return 2;
     }
     CrcModel model;

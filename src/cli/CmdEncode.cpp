@@ -39,7 +39,12 @@ int RunEncode(const QStringList& args)
     bool refused = false;
     for (const QString& arg : args) {
         try {
-            EncodeDataString(Latin1Bytes(arg), state, PrintHexLine);
+            const EncodeResult result = EncodeDataString(Latin1Bytes(arg), state, PrintHexLine);
+            if (!result.message.isEmpty()) {
+                std::fflush(stdout);
+                PrintError(result.message);
+                refused = true;
+            }
         } catch (const CDataStringError& error) {
             std::fflush(stdout);
             PrintError(
@@ -48,5 +53,6 @@ int RunEncode(const QStringList& args)
         }
     }
     std::fflush(stdout);
+    // A refused string or a file that could not be sent fails the command.
     return refused ? 2 : 0;
 }

@@ -2,6 +2,7 @@
 #include "cli/Commands.h"
 #include "cli/JsonWriter.h"
 
+#include "session/SaveTarget.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 
@@ -111,6 +112,11 @@ int RunResave(const QStringList& args)
     const int status = ReadSession(args.at(0), doc);
     if (status == ExitCannotOpen)
         return status;
+    const QString refused = SaveTargetProblem(args.at(1));
+    if (!refused.isEmpty()) {
+        PrintError(refused);
+        return ExitCannotOpen;
+    }
     QSaveFile out(args.at(1));
     if (!out.open(QIODevice::WriteOnly)) {
         PrintError(QStringLiteral("cannot create %1: %2").arg(args.at(1), out.errorString()));

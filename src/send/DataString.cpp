@@ -1,15 +1,13 @@
 // Data strings: the escape pass, the checksum token pass and file references.
 #include "send/DataString.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "send/FileReference.h"
 
 namespace {
 
 // The longest keyword that can mean anything (CHK-CRC-32/CD-ROM-EDC); longer
 // ones are dropped unread like any other unknown keyword.
 constexpr qsizetype kMaxKeywordLength = 21;
-constexpr qint64 kFileBlockSize = 512;
 
 // A percent escape whose two characters do not begin a hexadecimal number
 // (%ZZ, %G1, % -) gives this byte. Zero is what the hexadecimal conversion
@@ -200,45 +198,6 @@ void ApplyKeyword(ChecksumState& state, SendProgress& send, QByteArray keyword, 
     }
 }
 
-// The data string's path bytes name a regular file either as Latin-1 text
-// (as they are typed and shown) or as the file system's own bytes.
-QString ResolveFilePath(const QByteArray& pathBytes)
-{
-    const QString asText = QString::fromLatin1(pathBytes);
-    if (QFileInfo(asText).isFile()) {
-        return asText;
-    }
-    const QString asLocal = QFile::decodeName(pathBytes);
-    if (QFileInfo(asLocal).isFile()) {
-        return asLocal;
-    }
-    return {};
-}
-
-// Regular files only: a device such as /dev/zero would send for ever and a
-// FIFO would block the sending thread until someone writes to it.
-void SendFile(const QByteArray& pathBytes, const TransmitFn& transmit)
-{
-    const QString path = ResolveFilePath(pathBytes);
-    if (path.isEmpty()) {
-        return;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return;
-    }
-    char block[kFileBlockSize];
-    for (;;) {
-        const qint64 got = file.read(block, kFileBlockSize);
-        if (got > 0) {
-            transmit(block, static_cast<int>(got));
-        }
-        if (got < kFileBlockSize) {
-            break;
-        }
-    }
-}
-
 } // namespace
 
 QByteArray DecodeDataString(const QByteArray& text)
@@ -277,10 +236,8 @@ QByteArray DecodeDataString(const QByteArray& text)
 EncodeResult EncodeDataString(const QByteArray& text, ChecksumState& state,
                               const TransmitFn& transmit)
 {
-    if (text.startsWith('*')) {
-        SendFile(text.mid(1), transmit);
-        return EncodeResult::FileSent;
-    }
+    if (text.startsWith('*'))
+        return {EncodeResult::Kind::FileSent, SendFileReference(text.mid(1), transmit)};
 
     const QByteArray decoded = DecodeDataString(text);
     const qsizetype n = decoded.size();
@@ -309,7 +266,7 @@ EncodeResult EncodeDataString(const QByteArray& text, ChecksumState& state,
         ++i;
     }
     transmit(out.constData(), static_cast<int>(out.size()));
-    return EncodeResult::Sent;
+    return {};
 }
 
 EncodeResult CSharedChecksum::Encode(const QByteArray& text, const TransmitFn& transmit)

@@ -2,12 +2,13 @@
 #include "send/Crc.h"
 
 #include <QByteArray>
+#include <QString>
 #include <functional>
 #include <mutex>
 #include <stdexcept>
 
 // The data string format of function-key macros: caret and percent escapes,
-// checksum tokens ~|CHK-...|~ and "*path" file references.
+// checksum tokens ~|CHK-...|~ and "*path" file references (send/FileReference.h).
 
 // A data string that ends in a lone percent sign is refused: nothing is sent.
 class CDataStringError : public std::invalid_argument
@@ -40,11 +41,18 @@ QByteArray DecodeDataString(const QByteArray& text);
 // One call of the session's transmit operation.
 using TransmitFn = std::function<void(const char* bytes, int count)>;
 
-enum class EncodeResult
+struct EncodeResult
 {
-    Sent,     // the bytes went to `transmit` in one call (possibly empty)
-    FileSent, // a "*path" reference: 512-byte blocks went to `transmit`
-              // (nothing when the file could not be opened)
+    enum class Kind
+    {
+        Sent,     // the bytes went to `transmit` in one call (possibly empty)
+        FileSent, // a "*path" reference: 512-byte blocks went to `transmit`
+    };
+    Kind kind = Kind::Sent;
+    // Why a file reference sent nothing or stopped early, naming the file
+    // ("Cannot send file /x/y: No such file or directory"); empty otherwise.
+    // The caller shows it.
+    QString message;
 };
 
 // Turns a data string into transmit calls, updating `state`. Throws

@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/PlatformError.h"
+
 #include <QString>
 
 // Serial ports are named "COMn" throughout the program and stored as port id
@@ -11,8 +13,9 @@ namespace PortNames {
 // The device path of "COMn", or an empty string when none is known.
 QString DevicePath(int comNumber);
 
-// True when the port can be opened for reading and writing, exclusively, as
-// an existing device (it is closed again at once).
-bool CanOpen(int comNumber);
+// Success when the port can be opened for reading and writing, exclusively,
+// as an existing device (it is closed again at once); otherwise why not, with
+// the device named: "cannot open /dev/ttyUSB0: Device or resource busy".
+CPlatformError CanOpen(int comNumber);
 
 } // namespace PortNames

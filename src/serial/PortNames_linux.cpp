@@ -1,9 +1,11 @@
 #include "serial/PortNames.h"
 
+#include "platform/Io.h"
 #include "platform/Profile.h"
 #include "platform/UniqueFd.h"
 
 #include <QProcessEnvironment>
+#include <cerrno>
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
@@ -54,19 +56,28 @@ QString DevicePath(int comNumber)
     return path;
 }
 
-bool CanOpen(int comNumber)
+CPlatformError CanOpen(int comNumber)
 {
     const QString path = DevicePath(comNumber);
     if (path.isEmpty())
-        return false;
-    UniqueFd fd(::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.IsValid())
-        return false;
+        return CPlatformError(ENODEV, QStringLiteral("COM%1 has no device").arg(comNumber));
+    const QString context = QStringLiteral("cannot open %1").arg(path);
+    const QByteArray native = path.toLocal8Bit();
+    UniqueFd fd(Platform::RetryOnEintr([&native] {
+        return ::open(native.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    }));
+    if (!fd.IsValid()) {
+        const int error = errno;
+        return CPlatformError(error, context);
+    }
     int exclusive = 0;
-    // A port that another program holds exclusively is not free.
+    // A port that another program holds exclusively is not free. The open
+    // itself succeeds for root even then, so ask the line discipline.
     if (::ioctl(fd.Get(), TIOCGEXCL, &exclusive) == 0 && exclusive)
-        return false;
-    return !path.startsWith(QLatin1String("/dev/ttyS")) || HasUart(fd.Get());
+        return CPlatformError(EBUSY, context);
+    if (path.startsWith(QLatin1String("/dev/ttyS")) && !HasUart(fd.Get()))
+        return CPlatformError(ENODEV, context);
+    return {};
 }
 
 } // namespace PortNames

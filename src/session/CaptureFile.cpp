@@ -2,14 +2,14 @@
 
 #include "platform/FileIo.h"
 
-bool CCaptureFile::Open(const QString& path)
+CPlatformError CCaptureFile::Open(const QString& path)
 {
-    UniqueFd file = Platform::OpenAppendExclusive(path);
-    if (!file.IsValid())
-        return false;
+    CErrorOr<UniqueFd> file = Platform::OpenAppendExclusive(path);
+    if (file.IsError())
+        return file.Error();
     std::lock_guard lock(m_mutex);
-    m_file = std::move(file);
-    return true;
+    m_file = std::move(file.Value());
+    return {};
 }
 
 bool CCaptureFile::IsOpen() const

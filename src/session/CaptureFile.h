@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/PlatformError.h"
 #include "platform/UniqueFd.h"
 
 #include <QByteArray>
@@ -18,9 +19,9 @@ public:
     CCaptureFile(const CCaptureFile&) = delete;
     CCaptureFile& operator=(const CCaptureFile&) = delete;
 
-    // Opens `path` in place of any file held; false on failure, which leaves
-    // the file held before untouched.
-    bool Open(const QString& path);
+    // Opens `path` in place of any file held. A failure, returned with the
+    // path named, leaves the file held before untouched.
+    CPlatformError Open(const QString& path);
     bool IsOpen() const;
     // Writes when open; does nothing otherwise.
     void Write(const QByteArray& bytes);

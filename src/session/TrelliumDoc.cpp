@@ -7,6 +7,7 @@
 #include "send/KeyPanes.h"
 #include "serial/PortNames.h"
 #include "session/Archive.h"
+#include "session/SaveTarget.h"
 #include "session/ServiceTable.h"
 #include "session/SessionContext.h"
 #include "session/SessionView.h"
@@ -103,6 +104,11 @@ bool CTrelliumDoc::OnOpenDocument(const QString& path)
 
 bool CTrelliumDoc::OnSaveDocument(const QString& path)
 {
+    const QString refused = SaveTargetProblem(path);
+    if (!refused.isEmpty()) {
+        Alerts::Message(refused, Alerts::AppTitle(), AlertIcon::Exclamation);
+        return false;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         Alerts::Message(QStringLiteral("Cannot save %1: %2").arg(path, file.errorString()),
@@ -221,10 +227,10 @@ int CTrelliumDoc::InitSession()
 int CTrelliumDoc::ProbeSerialPort(int storedId)
 {
     // A stored id comes from a file: one that names no serial port is skipped.
-    if (IsSerialPortId(storedId) && PortNames::CanOpen(storedId + 1))
+    if (IsSerialPortId(storedId) && !PortNames::CanOpen(storedId + 1).IsError())
         return storedId;
     for (int id = 0; id < 12; ++id) {
-        if (PortNames::CanOpen(id + 1))
+        if (!PortNames::CanOpen(id + 1).IsError())
             return id;
     }
     return PortIdNone;
@@ -444,7 +450,10 @@ void CTrelliumDoc::SendDataString(const MacroKey& macro)
             Alerts::AppTitle(), AlertIcon::Warning);
         return;
     }
-    if (result == EncodeResult::FileSent || macro.m_nRepeat == 0)
+    // A file reference that failed says why (no lock is held here either).
+    if (!result.message.isEmpty())
+        Alerts::Message(result.message, Alerts::AppTitle(), AlertIcon::Warning);
+    if (result.kind == EncodeResult::Kind::FileSent || macro.m_nRepeat == 0)
         return;
     m_funcKeys.RepeatBookkeeping(macro.Id(), this);
     UpdateTitle();
@@ -590,7 +599,7 @@ int CTrelliumDoc::StartCapture(const QString& fileName)
     // going-online would otherwise fight its own open file).
     if (m_bCapturing)
         return 1;
-    if (!m_captureFile.Open(fileName))
+    if (m_captureFile.Open(fileName).IsError())
         return 0;
     m_captureFile.Write(CaptureStartLine(QDateTime::currentDateTime()));
     m_bCapturing = true;

@@ -46,13 +46,28 @@ TEST_F(Cli, EncodeFileReferencePrintsOneLinePerBlock)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(QByteArray(512, '\x7E') + "\x01");
     file.close();
-    const CliResult r = Run({QStringLiteral("encode"), QLatin1Char('*') + file.fileName(),
-                             QLatin1Char('*') + dir.filePath(QStringLiteral("none"))});
+    const CliResult r = Run({QStringLiteral("encode"), QLatin1Char('*') + file.fileName()});
     EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.constData();
     const QList<QByteArray> lines = r.out.split('\n');
     ASSERT_EQ(lines.size(), 3); // two blocks and the text after the last newline
     EXPECT_EQ(lines[0], QByteArray("7E ").repeated(511) + "7E");
     EXPECT_EQ(lines[1], "01");
+}
+
+// A file that cannot be sent says why on standard error, the other strings
+// still go out, and the command fails at the end.
+TEST_F(Cli, EncodeMissingFileSaysWhyAndFails)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString missing = dir.filePath(QStringLiteral("none"));
+    const CliResult r = Run({QStringLiteral("encode"), QStringLiteral("A"),
+                             QLatin1Char('*') + missing, QStringLiteral("B")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out.toStdString(), "41\n42\n");
+    EXPECT_EQ(r.err.toStdString(), "trellium-cli: Cannot send file " + missing.toStdString() +
+                                       ": No such file or directory\n");
 }
 
 TEST_F(Cli, CrcByNameByParametersAndFromStandardInput)

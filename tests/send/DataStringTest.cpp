@@ -2,8 +2,6 @@
 #include "send/DataString.h"
 
 #include <QByteArray>
-#include <QFile>
-#include <QTemporaryDir>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <thread>
@@ -211,69 +209,6 @@ TEST(SharedState, LockIsFreeDuringTransmitAndSendsDoNotMix)
     b.join();
     EXPECT_EQ(wrongSum, 0);
     EXPECT_EQ(wrongLrc, 0);
-}
-
-class FileReference : public ::testing::TestWithParam<int>
-{
-};
-
-// Blocks of 512 go out as read; a token or a trailing percent in the file or
-// its name is not interpreted.
-TEST_P(FileReference, SendsTheFileIn512ByteBlocks)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("data%"));
-    QByteArray content = QByteArray("~|CHK-LRC|~%41").left(GetParam());
-    while (content.size() < GetParam()) {
-        content.append(static_cast<char>(content.size() * 7 + 3));
-    }
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(content), content.size());
-    file.close();
-
-    ChecksumState state;
-    std::vector<QByteArray> calls;
-    EXPECT_EQ(EncodeDataString("*" + QFile::encodeName(path), state,
-                               [&calls](const char* d, int n) { calls.emplace_back(d, n); }),
-              EncodeResult::FileSent);
-    QByteArray joined;
-    for (size_t i = 0; i < calls.size(); ++i) {
-        EXPECT_EQ(calls[i].size(), i + 1 < calls.size() ? 512 : (GetParam() - 1) % 512 + 1);
-        joined += calls[i];
-    }
-    EXPECT_EQ(calls.size(), static_cast<size_t>((GetParam() + 511) / 512));
-    EXPECT_EQ(joined, content);
-    EXPECT_EQ(state.method, ChecksumState::None);
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, FileReference, ::testing::Values(0, 11, 511, 512, 513, 1024));
-
-TEST(FileReferenceFailures, UnreadableOrEndlessFilesSendNothing)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    ChecksumState state;
-    for (const QByteArray& target :
-         {QFile::encodeName(dir.filePath(QStringLiteral("missing"))), QFile::encodeName(dir.path()),
-          QByteArray("/dev/zero"), QByteArray()}) {
-        EXPECT_TRUE(EncodeCalls("*" + target, state).empty()) << target.constData();
-    }
-}
-
-TEST(FileReferenceNames, LatinOneAndFileSystemBytesBothFindTheFile)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("caf\u00E9"));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("xyz");
-    file.close();
-    ChecksumState state;
-    EXPECT_EQ(EncodeCalls("*" + path.toLatin1(), state), std::vector<QByteArray>{"xyz"});
-    EXPECT_EQ(EncodeCalls("*" + path.toUtf8(), state), std::vector<QByteArray>{"xyz"});
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 #include "session/TrelliumDoc.h"
 #include "session/TrelliumIds.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <condition_variable>
 #include <gtest/gtest.h>
 #include <thread>
@@ -126,6 +128,22 @@ TEST_F(MacroSession, RefusedStringEndsThatSendOnlyAndNamesTheKey)
     ASSERT_EQ(alerts.Messages().size(), 1);
     EXPECT_TRUE(alerts.Messages()[0].contains(QStringLiteral("Shift+F4")))
         << alerts.Messages()[0].toStdString();
+    EXPECT_FALSE(doc.IsRepeatTimerActive(Ids::TimerRepeatFirst));
+}
+
+// A file that cannot be sent is named in a message; the key sends nothing.
+TEST_F(MacroSession, FileThatCannotBeSentIsReported)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString missing = dir.filePath(QStringLiteral("gone.bin"));
+    Add(1, "File", ("*" + QFile::encodeName(missing)).constData(), 3, 100);
+    doc.PressFunctionKey(1, false, false, false);
+    DrainEvents();
+    EXPECT_TRUE(view.received.isEmpty());
+    EXPECT_EQ(
+        alerts.Messages(),
+        QStringList{QStringLiteral("Cannot send file %1: No such file or directory").arg(missing)});
     EXPECT_FALSE(doc.IsRepeatTimerActive(Ids::TimerRepeatFirst));
 }
 

@@ -1,0 +1,32 @@
+#include "platform/Io.h"
+
+#include <unistd.h>
+
+namespace Platform {
+namespace {
+
+IoResult FromSyscall(ssize_t done)
+{
+    IoResult result;
+    if (done >= 0)
+        result.count = static_cast<size_t>(done);
+    else if (errno == EAGAIN || errno == EWOULDBLOCK)
+        result.wouldBlock = true;
+    else
+        result.error = errno;
+    return result;
+}
+
+} // namespace
+
+IoResult ReadNonBlocking(int fd, void* buffer, size_t size)
+{
+    return FromSyscall(RetryOnEintr([&] { return ::read(fd, buffer, size); }));
+}
+
+IoResult WriteNonBlocking(int fd, const void* bytes, size_t count)
+{
+    return FromSyscall(RetryOnEintr([&] { return ::write(fd, bytes, count); }));
+}
+
+} // namespace Platform
