@@ -169,8 +169,10 @@ void CFuncKeys::RemoveAllLocked(CCallouts& out)
             FreeSlotLocked(slot, out);
         }
     }
+    // The matcher's flag is left to the caller: a reader thread reads it
+    // without the lock, and Assign must not show it "no patterns" between
+    // removing the old macros and adding their replacements.
     m_autoResponses.clear();
-    RefreshHasAutoResponses();
     m_index.clear();
     m_macros.clear();
 }
@@ -181,6 +183,7 @@ void CFuncKeys::RemoveAllKeys()
     {
         std::lock_guard lock(m_mutex);
         RemoveAllLocked(out);
+        RefreshHasAutoResponses();
     }
     Run(out);
 }

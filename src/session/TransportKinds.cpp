@@ -1,5 +1,6 @@
 #include "session/TransportKinds.h"
 
+#include "net/NetTransports.h"
 #include "session/CommInfo.h"
 
 #include <iterator>
@@ -10,10 +11,10 @@ namespace {
 // build has no maker.
 const CTransportKind kKinds[] = {
     /* ConnSerial    */ {nullptr, "Error creating port object!", true},
-    /* ConnTcpClient */ {nullptr, nullptr, false},
-    /* ConnTcpServer */ {nullptr, nullptr, false},
-    /* ConnUdpClient */ {nullptr, nullptr, false},
-    /* ConnUdpServer */ {nullptr, nullptr, false},
+    /* ConnTcpClient */ {MakeTcpClient, nullptr, false},
+    /* ConnTcpServer */ {MakeTcpServer, nullptr, false},
+    /* ConnUdpClient */ {MakeUdpClient, nullptr, false},
+    /* ConnUdpServer */ {MakeUdpServer, nullptr, false},
     /* ConnMerge     */ {nullptr, nullptr, true},
 };
 

@@ -1,6 +1,10 @@
 #include "session/TrelliumDoc.h"
 
 #include "display/TimeStamp.h"
+#include "net/TCPIPSvr.h"
+#include "net/TermSocket.h"
+#include "net/UDPSvr.h"
+#include "net/UdpClient.h"
 #include "platform/Alerts.h"
 #include "platform/Clock.h"
 #include "send/DataString.h"
@@ -267,7 +271,13 @@ void CTrelliumDoc::OpenConnection()
     const CTransportKind& kind = TransportKindOf(m_info.m_nConnectionType);
     if (m_info.m_nConnectionType == ConnSerial)
         m_portName = ComName(m_info.m_nPortId);
-    if (!m_pTransport && kind.make)
+    // A transport left from an earlier attempt (a TCP client whose connection
+    // failed) is closed, not left open beside the new one.
+    if (m_pTransport) {
+        m_pTransport->Close();
+        m_pTransport.reset();
+    }
+    if (kind.make)
         m_pTransport = kind.make(*this);
     COpenResult result;
     if (!m_pTransport) {
@@ -308,6 +318,33 @@ void CTrelliumDoc::CloseConnection()
 bool CTrelliumDoc::IsConnectionUsable() const
 {
     return m_pTransport && m_pTransport->IsUsable();
+}
+
+CTermSocket* CTrelliumDoc::ClientSocket() const
+{
+    return dynamic_cast<CTermSocket*>(m_pTransport.get());
+}
+
+CTCPIPSvr* CTrelliumDoc::TcpServer() const
+{
+    return dynamic_cast<CTCPIPSvr*>(m_pTransport.get());
+}
+
+CUDPSvr* CTrelliumDoc::UdpServer() const
+{
+    return dynamic_cast<CUDPSvr*>(m_pTransport.get());
+}
+
+CUdpClient* CTrelliumDoc::UdpClient() const
+{
+    return dynamic_cast<CUdpClient*>(m_pTransport.get());
+}
+
+void CTrelliumDoc::SetServerLogWindow(CServerLogSink* window)
+{
+    m_pServerLog = window;
+    if (CTCPIPSvr* server = TcpServer())
+        server->Log().SetWindow(window);
 }
 
 int CTrelliumDoc::SelectPort(int id)
@@ -665,4 +702,39 @@ void CTrelliumDoc::OnTcpClose(int, CTcpConnection*)
 void CTrelliumDoc::OnUdpData(int, const char* bytes, int count)
 {
     m_ring.Append(bytes, count);
+}
+
+void CTrelliumDoc::OnClientConnect(int error)
+{
+    m_bOnline = error == 0;
+    SendToView(Ids::HintOnlineSettled);
+    SendToView(Ids::HintConnectionType);
+    UpdateTitle();
+}
+
+void CTrelliumDoc::OnClientClosed()
+{
+    // The peer went away: the session goes offline rather than stay "Online"
+    // while every send is lost. The socket is closed once its own
+    // notification is over.
+    QMetaObject::invokeMethod(
+        this,
+        [this, closing = m_pTransport.get()] {
+            if (!closing || m_pTransport.get() != closing)
+                return;
+            m_pTransport->Close();
+            m_pTransport.reset();
+            m_bOnline = false;
+            SendToView(Ids::HintOnlineSettled);
+            SendToView(Ids::HintConnectionType);
+            UpdateTitle();
+        },
+        Qt::QueuedConnection);
+}
+
+void CTrelliumDoc::ReportSendProblem(const QString& message)
+{
+    QMetaObject::invokeMethod(
+        this, [message] { Alerts::Message(message, Alerts::AppTitle(), AlertIcon::Warning); },
+        Qt::QueuedConnection);
 }

@@ -19,6 +19,10 @@
 
 class CArchive;
 class COneShotTimer;
+class CTCPIPSvr;
+class CTermSocket;
+class CUDPSvr;
+class CUdpClient;
 class CSessionContext;
 class CSessionView;
 class QIODevice;
@@ -41,6 +45,8 @@ class CTrelliumDoc : public QObject,
                      public CTCPIPOwner,
                      public CUDPOwner,
                      public CFuncKeysOwner,
+                     public CTermSocketOwner,
+                     public CSendProblemSink,
                      private CRepeatTimerHost
 {
     Q_OBJECT
@@ -115,8 +121,18 @@ public:
     void UpdateTitle();
 
     // The open transport (m_pComm, m_pClientSocket, m_pTcpServer,
-    // m_pUdpServer or the UDP client socket, by connection type), or none.
+    // m_pUdpServer or the UDP client socket, by connection type), or none,
+    // and the same as each kind.
     CTransport* GetTransport() const { return m_pTransport.get(); }
+    CTermSocket* ClientSocket() const;
+    CTCPIPSvr* TcpServer() const;
+    CUDPSvr* UdpServer() const;
+    CUdpClient* UdpClient() const;
+
+    // The TCP server connections window (m_pServerDlg), or none; a server
+    // made while one is set writes its log lines there too. Not owned.
+    void SetServerLogWindow(CServerLogSink* window);
+    CServerLogSink* ServerLogWindow() const { return m_pServerLog; }
     // True once sends reach a peer (see CTransport::IsUsable).
     bool IsConnectionUsable() const;
 
@@ -160,6 +176,10 @@ public:
     void OnUdpData(int serverId, const char* bytes, int count) override;
     void StopRepeat(int slot) override;
     void SendMacro(const MacroKey& macro) override;
+    void OnClientConnect(int error) override;
+    void OnClientClosed() override;
+    // Shown once the current send is over (never inside it).
+    void ReportSendProblem(const QString& message) override;
 
     CFuncKeys m_funcKeys;
     CCapture m_capture;
@@ -208,4 +228,5 @@ private:
     QString m_strTitle;
     bool m_bModified = false;
     CSessionView* m_pView = nullptr;
+    CServerLogSink* m_pServerLog = nullptr;
 };

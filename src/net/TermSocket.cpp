@@ -1,0 +1,165 @@
+#include "net/TermSocket.h"
+
+#include "net/NetOwners.h"
+#include "net/SocketWriter.h"
+#include "platform/Socket.h"
+
+#include <QHostAddress>
+#include <QHostInfo>
+#include <cerrno>
+
+CTermSocket::CTermSocket(CTermSocketOwner& owner, CSendProblemSink& problems, QByteArray host,
+                         uint16_t port)
+    : m_owner(owner), m_problems(problems), m_host(std::move(host)), m_port(port)
+{
+}
+
+CTermSocket::~CTermSocket()
+{
+    if (m_lookupId >= 0)
+        QHostInfo::abortHostLookup(m_lookupId);
+}
+
+COpenResult CTermSocket::Open()
+{
+    CErrorOr<UniqueFd> socket = Platform::OpenTcpSocket();
+    if (socket.IsError())
+        return COpenResult::Offline(QStringLiteral("Socket Create Error"));
+    m_fd = std::move(socket.Value());
+    if (const auto address = Platform::ParseDottedIpv4(m_host)) {
+        if (!ConnectTo(*address))
+            return COpenResult::Offline();
+        return COpenResult::Online();
+    }
+    // A host name: resolved in the background; the attempt is under way.
+    m_state = State::Resolving;
+    m_lookupId = QHostInfo::lookupHost(QString::fromLatin1(m_host), this, &CTermSocket::OnResolved);
+    return COpenResult::Online();
+}
+
+bool CTermSocket::ConnectTo(uint32_t address)
+{
+    const Platform::CConnectStart start = Platform::StartConnect(m_fd.Get(), {address, m_port});
+    if (start.error.IsError()) {
+        m_state = State::Failed;
+        return false;
+    }
+    m_state = State::Connecting;
+    // Writable means the attempt has ended, either way. An immediate success
+    // (possible on the loopback) is reported the same way, after Open.
+    m_connecting = std::make_unique<QSocketNotifier>(m_fd.Get(), QSocketNotifier::Write);
+    connect(m_connecting.get(), &QSocketNotifier::activated, this, [this] { OnWritable(); });
+    return true;
+}
+
+void CTermSocket::OnResolved(const QHostInfo& info)
+{
+    m_lookupId = -1;
+    if (m_state != State::Resolving)
+        return;
+    for (const QHostAddress& address : info.addresses()) {
+        bool isIpv4 = false;
+        const uint32_t ipv4 = address.toIPv4Address(&isIpv4);
+        if (isIpv4) {
+            if (!ConnectTo(ipv4))
+                Fail(ECONNREFUSED);
+            return;
+        }
+    }
+    Fail(EHOSTUNREACH);
+}
+
+void CTermSocket::OnWritable()
+{
+    m_connecting.reset();
+    const int error = Platform::PendingSocketError(m_fd.Get());
+    if (error != 0) {
+        Fail(error);
+        return;
+    }
+    m_state = State::Connected;
+    m_readable = std::make_unique<QSocketNotifier>(m_fd.Get(), QSocketNotifier::Read);
+    connect(m_readable.get(), &QSocketNotifier::activated, this, [this] { OnReadable(); });
+    m_writer = std::make_unique<CSocketWriter>(m_fd.Get(), kQueueCapacity, [this](int) {
+        // The peer reset the connection: handled like its close.
+        QMetaObject::invokeMethod(this, &CTermSocket::PeerClosed, Qt::QueuedConnection);
+    });
+    m_owner.OnClientConnect(0);
+}
+
+void CTermSocket::Fail(int error)
+{
+    m_state = State::Failed;
+    m_connecting.reset();
+    m_owner.OnClientConnect(error);
+}
+
+void CTermSocket::OnReadable()
+{
+    char buffer[kReadSize + 1] = {};
+    const Platform::IoResult got = Platform::Receive(m_fd.Get(), buffer, kReadSize);
+    if (got.wouldBlock)
+        return;
+    if (got.error || got.AtEnd()) {
+        // The peer closed (or reset) the connection. The notifier stops here:
+        // left on, an ended stream would be reported readable for ever.
+        m_readable->setEnabled(false);
+        PeerClosed();
+        return;
+    }
+    m_owner.ReceiveClientBytes(buffer, static_cast<int>(got.count));
+}
+
+void CTermSocket::PeerClosed()
+{
+    if (m_state != State::Connected)
+        return;
+    m_state = State::Closed;
+    m_owner.OnClientClosed();
+}
+
+void CTermSocket::Close()
+{
+    if (m_lookupId >= 0) {
+        QHostInfo::abortHostLookup(m_lookupId);
+        m_lookupId = -1;
+    }
+    m_readable.reset();
+    m_connecting.reset();
+    m_writer.reset();
+    if (m_fd.IsValid()) {
+        Platform::ShutdownSending(m_fd.Get());
+        // Drain what is already here and discard it, without waiting for more.
+        char scratch[256];
+        for (int i = 0; i < 4096; ++i) {
+            const Platform::IoResult got = Platform::Receive(m_fd.Get(), scratch, sizeof scratch);
+            if (got.count == 0)
+                break;
+        }
+        Platform::ShutdownBoth(m_fd.Get());
+        m_fd.Reset();
+    }
+    m_state = State::Closed;
+}
+
+CWriteResult CTermSocket::Write(const char* bytes, int count)
+{
+    if (m_state != State::Connected || !m_writer || count <= 0)
+        return CWriteResult::Sent; // nothing reaches a peer; as the plain socket would
+    if (m_writer->Write(bytes, static_cast<size_t>(count))) {
+        if (m_writer->Pending() == 0)
+            m_bOverflowReported = false;
+        return CWriteResult::Sent;
+    }
+    if (!m_bOverflowReported) {
+        m_bOverflowReported = true;
+        m_problems.ReportSendProblem(
+            QStringLiteral("The peer %1 port %2 is not reading: %3 bytes are waiting to be sent, "
+                           "so %4 more bytes were not sent.")
+                .arg(QString::fromLatin1(m_host))
+                .arg(m_port)
+                .arg(m_writer->Pending())
+                .arg(count));
+    }
+    return CWriteResult::Refused;
+}
