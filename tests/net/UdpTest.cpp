@@ -1,0 +1,112 @@
+// UDP sessions on the loopback: a server takes datagrams from any sender
+// whole (and drops one over 1023 bytes); a client sends one datagram per
+// transmit to a dotted address only.
+#include "NetTestSupport.h"
+#include "net/UDPSvr.h"
+#include "session/SessionContext.h"
+#include "session/TrelliumDoc.h"
+
+namespace {
+
+QByteArray ReceiveDatagram(int fd)
+{
+    QByteArray got;
+    SpinUntil([&] {
+        char buffer[70000];
+        const Platform::CDatagram d = Platform::ReceiveDatagram(fd, buffer, sizeof buffer);
+        if (d.wouldBlock)
+            return false;
+        got = QByteArray(buffer, static_cast<qsizetype>(d.count));
+        return true;
+    });
+    return got;
+}
+
+void SendDatagram(int fd, uint16_t port, const QByteArray& bytes)
+{
+    Platform::SendDatagram(fd, bytes.constData(), static_cast<size_t>(bytes.size()),
+                           {kLoopback, port});
+}
+
+class UdpSession : public ::testing::Test
+{
+protected:
+    void SetUp() override { doc.SetView(&view); }
+    void TearDown() override
+    {
+        doc.OnCloseDocument();
+        doc.SetView(nullptr);
+    }
+
+    CRecordingAlerts alerts;
+    CSessionContext context;
+    CRecordingView view;
+    CTrelliumDoc doc{context};
+};
+
+TEST_F(UdpSession, ServerTakesDatagramsFromAnySenderAndDropsLongOnes)
+{
+    doc.SelectPort(PortIdUdpServer);
+    doc.EditInfo()->m_nNetworkPort = 0;
+    doc.ToggleOnline();
+    ASSERT_TRUE(doc.IsOnline());
+    ASSERT_NE(doc.UdpServer(), nullptr);
+    const uint16_t port = doc.UdpServer()->ListeningPort();
+    uint16_t portA = 0;
+    uint16_t portB = 0;
+    UniqueFd a = UdpSocketOnLoopback(portA);
+    UniqueFd b = UdpSocketOnLoopback(portB);
+    SendDatagram(a.Get(), port, "first;");
+    ASSERT_TRUE(SpinUntil([&] { return view.received.size() == 6; }));
+    SendDatagram(b.Get(), port, QByteArray(1024, 'L')); // one byte too long: dropped
+    SendDatagram(b.Get(), port, QByteArray(1023, 'k'));
+    ASSERT_TRUE(SpinUntil([&] { return view.received.size() == 6 + 1023; }));
+    SendDatagram(a.Get(), port, "last");
+    ASSERT_TRUE(SpinUntil([&] { return view.received.endsWith("last"); }));
+    EXPECT_EQ(view.received, "first;" + QByteArray(1023, 'k') + "last");
+    // A server sends nothing and does not beep.
+    EXPECT_EQ(doc.SendData("x", 1), 1);
+    EXPECT_EQ(alerts.beeps.load(), 0);
+}
+
+TEST_F(UdpSession, ClientSendsOneDatagramPerTransmit)
+{
+    uint16_t port = 0;
+    UniqueFd peer = UdpSocketOnLoopback(port);
+    doc.SelectPort(PortIdUdpClient);
+    doc.EditInfo()->m_strAddress = "127.0.0.1";
+    doc.EditInfo()->m_nNetworkPort = port;
+    doc.ToggleOnline();
+    ASSERT_TRUE(doc.IsOnline());
+    ASSERT_TRUE(doc.m_funcKeys.AddKey(0, 0, 0, 0, "Ten", "", "0123456789", 0, 0, 0, {}));
+    doc.PressFunctionKey(0, false, false, false);
+    EXPECT_EQ(ReceiveDatagram(peer.Get()), QByteArray("0123456789"));
+    doc.SendChar('Z');
+    EXPECT_EQ(ReceiveDatagram(peer.Get()), QByteArray("Z"));
+    const QByteArray large(65507, 'q'); // the largest datagram IPv4 carries
+    doc.SendData(large.constData(), static_cast<int>(large.size()));
+    EXPECT_EQ(ReceiveDatagram(peer.Get()).size(), large.size());
+}
+
+TEST_F(UdpSession, ClientWithAHostNameOrALongAddressSendsNothing)
+{
+    uint16_t port = 0;
+    UniqueFd peer = UdpSocketOnLoopback(port);
+    doc.SelectPort(PortIdUdpClient);
+    doc.EditInfo()->m_nNetworkPort = port;
+    for (const QByteArray& address :
+         {QByteArray("localhost"), QByteArray("127.0.0.1") + QByteArray(20, ' ')}) {
+        doc.EditInfo()->m_strAddress = address;
+        doc.ToggleOnline();
+        ASSERT_TRUE(doc.IsOnline());
+        EXPECT_EQ(doc.SendData("nothing", 7), 1);
+        doc.ToggleOnline();
+    }
+    // Sent to the right address, the next datagram is the first one to arrive.
+    doc.EditInfo()->m_strAddress = "127.0.0.1";
+    doc.ToggleOnline();
+    doc.SendData("real", 4);
+    EXPECT_EQ(ReceiveDatagram(peer.Get()), QByteArray("real"));
+}
+
+} // namespace
