@@ -1,5 +1,6 @@
 // trellium-cli encode: the bytes each data string would transmit.
 #include "cli/Commands.h"
+#include "send/TerminalText.h"
 
 #include "send/DataString.h"
 
@@ -27,7 +28,7 @@ void PrintHexLine(const char* data, int count)
 
 } // namespace
 
-int RunEncode(const QStringList& args)
+int RunEncode(const QList<QByteArray>& args)
 {
     if (args.isEmpty()) {
         PrintError(QStringLiteral("encode needs at least one data string"));
@@ -37,9 +38,18 @@ int RunEncode(const QStringList& args)
     // each run of the command starts from a fresh one.
     ChecksumState state;
     bool refused = false;
-    for (const QString& arg : args) {
+    for (const QByteArray& raw : args) {
+        const QString arg = QString::fromUtf8(raw);
+        QByteArray text;
+        QString notOneByte;
+        if (!TerminalBytes(raw, text, notOneByte)) {
+            std::fflush(stdout);
+            PrintError(QStringLiteral("refused \"%1\": %2").arg(arg, notOneByte));
+            refused = true;
+            continue;
+        }
         try {
-            const EncodeResult result = EncodeDataString(Latin1Bytes(arg), state, PrintHexLine);
+            const EncodeResult result = EncodeDataString(text, state, PrintHexLine);
             if (!result.message.isEmpty()) {
                 std::fflush(stdout);
                 PrintError(result.message);

@@ -6,7 +6,9 @@
 // and returns the process exit status. Errors go to standard error, one line.
 int RunShow(const QStringList& args);
 int RunResave(const QStringList& args);
-int RunEncode(const QStringList& args);
+// The data-string commands take the arguments as the terminal gave them.
+int RunEncode(const QList<QByteArray>& args);
+int RunRun(const QList<QByteArray>& args);
 int RunCrc(const QStringList& args);
 int RunRender(const QStringList& args);
 

@@ -23,6 +23,8 @@ const char kUsage[] =
     "  render [--mode mont|text|hex] [--stamps F] [--min-interval MS] [--runs]\n"
     "                            render 'TICK HEX...' chunks from standard input as the display "
     "does\n"
+    "  run FILE [--seconds N] [--send STRING]... [--press KEY]... [--capture PATH]\n"
+    "                            open a session headless, go online and print what arrives\n"
     "\n"
     "Options:\n"
     "  --help                    show this text\n"
@@ -53,6 +55,10 @@ int main(int argc, char** argv)
     Alerts::SetHandler(&alerts);
     QStringList args = app.arguments();
     args.removeFirst();
+    // The arguments as the terminal gave them, for the commands that send them.
+    QList<QByteArray> raw;
+    for (int i = 2; i < argc; ++i)
+        raw.append(QByteArray(argv[i]));
 
     if (args.isEmpty()) {
         std::fputs(kUsage, stderr);
@@ -70,8 +76,11 @@ int main(int argc, char** argv)
     }
 
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
-        {QStringLiteral("show"), RunShow},     {QStringLiteral("resave"), RunResave},
-        {QStringLiteral("encode"), RunEncode}, {QStringLiteral("crc"), RunCrc},
+        {QStringLiteral("show"), RunShow},
+        {QStringLiteral("resave"), RunResave},
+        {QStringLiteral("encode"), [&raw](const QStringList&) { return RunEncode(raw); }},
+        {QStringLiteral("run"), [&raw](const QStringList&) { return RunRun(raw); }},
+        {QStringLiteral("crc"), RunCrc},
         {QStringLiteral("render"), RunRender},
     };
     const auto it = commands.find(command);

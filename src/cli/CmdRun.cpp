@@ -1,0 +1,185 @@
+// trellium-cli run: a session document opened headless, taken online, its
+// received data printed as the display renders it.
+#include "cli/Commands.h"
+#include "cli/HeadlessView.h"
+#include "send/TerminalText.h"
+
+#include "platform/Socket.h"
+#include "platform/TerminationSignals.h"
+#include "send/FuncKeys.h"
+#include "session/SessionContext.h"
+#include "session/TrelliumDoc.h"
+#include "session/TrelliumIds.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QTimer>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+namespace {
+
+// One --send string or --press key, in command-line order.
+struct CRunAction
+{
+    bool bPress = false;
+    QByteArray data; // --send
+    int key = 0;     // --press: 0..11
+    bool bShift = false;
+    bool bCtrl = false;
+};
+
+struct CRunOptions
+{
+    QString file;
+    std::optional<int> seconds;
+    QString capture;
+    std::vector<CRunAction> actions;
+};
+
+// "F1", "Shift+F2", "Ctrl+Shift+F12" (any order, any case).
+std::optional<CRunAction> ParseKey(const QString& text)
+{
+    CRunAction action;
+    action.bPress = true;
+    const QStringList parts = text.split(QLatin1Char('+'));
+    for (int i = 0; i < parts.size(); ++i) {
+        const QString part = parts[i].trimmed().toLower();
+        if (i + 1 < parts.size()) {
+            if (part == QLatin1String("shift"))
+                action.bShift = true;
+            else if (part == QLatin1String("ctrl"))
+                action.bCtrl = true;
+            else
+                return std::nullopt;
+            continue;
+        }
+        static const QRegularExpression key(QStringLiteral("^f(\\d{1,2})$"));
+        const QRegularExpressionMatch match = key.match(part);
+        if (!match.hasMatch())
+            return std::nullopt;
+        const int number = match.captured(1).toInt();
+        if (number < 1 || number > 12)
+            return std::nullopt;
+        action.key = number - 1;
+    }
+    return action;
+}
+
+QString ParseOptions(const QList<QByteArray>& args, CRunOptions& options)
+{
+    for (int i = 0; i < args.size(); ++i) {
+        const QString arg = QString::fromLocal8Bit(args[i]);
+        const bool takesValue = arg == QLatin1String("--seconds") ||
+                                arg == QLatin1String("--send") || arg == QLatin1String("--press") ||
+                                arg == QLatin1String("--capture");
+        if (!takesValue) {
+            if (arg.startsWith(QLatin1String("--")) || !options.file.isEmpty())
+                return QStringLiteral("run: unknown argument '%1'").arg(arg);
+            options.file = arg;
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return QStringLiteral("run: %1 needs a value").arg(arg);
+        const QByteArray value = args[++i];
+        if (arg == QLatin1String("--seconds")) {
+            bool ok = false;
+            const int seconds = value.toInt(&ok);
+            if (!ok || seconds < 0)
+                return QStringLiteral("run: --seconds needs a whole number of seconds, not '%1'")
+                    .arg(QString::fromLocal8Bit(value));
+            options.seconds = seconds;
+        } else if (arg == QLatin1String("--send")) {
+            CRunAction action;
+            QString error;
+            if (!TerminalBytes(value, action.data, error))
+                return QStringLiteral("run: refused \"%1\": %2")
+                    .arg(QString::fromUtf8(value), error);
+            options.actions.push_back(action);
+        } else if (arg == QLatin1String("--press")) {
+            const auto action = ParseKey(QString::fromLocal8Bit(value));
+            if (!action)
+                return QStringLiteral("run: '%1' is not a function key (F1 .. F12, with Shift+ "
+                                      "or Ctrl+)")
+                    .arg(QString::fromLocal8Bit(value));
+            options.actions.push_back(*action);
+        } else {
+            options.capture = QString::fromLocal8Bit(value);
+        }
+    }
+    if (options.file.isEmpty())
+        return QStringLiteral("run needs a session file");
+    return {};
+}
+
+} // namespace
+
+int RunRun(const QList<QByteArray>& args)
+{
+    CRunOptions options;
+    const QString error = ParseOptions(args, options);
+    if (!error.isEmpty()) {
+        PrintError(error);
+        return 2;
+    }
+    // A server may hold many clients, each a descriptor.
+    Platform::RaiseOpenFileLimit();
+
+    CSessionContext context;
+    CTrelliumDoc doc(context);
+    CHeadlessView view(doc, stdout, stderr);
+    if (!doc.OnOpenDocument(options.file))
+        return 1;
+    QCoreApplication::sendPostedEvents();
+
+    doc.ToggleOnline();
+    if (!options.capture.isEmpty() && !doc.StartCapture(options.capture)) {
+        PrintError(QStringLiteral("run: cannot open %1 to capture data").arg(options.capture));
+        doc.OnCloseDocument();
+        return 1;
+    }
+
+    // The strings and keys act once the connection is usable: a TCP client
+    // once connected, a TCP server once a client came, the others once online.
+    QTimer actions;
+    QObject::connect(&actions, &QTimer::timeout, [&] {
+        if (!doc.IsConnectionUsable())
+            return;
+        actions.stop();
+        for (const CRunAction& action : options.actions) {
+            if (action.bPress) {
+                doc.PressFunctionKey(action.key, action.bShift, action.bCtrl, false);
+            } else {
+                MacroKey macro;
+                macro.m_strLabel = "--send";
+                macro.m_strData = action.data;
+                doc.SendDataString(macro);
+            }
+        }
+    });
+    if (!options.actions.empty())
+        actions.start(10);
+
+    bool wasOnline = doc.IsOnline();
+    QObject::connect(&doc, &CTrelliumDoc::TitleChanged, [&] {
+        if (wasOnline && !doc.IsOnline())
+            PrintError(QStringLiteral("run: the session is offline"));
+        wasOnline = doc.IsOnline();
+    });
+    if (!wasOnline)
+        PrintError(QStringLiteral("run: the session is offline"));
+
+    CTerminationSignals termination;
+    QObject::connect(&termination, &CTerminationSignals::Received, qApp, &QCoreApplication::quit);
+    if (options.seconds)
+        QTimer::singleShot(*options.seconds * 1000, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+
+    view.Finish();
+    if (doc.IsCapturing())
+        doc.EndCapture();
+    doc.OnCloseDocument();
+    std::fflush(stdout);
+    return 0;
+}

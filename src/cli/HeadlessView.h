@@ -1,0 +1,35 @@
+#pragma once
+#include "display/DisplayModel.h"
+#include "display/StreamSink.h"
+#include "net/NetOwners.h"
+#include "session/SessionView.h"
+
+#include <cstdio>
+
+class CTrelliumDoc;
+
+// The companion's view of a running session: what arrives is rendered by the
+// display's own model, in the session's display mode and time-stamp setting,
+// and printed to a stream without trimming. Server log lines go to another
+// stream. User-interface thread only.
+class CHeadlessView final : public CSessionView, public CServerLogSink
+{
+public:
+    CHeadlessView(CTrelliumDoc& doc, std::FILE* out, std::FILE* log);
+    ~CHeadlessView();
+
+    void OnUpdate(int hint) override;
+    void OnNewBytes(const QByteArray& bytes, uint64_t lostBytes) override;
+    void OnCommand(int id) override;
+    void ClearDisplay() override {}
+    void AppendLog(const QString& line) override;
+
+    // Prints the line still held back.
+    void Finish();
+
+private:
+    CTrelliumDoc& m_doc;
+    CStreamSink m_sink;
+    CDisplayModel m_display;
+    std::FILE* m_log;
+};
