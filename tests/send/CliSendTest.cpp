@@ -20,11 +20,22 @@ TEST_F(Cli, EncodeSharesChecksumStateAcrossStrings)
 {
     const CliResult r = Run(
         {QStringLiteral("encode"), QStringLiteral("%02~|CHK-SUM|~ABC~|CHK-OUTHEXSTR|~%03"),
-         QStringLiteral("~|CHK-START|~D~|CHK-OUT|~"), QString(), QStringLiteral("\u00E9\u20AC")});
+         QStringLiteral("~|CHK-START|~D~|CHK-OUT|~"), QString(), QStringLiteral("\u00E9")});
     EXPECT_EQ(r.exitCode, 0);
     // The %03 after the insertion is still summed: C6 + 03 + 44.
-    EXPECT_EQ(r.out.toStdString(), "02 41 42 43 43 36 03\n44 0D\n\nE9 3F\n");
+    EXPECT_EQ(r.out.toStdString(), "02 41 42 43 43 36 03\n44 0D\n\nE9\n");
     EXPECT_TRUE(r.err.isEmpty());
+}
+
+TEST_F(Cli, EncodeTakesArgumentsAsTheTerminalGaveThem)
+{
+    // A character that is no byte is refused, never sent as '?'; the other
+    // strings are still encoded.
+    const CliResult r = Run({QStringLiteral("encode"), QStringLiteral("A\u20AC"),
+                             QStringLiteral("\u00FF")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out.toStdString(), "FF\n");
+    EXPECT_TRUE(r.err.contains("U+20AC")) << r.err.constData();
 }
 
 TEST_F(Cli, EncodeRefusesTrailingPercentAndGoesOn)
