@@ -2,11 +2,14 @@
 
 #include "app/FileDialogs.h"
 #include "controls/TrelliumView.h"
+#include "display/ui/RichCtrl.h"
 #include "platform/Alerts.h"
 #include "session/TrelliumDoc.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QMessageBox>
+#include <QStyle>
 
 CChildFrame::CChildFrame(std::unique_ptr<CTrelliumDoc> doc, QWidget* parent)
     : QMdiSubWindow(parent), m_pDoc(std::move(doc))
@@ -14,9 +17,11 @@ CChildFrame::CChildFrame(std::unique_ptr<CTrelliumDoc> doc, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     m_pView = new CTrelliumView(m_pDoc.get(), this);
     setWidget(m_pView);
-    setWindowTitle(m_pDoc->GetTitle());
-    connect(m_pDoc.get(), &CTrelliumDoc::TitleChanged, this, &QWidget::setWindowTitle);
-    resize(700, 420);
+    // The caption drops the blanks an unnamed session's title starts with.
+    setWindowTitle(m_pDoc->GetTitle().trimmed());
+    connect(m_pDoc.get(), &CTrelliumDoc::TitleChanged, this,
+            [this](const QString& title) { setWindowTitle(title.trimmed()); });
+    resize(SessionSize());
 }
 
 CChildFrame::~CChildFrame()
@@ -26,6 +31,18 @@ CChildFrame::~CChildFrame()
     // The view goes before the document it shows.
     delete m_pView;
     m_pView = nullptr;
+}
+
+QSize CChildFrame::SessionSize() const
+{
+    const CRichCtrl* display = m_pView->GetDisplay();
+    const int width = (display->LineWidth() + 7) * display->CharPitch();
+    const int lines = 24;
+    const int height = m_pView->StripHeight() + lines * display->fontMetrics().lineSpacing() + 12;
+    const QMargins frame = contentsMargins();
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    return {width + frame.left() + frame.right() + 8,
+            height + frame.top() + frame.bottom() + titleBar + 8};
 }
 
 bool CChildFrame::DoSave(bool saveAs)
@@ -70,4 +87,53 @@ void CChildFrame::closeEvent(QCloseEvent* event)
         m_pDoc->OnCloseDocument();
     }
     QMdiSubWindow::closeEvent(event);
+}
+
+void CChildFrame::RememberNormalRect()
+{
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)) && isVisible())
+        m_normalRect = geometry();
+}
+
+void CChildFrame::moveEvent(QMoveEvent* event)
+{
+    QMdiSubWindow::moveEvent(event);
+    RememberNormalRect();
+}
+
+void CChildFrame::resizeEvent(QResizeEvent* event)
+{
+    QMdiSubWindow::resizeEvent(event);
+    RememberNormalRect();
+}
+
+CWorkspaceRecord CChildFrame::WindowState() const
+{
+    CWorkspaceRecord record;
+    record.path = QFile::encodeName(m_pDoc->GetPathName());
+    const QRect normal = m_normalRect.isValid() ? m_normalRect : geometry();
+    record.left = normal.left();
+    record.top = normal.top();
+    record.right = normal.left() + normal.width();
+    record.bottom = normal.top() + normal.height();
+    record.showCommand = isMaximized()   ? CWorkspaceRecord::ShowMaximized
+                         : isMinimized() ? CWorkspaceRecord::ShowMinimized
+                                         : CWorkspaceRecord::ShowNormal;
+    return record;
+}
+
+void CChildFrame::RestoreWindowState(const CWorkspaceRecord& record)
+{
+    // Rectangles from a damaged file are kept within reason.
+    const int width = std::clamp(record.right - record.left, 100, 10000);
+    const int height = std::clamp(record.bottom - record.top, 60, 10000);
+    const QRect normal(std::clamp(record.left, -5000, 10000), std::clamp(record.top, -5000, 10000),
+                       width, height);
+    showNormal();
+    setGeometry(normal);
+    m_normalRect = normal;
+    if (record.showCommand == CWorkspaceRecord::ShowMaximized)
+        showMaximized();
+    else if (record.showCommand == CWorkspaceRecord::ShowMinimized)
+        showMinimized();
 }

@@ -1,6 +1,7 @@
 #include "app/GuiAlerts.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QThread>
 
@@ -30,6 +31,11 @@ QMessageBox::Icon ToIcon(AlertIcon icon)
 void Show(const QString& text, const QString& title, AlertIcon icon)
 {
     QMessageBox box(ToIcon(icon), title, text, QMessageBox::Ok, QApplication::activeWindow());
+    // Wide enough for the title: a short text would otherwise cut it off.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(QFontMetrics(box.font()).horizontalAdvance(title) + 120, 0,
+                                      QSizePolicy::Minimum, QSizePolicy::Expanding),
+                      grid->rowCount(), 0, 1, grid->columnCount());
     box.exec();
 }
 

@@ -1,28 +1,63 @@
 #include "app/MainFrame.h"
 
 #include "TrelliumVersion.h"
+#include "app/AboutBox.h"
 #include "app/ChildFrame.h"
 #include "app/FileDialogs.h"
+#include "app/FlashDrive.h"
+#include "controls/SettingsDialogs.h"
 #include "controls/TrelliumView.h"
 #include "display/ui/ColorDlg.h"
+#include "display/ui/DwStatusBar.h"
 #include "display/ui/RichCtrl.h"
 #include "display/ui/TimingDlg.h"
 #include "platform/Alerts.h"
+#include "platform/Clock.h"
+#include "platform/Profile.h"
+#include "serial/PortList.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 #include "session/TrelliumIds.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QStatusBar>
+#include <QSaveFile>
+#include <QScreen>
+#include <QStyle>
+#include <QToolBar>
+#include <QUrl>
 
 namespace {
 CMainFrame* g_mainFrame = nullptr;
+
+// The Alt accelerators; everything else a user types belongs to the port.
+struct CAccelerator
+{
+    int key;
+    int command;
+};
+constexpr CAccelerator kAccelerators[] = {
+    {Qt::Key_B, Ids::CmdFocusBaud},     {Qt::Key_C, Ids::CmdClear},
+    {Qt::Key_D, Ids::CmdFocusDataBits}, {Qt::Key_H, Ids::CmdHold},
+    {Qt::Key_L, Ids::CmdFocusFlow},     {Qt::Key_M, Ids::CmdFocusMode},
+    {Qt::Key_P, Ids::CmdFocusPort},     {Qt::Key_R, Ids::CmdFocusParity},
+    {Qt::Key_S, Ids::CmdFocusStopBits},
+};
+
+QString InstructionsPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/Trelm32.pdf");
 }
+
+} // namespace
 
 CMainFrame* CMainFrame::Instance()
 {
@@ -38,16 +73,33 @@ CMainFrame::CMainFrame(CSessionContext& context, QWidget* parent)
     m_pMdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_pMdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_pMdiArea);
-    statusBar();
+    m_pStatusBar = new CDwStatusBar(m_context.KeyPanes(), this);
+    setStatusBar(m_pStatusBar);
+    connect(m_pStatusBar, &CDwStatusBar::Command, this, &CMainFrame::RunCommand);
     m_recent.ReadList();
+    CreateActions();
     CreateMenus();
-    connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, [this] { RefreshMenus(); });
+    m_portRefresh = m_context.Clock().MakeTimer([this] { OnPortRefreshTimer(); });
+    connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, [this] {
+        RefreshMenus();
+        // The key panes show the active session's macros.
+        if (CTrelliumDoc* doc = ActiveDocument())
+            doc->RefreshKeyLabels(false, false);
+    });
     RefreshMenus();
-    resize(1000, 700);
+    qApp->installEventFilter(this);
+
+    // A size that shows one whole session, on a 1280x800 screen too, unless
+    // the window remembers a size of its own.
+    const QByteArray saved =
+        Platform::OpenProfile()->value(QStringLiteral("MainFrame/Geometry")).toByteArray();
+    if (saved.isEmpty() || !restoreGeometry(saved))
+        resize(1000, 700);
 }
 
 CMainFrame::~CMainFrame()
 {
+    qApp->removeEventFilter(this);
     // The child frames outlive this part of the window; they must not call back.
     for (CChildFrame* frame : findChildren<CChildFrame*>())
         disconnect(frame, nullptr, this, nullptr);
@@ -55,39 +107,66 @@ CMainFrame::~CMainFrame()
         g_mainFrame = nullptr;
 }
 
-namespace {
-
-// One menu command: its text, status-bar prompt and optional shortcut.
-template <typename Slot>
-QAction* AddCommand(QMenu* menu, const QString& text, const QString& prompt, CMainFrame* frame,
-                    Slot slot, const QKeySequence& shortcut = {})
+QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& text, const QString& prompt)
 {
-    QAction* action = menu->addAction(text, frame, slot);
-    action->setStatusTip(prompt);
-    action->setShortcut(shortcut);
+    QAction* action = m_commands.value(id);
+    if (!action) {
+        action = new QAction(text, this);
+        action->setStatusTip(prompt);
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+        m_commands.insert(id, action);
+    }
+    if (menu)
+        menu->addAction(action);
     return action;
 }
 
-} // namespace
+QAction* CMainFrame::CommandAction(int id) const
+{
+    return m_commands.value(id);
+}
+
+void CMainFrame::CreateActions()
+{
+    const auto icon = [this](QStyle::StandardPixmap pixmap) {
+        return style()->standardIcon(pixmap);
+    };
+    AddCommand(nullptr, Ids::CmdFileNew, QStringLiteral("&New"),
+               QStringLiteral("Create a new port session"))
+        ->setIcon(icon(QStyle::SP_FileIcon));
+    AddCommand(nullptr, Ids::CmdFileOpen, QStringLiteral("&Open..."),
+               QStringLiteral("Open an existing session file"))
+        ->setIcon(icon(QStyle::SP_DialogOpenButton));
+    AddCommand(nullptr, Ids::CmdFileSave, QStringLiteral("&Save"),
+               QStringLiteral("Save the active session"))
+        ->setIcon(icon(QStyle::SP_DialogSaveButton));
+    AddCommand(nullptr, Ids::CmdFilePrint, QStringLiteral("&Print..."),
+               QStringLiteral("Print the active session's window"))
+        ->setIcon(icon(QStyle::SP_FileDialogDetailedView));
+    AddCommand(nullptr, Ids::CmdAppAbout, QStringLiteral("&About Trellium..."),
+               QStringLiteral("Display program information, version number and copyright"))
+        ->setIcon(icon(QStyle::SP_MessageBoxInformation));
+}
 
 void CMainFrame::CreateMenus()
 {
+    m_pToolBar = addToolBar(QStringLiteral("Toolbar"));
+    m_pToolBar->setObjectName(QStringLiteral("Toolbar"));
+    for (int id :
+         {Ids::CmdFileNew, Ids::CmdFileOpen, Ids::CmdFileSave, Ids::CmdFilePrint, Ids::CmdAppAbout})
+        m_pToolBar->addAction(CommandAction(id));
+
     m_pFileMenu = menuBar()->addMenu(QStringLiteral("&File"));
-    AddCommand(
-        m_pFileMenu, QStringLiteral("&New"), QStringLiteral("Create a new port session"), this,
-        [this] { NewDocument(); }, QKeySequence::New);
-    AddCommand(
-        m_pFileMenu, QStringLiteral("&Open..."), QStringLiteral("Open an existing session file"),
-        this, [this] { OnFileOpen(); }, QKeySequence::Open);
-    m_pCloseAction =
-        AddCommand(m_pFileMenu, QStringLiteral("&Close"),
-                   QStringLiteral("Close the active session"), this, [this] { OnFileClose(); });
-    m_pSaveAction = AddCommand(
-        m_pFileMenu, QStringLiteral("&Save"), QStringLiteral("Save the active session"), this,
-        [this] { OnFileSave(false); }, QKeySequence::Save);
-    m_pSaveAsAction = AddCommand(m_pFileMenu, QStringLiteral("Save &As..."),
-                                 QStringLiteral("Save the active session with a new name"), this,
-                                 [this] { OnFileSave(true); });
+    AddCommand(m_pFileMenu, Ids::CmdFileNew, {}, {});
+    AddCommand(m_pFileMenu, Ids::CmdFileOpen, {}, {});
+    AddCommand(m_pFileMenu, Ids::CmdFileClose, QStringLiteral("&Close"),
+               QStringLiteral("Close the active session"));
+    AddCommand(m_pFileMenu, Ids::CmdFileSave, {}, {});
+    AddCommand(m_pFileMenu, Ids::CmdFileSaveAs, QStringLiteral("Save &As..."),
+               QStringLiteral("Save the active session with a new name"));
+    m_pFileMenu->addSeparator();
+    AddCommand(m_pFileMenu, Ids::CmdFilePrint, {}, {});
     m_pRecentSeparator = m_pFileMenu->addSeparator();
     for (int i = 0; i < CRecentFileList::kSize; ++i) {
         QAction* action = m_pFileMenu->addAction(QString(), this, [this, i] {
@@ -102,60 +181,91 @@ void CMainFrame::CreateMenus()
         m_recentActions.append(action);
     }
     m_pFileMenu->addSeparator();
-    AddCommand(m_pFileMenu, QStringLiteral("E&xit"),
-               QStringLiteral("Quit the application; prompts to save sessions"), this,
-               [this] { close(); });
+    AddCommand(m_pFileMenu, Ids::CmdInstallToDrive, QStringLiteral("Install to Flash Drive..."),
+               QStringLiteral("Copy Trellium to a flash drive for portable use without "
+                              "installation"));
+    AddCommand(m_pFileMenu, Ids::CmdAppExit, QStringLiteral("E&xit"),
+               QStringLiteral("Quit the application; prompts to save sessions"));
+
+    m_pViewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    QAction* toolbar = m_pToolBar->toggleViewAction();
+    toolbar->setText(QStringLiteral("&Toolbar"));
+    toolbar->setStatusTip(QStringLiteral("Show or hide the toolbar"));
+    m_pViewMenu->addAction(toolbar);
+    QAction* bar = m_pViewMenu->addAction(QStringLiteral("&Status Bar"));
+    bar->setCheckable(true);
+    bar->setChecked(true);
+    bar->setStatusTip(QStringLiteral("Show or hide the status bar"));
+    connect(bar, &QAction::toggled, m_pStatusBar, &QWidget::setVisible);
 
     m_pOptionsMenu = menuBar()->addMenu(QStringLiteral("&Options"));
-    AddCommand(m_pOptionsMenu, QStringLiteral("Colors..."),
-               QStringLiteral("Set character colors for selected terminal window"), this,
-               [this] { OnColors(); })
-        ->setData(Ids::CmdColors);
-    AddCommand(m_pOptionsMenu, QStringLiteral("Timing..."),
-               QStringLiteral("Enable or disable time between data display"), this,
-               [this] { OnTiming(); })
-        ->setData(Ids::CmdTiming);
+    AddCommand(m_pOptionsMenu, Ids::CmdColors, QStringLiteral("Colors..."),
+               QStringLiteral("Set character colors for selected terminal window"));
+    AddCommand(m_pOptionsMenu, Ids::CmdTiming, QStringLiteral("Timing..."),
+               QStringLiteral("Enable or disable time between data display"));
+    AddCommand(m_pOptionsMenu, Ids::CmdEchoSetting, QStringLiteral("Echo &Setting..."), {});
     m_pOptionsMenu->addSeparator();
-    AddCommand(
-        m_pOptionsMenu, QStringLiteral("&Clear"), QStringLiteral("Clear the terminal window"), this,
-        [this] {
-            if (CTrelliumDoc* doc = ActiveDocument())
-                doc->ClearDisplay();
-        },
-        QKeySequence(Qt::ALT | Qt::Key_C));
-    m_pHoldAction = AddCommand(
-        m_pOptionsMenu, QStringLiteral("&Hold"),
-        QStringLiteral("Stop showing received data until Hold is turned off"), this,
-        [this] {
-            if (CTrelliumDoc* doc = ActiveDocument())
-                doc->ToggleHold();
-            RefreshMenus();
-        },
-        QKeySequence(Qt::ALT | Qt::Key_H));
-    m_pHoldAction->setCheckable(true);
+    AddCommand(m_pOptionsMenu, Ids::CmdClear, QStringLiteral("&Clear\tAlt+C"),
+               QStringLiteral("Clear the terminal window"));
+    AddCommand(m_pOptionsMenu, Ids::CmdHold, QStringLiteral("&Hold\tAlt+H"),
+               QStringLiteral("Stop showing received data until Hold is turned off"))
+        ->setCheckable(true);
+
+    m_pCaptureMenu = menuBar()->addMenu(QStringLiteral("&Capture"));
+    AddCommand(m_pCaptureMenu, Ids::CmdStartCapture, QStringLiteral("&Start Capture"),
+               QStringLiteral("Specify a filename to capture received data"));
+    AddCommand(m_pCaptureMenu, Ids::CmdEndCapture, QStringLiteral("&End Capture"),
+               QStringLiteral("Stop saving received data to capture file"));
 
     m_pWindowMenu = menuBar()->addMenu(QStringLiteral("&Window"));
-    m_pWindowMenu->addAction(QStringLiteral("&Cascade"), m_pMdiArea, &QMdiArea::cascadeSubWindows);
-    m_pWindowMenu->addAction(QStringLiteral("&Tile"), m_pMdiArea, &QMdiArea::tileSubWindows);
-    m_pWindowMenu->addAction(QStringLiteral("&Arrange Icons"), m_pMdiArea,
-                             &QMdiArea::tileSubWindows);
+    connect(m_pWindowMenu, &QMenu::aboutToShow, this, &CMainFrame::RefreshWindowMenu);
+    RefreshWindowMenu();
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->addAction(QStringLiteral("&About Trellium..."), this, [this] { OnAbout(); });
-
+    m_pHelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+    AddCommand(m_pHelpMenu, Ids::CmdWebSite, QStringLiteral("Trellium on the &Web"),
+               QStringLiteral("Open the Trellium web site"));
+    AddCommand(m_pHelpMenu, Ids::CmdInstructions, QStringLiteral("Instructions"),
+               QStringLiteral("Open the instructions document"));
+    AddCommand(m_pHelpMenu, Ids::CmdAppAbout, {}, {});
     RefreshRecentMenu();
+}
+
+void CMainFrame::RefreshWindowMenu()
+{
+    m_pWindowMenu->clear();
+    m_pWindowMenu->addAction(QStringLiteral("&Cascade"), this, &CMainFrame::Cascade)
+        ->setStatusTip(QStringLiteral("Arrange windows so they overlap"));
+    m_pWindowMenu->addAction(QStringLiteral("&Tile"), m_pMdiArea, &QMdiArea::tileSubWindows)
+        ->setStatusTip(QStringLiteral("Arrange windows as non-overlapping tiles"));
+    m_pWindowMenu->addAction(QStringLiteral("&Arrange Icons"), this, &CMainFrame::ArrangeIcons)
+        ->setStatusTip(QStringLiteral("Arrange icons at the bottom of the window"));
+    const QList<CChildFrame*> frames = Frames();
+    if (!frames.isEmpty())
+        m_pWindowMenu->addSeparator();
+    for (int i = 0; i < frames.size(); ++i) {
+        CChildFrame* frame = frames[i];
+        QAction* action = m_pWindowMenu->addAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(frame->windowTitle()), this,
+            [this, frame] { m_pMdiArea->setActiveSubWindow(frame); });
+        action->setCheckable(true);
+        action->setChecked(frame == ActiveFrame());
+    }
 }
 
 void CMainFrame::RefreshMenus()
 {
     CTrelliumDoc* doc = ActiveDocument();
     const bool hasSession = doc != nullptr;
-    m_pCloseAction->setVisible(hasSession);
-    m_pSaveAction->setVisible(hasSession);
-    m_pSaveAsAction->setVisible(hasSession);
+    for (int id : {Ids::CmdFileClose, Ids::CmdFileSave, Ids::CmdFileSaveAs, Ids::CmdFilePrint})
+        CommandAction(id)->setVisible(hasSession);
     m_pOptionsMenu->menuAction()->setVisible(hasSession);
+    m_pCaptureMenu->menuAction()->setVisible(hasSession);
     m_pWindowMenu->menuAction()->setVisible(hasSession);
-    m_pHoldAction->setChecked(hasSession && doc->IsHold());
+    CommandAction(Ids::CmdHold)->setChecked(hasSession && doc->IsHold());
+    CommandAction(Ids::CmdStartCapture)->setEnabled(hasSession && !doc->IsCapturing());
+    CommandAction(Ids::CmdEndCapture)->setEnabled(hasSession && doc->IsCapturing());
+    const QFileInfo instructions(InstructionsPath());
+    CommandAction(Ids::CmdInstructions)->setEnabled(instructions.exists() && !instructions.isDir());
 }
 
 void CMainFrame::RefreshRecentMenu()
@@ -173,15 +283,138 @@ void CMainFrame::RefreshRecentMenu()
     m_pRecentSeparator->setVisible(!files.isEmpty());
 }
 
+int CMainFrame::AcceleratorCommand(const QKeyEvent* event) const
+{
+    if (event->modifiers() != Qt::AltModifier)
+        return 0;
+    const int key = event->key();
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F12)
+        return Ids::CmdKeySetupFirst + (key - Qt::Key_F1);
+    for (const CAccelerator& accelerator : kAccelerators) {
+        if (accelerator.key == key)
+            return accelerator.command;
+    }
+    return 0;
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    // The Alt accelerators come before the menus' mnemonics, as Alt+C clears
+    // and Alt+H holds; the menus open with Alt pressed and released first.
+    if ((event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+        QApplication::activeWindow() == this && !QApplication::activePopupWidget()) {
+        const int command = AcceleratorCommand(static_cast<QKeyEvent*>(event));
+        if (command) {
+            event->accept();
+            if (event->type() == QEvent::KeyPress)
+                RunCommand(command);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::RunCommand(int id)
+{
+    CChildFrame* frame = ActiveFrame();
+    CTrelliumDoc* doc = frame ? frame->GetDocument() : nullptr;
+    CTrelliumView* view = frame ? frame->GetView() : nullptr;
+    if ((id >= Ids::CmdKeyPressFirst && id < Ids::CmdKeyPressFirst + Ids::KeyCount) ||
+        (id >= Ids::CmdFocusPort && id <= Ids::CmdFocusParity)) {
+        if (view)
+            view->OnCommand(id);
+        return;
+    }
+    switch (id) {
+    case Ids::CmdFileNew:
+        NewDocument();
+        break;
+    case Ids::CmdFileOpen:
+        OnFileOpen();
+        break;
+    case Ids::CmdFileClose:
+        if (frame)
+            frame->close();
+        break;
+    case Ids::CmdFileSave:
+    case Ids::CmdFileSaveAs:
+        if (frame)
+            frame->DoSave(id == Ids::CmdFileSaveAs);
+        break;
+    case Ids::CmdFilePrint:
+        if (view)
+            view->Print();
+        break;
+    case Ids::CmdAppExit:
+        close();
+        break;
+    case Ids::CmdColors:
+        OnColors();
+        break;
+    case Ids::CmdTiming:
+        OnTiming();
+        break;
+    case Ids::CmdEchoSetting:
+        OnEchoSetting();
+        break;
+    case Ids::CmdClear:
+        if (doc)
+            doc->ClearDisplay();
+        break;
+    case Ids::CmdHold:
+        if (doc)
+            doc->ToggleHold();
+        RefreshMenus();
+        break;
+    case Ids::CmdStartCapture:
+        OnStartCapture();
+        break;
+    case Ids::CmdEndCapture:
+        if (doc)
+            doc->EndCapture();
+        RefreshMenus();
+        break;
+    case Ids::CmdPortsChanged:
+        OnPortsChanged();
+        break;
+    case Ids::CmdInstallToDrive:
+        OnInstallToDrive();
+        break;
+    case Ids::CmdInstructions:
+        OnInstructions();
+        break;
+    case Ids::CmdWebSite:
+        QDesktopServices::openUrl(QUrl(QStringLiteral(TRELLIUM_WEBSITE)));
+        break;
+    case Ids::CmdAppAbout:
+        OnAbout();
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainFrame::PlaceNewFrame(CChildFrame* frame)
+{
+    // Each new frame stands a title bar further down and right than the last,
+    // never exactly on top of another.
+    const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, frame) + 4;
+    const int n = m_nNewFrames++ % 8;
+    frame->move(n * step, n * step);
+}
+
 CChildFrame* CMainFrame::AddFrame(std::unique_ptr<CTrelliumDoc> doc)
 {
     auto* frame = new CChildFrame(std::move(doc));
     m_pMdiArea->addSubWindow(frame);
+    frame->setWindowIcon(windowIcon());
     connect(frame, &CChildFrame::DocumentSaved, this, [this](const QString& path) {
         m_recent.Add(path);
         RefreshRecentMenu();
     });
     connect(frame, &QObject::destroyed, this, [this] { RefreshMenus(); });
+    connect(frame->GetDocument(), &CTrelliumDoc::TitleChanged, this, [this] { RefreshMenus(); });
+    PlaceNewFrame(frame);
     frame->show();
     RefreshMenus();
     return frame;
@@ -189,8 +422,7 @@ CChildFrame* CMainFrame::AddFrame(std::unique_ptr<CTrelliumDoc> doc)
 
 CChildFrame* CMainFrame::NewDocument()
 {
-    auto doc = std::make_unique<CTrelliumDoc>(m_context);
-    CChildFrame* frame = AddFrame(std::move(doc));
+    CChildFrame* frame = AddFrame(std::make_unique<CTrelliumDoc>(m_context));
     frame->GetDocument()->OnNewDocument();
     return frame;
 }
@@ -238,23 +470,45 @@ QList<CChildFrame*> CMainFrame::Frames() const
     return frames;
 }
 
+void CMainFrame::Cascade()
+{
+    // Frames keep the size that shows their session; each stands a title bar
+    // below and right of the one before.
+    const QList<CChildFrame*> frames = Frames();
+    int n = 0;
+    for (CChildFrame* frame : frames) {
+        if (frame->isMinimized())
+            continue;
+        frame->showNormal();
+        const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, frame) + 4;
+        const QSize wanted = frame->SessionSize().boundedTo(m_pMdiArea->viewport()->size());
+        frame->setGeometry(n * step, n * step, wanted.width(), wanted.height());
+        frame->raise();
+        ++n;
+    }
+}
+
+void CMainFrame::ArrangeIcons()
+{
+    // Minimised frames in a row along the bottom, left to right.
+    int x = 0;
+    const int bottom = m_pMdiArea->viewport()->height();
+    for (CChildFrame* frame : Frames()) {
+        if (!frame->isMinimized())
+            continue;
+        const QSize size = frame->size();
+        if (x + size.width() > m_pMdiArea->viewport()->width())
+            x = 0;
+        frame->move(x, bottom - size.height());
+        x += size.width();
+    }
+}
+
 void CMainFrame::OnFileOpen()
 {
     const QString path = FileDialogs::AskOpenPath(this);
     if (!path.isEmpty())
         OpenDocument(path);
-}
-
-void CMainFrame::OnFileClose()
-{
-    if (CChildFrame* frame = ActiveFrame())
-        frame->close();
-}
-
-void CMainFrame::OnFileSave(bool saveAs)
-{
-    if (CChildFrame* frame = ActiveFrame())
-        frame->DoSave(saveAs);
 }
 
 void CMainFrame::OnColors()
@@ -280,17 +534,126 @@ void CMainFrame::OnTiming()
     dialog.exec();
 }
 
+void CMainFrame::OnEchoSetting()
+{
+    CTrelliumDoc* doc = ActiveDocument();
+    if (!doc)
+        return;
+    bool changed = false;
+    {
+        auto info = doc->EditInfo();
+        CCommSettingsDlg dialog(&*info, this);
+        changed = dialog.exec() == QDialog::Accepted && dialog.IsChanged();
+    }
+    if (changed) {
+        doc->SetModifiedFlag();
+        doc->UpdateTitle();
+    }
+}
+
+void CMainFrame::OnStartCapture()
+{
+    CChildFrame* frame = ActiveFrame();
+    if (!frame)
+        return;
+    QFileDialog dialog(frame, QStringLiteral("Start Capture"), QString(),
+                       QStringLiteral("Text Files (*.txt)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    // An existing file is appended to: no overwrite question.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    if (!frame->GetDocument()->StartCapture(path))
+        QMessageBox::warning(
+            frame->GetView(), Alerts::AppTitle(),
+            QStringLiteral("Error - Cannot open file [%1] to capture data").arg(path));
+    RefreshMenus();
+}
+
 void CMainFrame::OnAbout()
 {
-    QMessageBox::about(this, QStringLiteral("About Trellium"),
-                       QStringLiteral("%1 Version %2\n%3")
-                           .arg(QStringLiteral(TRELLIUM_PRODUCT_NAME),
-                                QStringLiteral(TRELLIUM_PRODUCT_VERSION),
-                                QStringLiteral(TRELLIUM_LEGAL_NOTICE)));
+    CAboutBox box(windowIcon(), this);
+    box.exec();
+}
+
+void CMainFrame::OnInstructions()
+{
+    const QFileInfo file(InstructionsPath());
+    if (file.exists() && !file.isDir())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
+}
+
+void CMainFrame::OnInstallToDrive()
+{
+    FlashDrive::InstallTo(this, InstructionsPath());
+}
+
+void CMainFrame::OnPortsChanged()
+{
+    // A burst of device changes gives one rebuild, 2000 ms after the first.
+    if (!m_portRefresh->IsActive())
+        m_portRefresh->Start(2000);
+}
+
+void CMainFrame::OnPortRefreshTimer()
+{
+    m_context.Ports().Enumerate();
+    if (CChildFrame* frame = ActiveFrame())
+        frame->GetView()->OnCommand(Ids::CmdRefillPorts);
+}
+
+bool CMainFrame::SaveWorkspace()
+{
+    std::vector<CWorkspaceRecord> records;
+    const QList<CChildFrame*> frames = Frames();
+    for (CTrelliumDoc* doc : m_context.Sessions()) {
+        for (CChildFrame* frame : frames) {
+            if (frame->GetDocument() == doc)
+                records.push_back(frame->WindowState());
+        }
+    }
+    const QString path = Workspace::FilePath();
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (!Workspace::Write(file, records)) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+int CMainFrame::RestoreWorkspace()
+{
+    QFile file(Workspace::FilePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const Workspace::CReadResult workspace = Workspace::Read(file);
+    int opened = 0;
+    for (const CWorkspaceRecord& record : workspace.records) {
+        if (record.path.isEmpty())
+            continue;
+        const QString path = QFile::decodeName(record.path);
+        // A session file that is gone is skipped without a message.
+        if (!QFileInfo(path).isFile())
+            continue;
+        if (CChildFrame* frame = OpenDocument(path)) {
+            frame->RestoreWindowState(record);
+            ++opened;
+        }
+    }
+    return opened;
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // The workspace is written first; one that cannot be written never keeps
+    // the window open.
+    SaveWorkspace();
     const QList<CChildFrame*> frames = Frames();
     for (CChildFrame* frame : frames) {
         if (!frame->SaveModified()) {
@@ -298,6 +661,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
             return;
         }
     }
+    Platform::OpenProfile()->setValue(QStringLiteral("MainFrame/Geometry"), saveGeometry());
     for (CChildFrame* frame : frames) {
         frame->GetDocument()->SetModifiedFlag(false);
         frame->close();

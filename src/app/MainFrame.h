@@ -3,16 +3,23 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <memory>
 
 class CChildFrame;
+class CDwStatusBar;
+class COneShotTimer;
 class CSessionContext;
 class CTrelliumDoc;
 class QAction;
 class QMdiArea;
 class QMenu;
+class QToolBar;
 
-// The main window: the MDI area with one child frame per session, the menus
-// and the recent-file list.
+// The main window: the MDI area with one child frame per session, the
+// toolbar, the menus of both states (no session / sessions open), the
+// status bar with the function-key panes, the Alt accelerators, the
+// workspace written on close and restored at start, and the port-change
+// debounce.
 class CMainFrame : public QMainWindow
 {
     Q_OBJECT
@@ -29,37 +36,66 @@ public:
     CTrelliumDoc* ActiveDocument() const;
     QList<CChildFrame*> Frames() const;
     QMdiArea* MdiArea() const { return m_pMdiArea; }
+    CDwStatusBar* KeyBar() const { return m_pStatusBar; }
     const CRecentFileList& RecentFiles() const { return m_recent; }
-
     CSessionContext& Context() const { return m_context; }
+
+    // Restores the sessions of the workspace file (command 3008); returns
+    // how many were opened.
+    int RestoreWorkspace();
+    // Writes the workspace file; false when it could not be written.
+    bool SaveWorkspace();
+
+    // Runs a command as the menus, accelerators and status bar do.
+    void RunCommand(int id);
+    // The action of a menu command id, or nullptr.
+    QAction* CommandAction(int id) const;
+
+    // Command 3047: the serial ports changed; one rebuild 2000 ms later.
+    void OnPortsChanged();
 
     static CMainFrame* Instance();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void CreateActions();
     void CreateMenus();
     void RefreshMenus();
     void RefreshRecentMenu();
+    void RefreshWindowMenu();
     CChildFrame* AddFrame(std::unique_ptr<CTrelliumDoc> doc);
+    void PlaceNewFrame(CChildFrame* frame);
+    void Cascade();
+    void ArrangeIcons();
     void OnFileOpen();
-    void OnFileClose();
-    void OnFileSave(bool saveAs);
     void OnColors();
     void OnTiming();
+    void OnEchoSetting();
+    void OnStartCapture();
     void OnAbout();
+    void OnInstructions();
+    void OnInstallToDrive();
+    void OnPortRefreshTimer();
+    QAction* AddCommand(QMenu* menu, int id, const QString& text, const QString& prompt);
+    int AcceleratorCommand(const QKeyEvent* event) const;
 
     CSessionContext& m_context;
     QMdiArea* m_pMdiArea = nullptr;
+    QToolBar* m_pToolBar = nullptr;
+    CDwStatusBar* m_pStatusBar = nullptr;
     QMenu* m_pFileMenu = nullptr;
+    QMenu* m_pViewMenu = nullptr;
     QMenu* m_pOptionsMenu = nullptr;
+    QMenu* m_pCaptureMenu = nullptr;
     QMenu* m_pWindowMenu = nullptr;
-    QAction* m_pCloseAction = nullptr;
-    QAction* m_pSaveAction = nullptr;
-    QAction* m_pSaveAsAction = nullptr;
+    QMenu* m_pHelpMenu = nullptr;
     QAction* m_pRecentSeparator = nullptr;
-    QAction* m_pHoldAction = nullptr;
     QList<QAction*> m_recentActions;
+    QMap<int, QAction*> m_commands;
     CRecentFileList m_recent;
+    std::unique_ptr<COneShotTimer> m_portRefresh;
+    int m_nNewFrames = 0;
 };

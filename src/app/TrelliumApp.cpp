@@ -1,7 +1,10 @@
 #include "app/TrelliumApp.h"
 
 #include "TrelliumVersion.h"
+#include "app/AppIcon.h"
 #include "app/MainFrame.h"
+#include "platform/Socket.h"
+#include "session/TrelliumIds.h"
 
 #include <QCommandLineParser>
 
@@ -11,6 +14,9 @@ CTrelliumApp::CTrelliumApp(int& argc, char** argv) : QApplication(argc, argv)
     setApplicationName(QStringLiteral(TRELLIUM_PRODUCT_NAME));
     setApplicationVersion(QStringLiteral(TRELLIUM_PRODUCT_VERSION));
     Alerts::SetHandler(&m_alerts);
+    setWindowIcon(TrelliumIcon());
+    // A TCP server session may hold a thousand clients, each a descriptor.
+    Platform::RaiseOpenFileLimit();
 }
 
 CTrelliumApp::~CTrelliumApp()
@@ -30,15 +36,21 @@ bool CTrelliumApp::InitInstance()
     parser.process(*this);
 
     m_pMainFrame = std::make_unique<CMainFrame>(m_context);
+    m_pMainFrame->setWindowIcon(windowIcon());
     m_pMainFrame->show();
 
     const QStringList files = parser.positionalArguments();
-    if (files.isEmpty()) {
-        // A fresh start opens one new session.
-        m_pMainFrame->NewDocument();
-    } else {
-        for (const QString& file : files)
-            m_pMainFrame->OpenDocument(file);
-    }
+    for (const QString& file : files)
+        m_pMainFrame->OpenDocument(file);
+    // Command 3008: the workspace comes back once the window is up; a fresh
+    // start with nothing restored and no file given opens one new session.
+    QMetaObject::invokeMethod(
+        m_pMainFrame.get(),
+        [this, files] {
+            const int restored = m_pMainFrame->RestoreWorkspace();
+            if (restored == 0 && files.isEmpty())
+                m_pMainFrame->NewDocument();
+        },
+        Qt::QueuedConnection);
     return true;
 }

@@ -1,16 +1,39 @@
 #pragma once
 #include "session/SessionView.h"
 
+#include <QDialog>
+#include <QPointer>
 #include <QWidget>
+#include <array>
+#include <memory>
 
-class CTrelliumDoc;
+class CComboBoxMulti;
+class COneShotTimer;
 class CRichCtrl;
+class CTrelliumDoc;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
 
-// The one view of a session's child frame: the session's terminal display
-// (the settings strip above it comes later). It shows what the session hands
-// it, copies the same into the merge display in this display's colours, and
-// registers its display as the merge display for a merge session.
-class CTrelliumView : public QWidget, public CSessionView
+// Told when the TCP server connections window closes.
+class CDlgTCPSvrListener
+{
+public:
+    virtual void OnServerDialogClosed() = 0;
+
+protected:
+    ~CDlgTCPSvrListener() = default;
+};
+
+// The one view of a session's child frame: a strip of controls across the
+// top (what the session connects to, its parameters, the display mode,
+// "Online", the modem lines or the TCP server's connection count) and the
+// session's terminal display below. The pane keeps no settings of its own:
+// every change goes straight into the session's settings record, and the
+// session's hints bring the controls back in line. User-interface thread
+// only.
+class CTrelliumView : public QWidget, public CSessionView, public CDlgTCPSvrListener
 {
     Q_OBJECT
 public:
@@ -24,11 +47,82 @@ public:
     void OnNewBytes(const QByteArray& bytes, uint64_t lostBytes) override;
     void OnCommand(int id) override;
     void ClearDisplay() override;
+    void OnServerDialogClosed() override;
+
+    // The strip's controls, for the window's accelerators and for tests.
+    CComboBoxMulti* PortSelector() const { return m_pPort; }
+    QCheckBox* OnlineBox() const { return m_pOnline; }
+    QComboBox* BaudBox() const { return m_pBaud; }
+    QComboBox* ParityBox() const { return m_pParity; }
+    QComboBox* DataBitsBox() const { return m_pDataBits; }
+    QComboBox* StopBitsBox() const { return m_pStopBits; }
+    QComboBox* FlowBox() const { return m_pFlow; }
+    QComboBox* ModeBox() const { return m_pMode; }
+    QComboBox* AddressBox() const { return m_pAddress; }
+    QComboBox* ServiceBox() const { return m_pService; }
+    QComboBox* NetPortBox() const { return m_pNetPort; }
+    QLabel* AddressLabel() const { return m_pAddressLabel; }
+    QPushButton* ConnectionsButton() const { return m_pConnections; }
+    QLabel* ModemIndicator(int i) const { return m_modem[static_cast<size_t>(i)]; }
+    QDialog* ServerDialog() const { return m_pServerDialog; }
+    int CharWidth() const { return m_cw; }
+    int LineHeight() const { return m_lh; }
+    // The top of the display below the strip.
+    int StripHeight() const;
+
+    // Print the pane: a print dialog, then the pane rendered on one page.
+    void Print();
+    // Opens the TCP server connections window (once).
+    void OpenServerDialog();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 
 private:
-    void RegisterMergeDisplay();
-    void RebuildDisplay();
+    void BuildStrip();
+    void Layout();
+    void LoadSettings();
+    void RefillPorts();
+    void RefreshModemIndicators();
+    void RefreshConnections();
+    void WidenFrame();
+    void StartLabelTimer();
+    void OnLabelTick();
+    void FocusDisplay();
+
+    void OnPortChosen(int index);
+    void OnLineSettingChosen(QComboBox* box, int index);
+    void OnModeChosen(int index);
+    void OnAddressEdited(const QString& text);
+    void OnNetPortEdited(const QString& text);
+    void OnServiceChosen(int index);
+    void OnOnlineClicked();
+    void SelectServiceFor(int port);
 
     CTrelliumDoc* m_pDoc;
-    CRichCtrl* m_pDisplay; // child widget
+    CRichCtrl* m_pDisplay;
+    int m_cw = 8;
+    int m_lh = 16;
+    CComboBoxMulti* m_pPort = nullptr;
+    QCheckBox* m_pOnline = nullptr;
+    QComboBox* m_pBaud = nullptr;
+    QComboBox* m_pParity = nullptr;
+    QComboBox* m_pDataBits = nullptr;
+    QComboBox* m_pStopBits = nullptr;
+    QComboBox* m_pFlow = nullptr;
+    QComboBox* m_pMode = nullptr;
+    QLabel* m_pAddressLabel = nullptr;
+    QComboBox* m_pAddress = nullptr;
+    QComboBox* m_pService = nullptr;
+    QComboBox* m_pNetPort = nullptr;
+    QPushButton* m_pConnections = nullptr;
+    std::array<QLabel*, 4> m_modem{};
+    QPointer<QDialog> m_pServerDialog;
+    bool m_bLoading = false; // controls are being set from the settings
+
+    // The function-key label timer (3051).
+    std::unique_ptr<COneShotTimer> m_labelTimer;
+    int m_nWatchedModifiers = 0;
+    int m_nLabelTicks = 0;
 };

@@ -2,6 +2,7 @@
 #include "display/MergeRegistry.h"
 #include "send/DataString.h"
 #include "send/KeyPanes.h"
+#include "serial/PortList.h"
 #include "session/CommInfo.h"
 
 #include <vector>
@@ -29,6 +30,8 @@ public:
     CKeyPaneTable& KeyPanes() { return m_keyPanes; }
     CColorRotation& ColorRotation() { return m_colors; }
     CSharedChecksum& Checksum() { return m_checksum; }
+    // The connection choices: built with the first session, emptied with the last.
+    CPortList& Ports() { return m_ports; }
 
     // Live sessions in creation order (the workspace order). User-interface
     // thread only; sessions add and remove themselves.
@@ -42,5 +45,6 @@ private:
     CKeyPaneTable m_keyPanes;
     CColorRotation m_colors;
     CSharedChecksum m_checksum;
+    CPortList m_ports;
     std::vector<CTrelliumDoc*> m_sessions;
 };

@@ -269,6 +269,24 @@ void CRichCtrl::SendTyped(const QKeyEvent* event)
         m_pDoc->SendChar(static_cast<uint8_t>(byte));
 }
 
+bool CRichCtrl::event(QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (!IsSystemKey(key)) {
+            event->accept(); // delivered as a key press instead of a shortcut
+            return true;
+        }
+    } else if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            keyPressEvent(key);
+            return true;
+        }
+    }
+    return QPlainTextEdit::event(event);
+}
+
 void CRichCtrl::keyPressEvent(QKeyEvent* event)
 {
     event->accept();

@@ -71,6 +71,9 @@ signals:
     void ModifiersChanged();
 
 protected:
+    // Every key without Alt is the port's: window shortcuts (Ctrl+W, Ctrl+S,
+    // Ctrl+Tab ...) never take it, and Tab never moves the focus.
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
 

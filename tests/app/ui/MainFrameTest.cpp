@@ -6,6 +6,7 @@
 #include "platform/Profile.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
+#include "session/TrelliumIds.h"
 
 #include <QApplication>
 #include <QFile>
@@ -23,11 +24,11 @@ namespace {
 QStringList MenuTexts(QMenu* menu)
 {
     QStringList texts;
+    // The recent-file entries are left out.
     for (QAction* action : menu->actions()) {
-        if (!action->isSeparator() && action->isVisible() &&
-            !action->text().startsWith(QLatin1Char('&')))
-            texts.append(action->text());
-        else if (!action->isSeparator() && action->isVisible() && action->data().isNull())
+        const int id = action->data().toInt();
+        const bool recent = id >= Ids::CmdFileMruFirst && id < Ids::CmdFileMruFirst + 20;
+        if (!action->isSeparator() && action->isVisible() && !recent)
             texts.append(action->text());
     }
     return texts;
@@ -93,14 +94,16 @@ TEST_F(MainFrameTest, FileMenuFollowsWhetherASessionIsOpen)
 {
     QMenu* file = TopMenu(*frame, QStringLiteral("&File"));
     ASSERT_NE(file, nullptr);
-    EXPECT_EQ(MenuTexts(file), (QStringList{QStringLiteral("&New"), QStringLiteral("&Open..."),
-                                            QStringLiteral("E&xit")}));
+    EXPECT_EQ(MenuTexts(file),
+              (QStringList{QStringLiteral("&New"), QStringLiteral("&Open..."),
+                           QStringLiteral("Install to Flash Drive..."), QStringLiteral("E&xit")}));
     EXPECT_EQ(TopMenu(*frame, QStringLiteral("&Options")), nullptr);
     frame->NewDocument();
     EXPECT_EQ(MenuTexts(file),
               (QStringList{QStringLiteral("&New"), QStringLiteral("&Open..."),
                            QStringLiteral("&Close"), QStringLiteral("&Save"),
-                           QStringLiteral("Save &As..."), QStringLiteral("E&xit")}));
+                           QStringLiteral("Save &As..."), QStringLiteral("&Print..."),
+                           QStringLiteral("Install to Flash Drive..."), QStringLiteral("E&xit")}));
     EXPECT_NE(TopMenu(*frame, QStringLiteral("&Options")), nullptr);
 }
 

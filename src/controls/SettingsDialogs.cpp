@@ -1,0 +1,90 @@
+#include "controls/SettingsDialogs.h"
+
+#include "session/CommInfo.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QVBoxLayout>
+#include <limits>
+
+int LeadingInteger(const QString& text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text[i].isSpace())
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
+    long long value = 0;
+    while (i < text.size() && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9')) {
+        value = std::min<long long>(value * 10 + (text[i].unicode() - u'0'),
+                                    std::numeric_limits<int>::max() + 1LL);
+        ++i;
+    }
+    if (negative)
+        value = -value;
+    return static_cast<int>(std::clamp<long long>(value, std::numeric_limits<int>::min(),
+                                                  std::numeric_limits<int>::max()));
+}
+
+CCustomBaud::CCustomBaud(int baud, QWidget* parent) : QDialog(parent), m_nBaud(baud)
+{
+    setWindowTitle(QStringLiteral("Custom Baud"));
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Baud:"), this), 0, 0);
+    m_pEdit = new QLineEdit(QString::number(baud), this);
+    layout->addWidget(m_pEdit, 0, 1);
+    auto* note = new QLabel(QStringLiteral("Check your serial port documentation to determine "
+                                           "what baud rates are supported."),
+                            this);
+    note->setWordWrap(true);
+    layout->addWidget(note, 1, 0, 1, 2);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons, 2, 0, 1, 2);
+}
+
+void CCustomBaud::accept()
+{
+    // A rate of 0 or less would be stored and applied to the port as it is;
+    // say so here instead of leaving the port in a state it cannot take.
+    const int baud = LeadingInteger(m_pEdit->text());
+    if (baud <= 0) {
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("The baud rate must be a positive number."));
+        m_pEdit->setFocus();
+        return;
+    }
+    m_nBaud = baud;
+    QDialog::accept();
+}
+
+CCommSettingsDlg::CCommSettingsDlg(CCommInfo* info, QWidget* parent)
+    : QDialog(parent), m_pInfo(info)
+{
+    setWindowTitle(QStringLiteral("Echo Setting"));
+    auto* layout = new QVBoxLayout(this);
+    m_pEcho = new QCheckBox(QStringLiteral("Echo sent characters"), this);
+    m_pEcho->setChecked(info->EchoOn());
+    layout->addWidget(m_pEcho);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+}
+
+void CCommSettingsDlg::accept()
+{
+    if (m_pEcho->isChecked() != m_pInfo->EchoOn()) {
+        m_pInfo->m_nOptions ^= kOptionEcho;
+        m_bChanged = true;
+    }
+    QDialog::accept();
+}
