@@ -36,7 +36,7 @@ CChildFrame::~CChildFrame()
 QSize CChildFrame::SessionSize() const
 {
     const CRichCtrl* display = m_pView->GetDisplay();
-    const int width = (display->LineWidth() + 7) * display->CharPitch();
+    const int width = m_pView->WantedWidth();
     const int lines = 24;
     const int height = m_pView->StripHeight() + lines * display->fontMetrics().lineSpacing() + 12;
     const QMargins frame = contentsMargins();

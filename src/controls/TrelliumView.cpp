@@ -57,7 +57,7 @@ int IndexOf(const QComboBox* box, const QVariant& value)
     return -1;
 }
 
-int ModifierState()
+int KeyboardModifierState()
 {
     const Qt::KeyboardModifiers mods = QApplication::keyboardModifiers();
     return (mods & Qt::ShiftModifier ? 1 : 0) | (mods & Qt::ControlModifier ? 2 : 0);
@@ -74,6 +74,7 @@ CTrelliumView::CTrelliumView(CTrelliumDoc* doc, QWidget* parent)
     connect(m_pDisplay, &CRichCtrl::ModifiersChanged, this,
             [this] { OnCommand(Ids::CmdModifiersChanged); });
     m_labelTimer = m_pDoc->Context().Clock().MakeTimer([this] { OnLabelTick(); });
+    m_modifiers = KeyboardModifierState;
     BuildStrip();
     m_pDoc->SetView(this);
     QMetaObject::invokeMethod(
@@ -103,7 +104,10 @@ int CTrelliumView::StripHeight() const
 void CTrelliumView::BuildStrip()
 {
     const QFontMetrics metrics(font());
-    m_cw = metrics.averageCharWidth();
+    // The strip's positions are in units of the average character width.
+    // This toolkit's combo boxes and check boxes need more room around their
+    // text than the positions were drawn for, so the unit is a third wider.
+    m_cw = (metrics.averageCharWidth() * 4 + 2) / 3;
     m_lh = metrics.height() + metrics.leading() + 3;
     const int cw = m_cw;
     const int lh = m_lh;
@@ -114,7 +118,7 @@ void CTrelliumView::BuildStrip()
     connect(m_pPort, qOverload<int>(&QComboBox::activated), this, &CTrelliumView::OnPortChosen);
 
     m_pOnline = new QCheckBox(QStringLiteral("Online"), this);
-    m_pOnline->setGeometry(13 * cw, 3, 9 * cw, lh - 3);
+    m_pOnline->setGeometry(13 * cw, 3, std::max(9 * cw, m_pOnline->sizeHint().width()), lh - 3);
     connect(m_pOnline, &QCheckBox::clicked, this, &CTrelliumView::OnOnlineClicked);
 
     m_pBaud = MakeList(this, 23 * cw, 12 * cw, lh);
@@ -173,7 +177,8 @@ void CTrelliumView::BuildStrip()
     connect(m_pMode, qOverload<int>(&QComboBox::activated), this, &CTrelliumView::OnModeChosen);
 
     m_pConnections = new QPushButton(QStringLiteral("Connections: 0"), this);
-    m_pConnections->setGeometry(103 * cw, 3, 19 * cw, lh);
+    m_pConnections->setGeometry(103 * cw, 0, std::max(19 * cw, m_pConnections->sizeHint().width()),
+                                lh + 3);
     connect(m_pConnections, &QPushButton::clicked, this, &CTrelliumView::OpenServerDialog);
 
     for (QWidget* control : {m_pBaud, m_pParity, m_pDataBits, m_pStopBits, m_pFlow,
@@ -320,7 +325,7 @@ void CTrelliumView::OnNewBytes(const QByteArray& bytes, uint64_t lostBytes)
 void CTrelliumView::OnCommand(int id)
 {
     if (id >= Ids::CmdKeyPressFirst && id < Ids::CmdKeyPressFirst + Ids::KeyCount) {
-        const int mods = ModifierState();
+        const int mods = m_modifiers();
         m_pDoc->PressFunctionKey(id - Ids::CmdKeyPressFirst, mods & 1, mods & 2, false);
         return;
     }
@@ -484,12 +489,19 @@ void CTrelliumView::OnServerDialogClosed()
     m_pDoc->SetServerLogWindow(nullptr);
 }
 
+int CTrelliumView::WantedWidth() const
+{
+    // The display's 81 columns, and the whole strip of the widest layout.
+    return std::max((m_pDisplay->LineWidth() + 7) * m_pDisplay->CharPitch(),
+                    m_pConnections->geometry().right() + m_cw);
+}
+
 void CTrelliumView::WidenFrame()
 {
     auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
     if (!frame)
         return;
-    const int wanted = (m_pDisplay->LineWidth() + 7) * m_pDisplay->CharPitch();
+    const int wanted = WantedWidth();
     const int chrome = frame->width() - width();
     if (width() < wanted && !frame->isMaximized())
         frame->resize(wanted + chrome, frame->height());
@@ -497,14 +509,14 @@ void CTrelliumView::WidenFrame()
 
 void CTrelliumView::StartLabelTimer()
 {
-    m_nWatchedModifiers = ModifierState();
+    m_nWatchedModifiers = m_modifiers();
     m_nLabelTicks = 0;
     m_labelTimer->Start(50);
 }
 
 void CTrelliumView::OnLabelTick()
 {
-    if (ModifierState() != m_nWatchedModifiers)
+    if (m_modifiers() != m_nWatchedModifiers)
         return;
     if (++m_nLabelTicks < 5) {
         m_labelTimer->Start(50);

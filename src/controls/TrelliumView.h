@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <memory>
 
 class CComboBoxMulti;
@@ -69,6 +70,12 @@ public:
     int LineHeight() const { return m_lh; }
     // The top of the display below the strip.
     int StripHeight() const;
+    // The width that shows the display's 81 columns and the whole strip.
+    int WantedWidth() const;
+
+    // Where the pane reads the held modifiers (bit 0 Shift, bit 1 Ctrl); the
+    // keyboard unless a test gives its own.
+    void SetModifierSource(std::function<int()> source) { m_modifiers = std::move(source); }
 
     // Print the pane: a print dialog, then the pane rendered on one page.
     void Print();
@@ -123,6 +130,7 @@ private:
 
     // The function-key label timer (3051).
     std::unique_ptr<COneShotTimer> m_labelTimer;
+    std::function<int()> m_modifiers;
     int m_nWatchedModifiers = 0;
     int m_nLabelTicks = 0;
 };
