@@ -31,7 +31,9 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     // first (COM1 to COM12) names a path that does not exist, and the profile
     // lives in a folder of its own.
     QByteArray ports;
-    for (int com = 1; com <= 12; ++com)
+    // Every COM number a file can name (port ids up to 253), so that probing
+    // never opens a real device.
+    for (int com = 1; com <= 254; ++com)
         ports += "COM" + QByteArray::number(com) + "=/nonexistent/trellium-fuzz-tty,";
     qputenv("TRELLIUM_PORTS", ports);
     const QByteArray home = QDir::tempPath().toLocal8Bit() + "/trellium-fuzz-home";
