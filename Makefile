@@ -9,7 +9,7 @@ ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 600
-FUZZ_TARGETS := fuzz_session fuzz_datastring fuzz_render fuzz_crcmodel
+FUZZ_TARGETS := fuzz_session fuzz_datastring fuzz_render fuzz_crcmodel fuzz_workspace
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 

@@ -15,6 +15,7 @@ case "$target" in
   fuzz_datastring) max_len=1024 ;;
   fuzz_render) max_len=4096 ;;
   fuzz_crcmodel) max_len=256 ;;
+  fuzz_workspace) max_len=2048 ;;
   *) echo "unknown fuzz target $target" >&2; exit 2 ;;
 esac
 corpus="$build/fuzz-corpus/$target"
