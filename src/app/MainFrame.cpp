@@ -299,6 +299,18 @@ int CMainFrame::AcceleratorCommand(const QKeyEvent* event) const
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
+    // Ctrl+Tab in a display is a tab for the port, not the next window.
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        auto* display = qobject_cast<CRichCtrl*>(watched);
+        if (display && (key->modifiers() & Qt::ControlModifier) &&
+            (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+            event->accept();
+            if (event->type() == QEvent::KeyPress)
+                display->TypeKey(key);
+            return true;
+        }
+    }
     // The Alt accelerators come before the menus' mnemonics, as Alt+C clears
     // and Alt+H holds; the menus open with Alt pressed and released first.
     if ((event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
@@ -416,6 +428,10 @@ CChildFrame* CMainFrame::AddFrame(std::unique_ptr<CTrelliumDoc> doc)
     connect(frame->GetDocument(), &CTrelliumDoc::TitleChanged, this, [this] { RefreshMenus(); });
     PlaceNewFrame(frame);
     frame->show();
+    // The window's filter goes first again, ahead of the one the
+    // multi-document area sets up for its window switching.
+    qApp->removeEventFilter(this);
+    qApp->installEventFilter(this);
     RefreshMenus();
     return frame;
 }

@@ -65,6 +65,10 @@ public:
     const CLineBuffer& Lines() const { return m_lines; }
     int Column() const { return m_model.Column(); }
 
+    // Takes a key as if typed into the display (the window hands it the keys
+    // that the multi-document area would otherwise take, such as Ctrl+Tab).
+    void TypeKey(QKeyEvent* event) { keyPressEvent(event); }
+
 signals:
     // Shift or Ctrl went down or up (command 6020 to the pane); always
     // emitted through the event queue.

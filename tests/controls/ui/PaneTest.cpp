@@ -53,9 +53,10 @@ protected:
 TEST_F(Pane, LayoutFollowsTheConnectionType)
 {
     Select(0); // a COM port
-    for (QWidget* w : {static_cast<QWidget*>(view->BaudBox()), static_cast<QWidget*>(view->ParityBox()),
-                       static_cast<QWidget*>(view->DataBitsBox()), static_cast<QWidget*>(view->StopBitsBox()),
-                       static_cast<QWidget*>(view->FlowBox()), static_cast<QWidget*>(view->OnlineBox())})
+    for (QWidget* w :
+         {static_cast<QWidget*>(view->BaudBox()), static_cast<QWidget*>(view->ParityBox()),
+          static_cast<QWidget*>(view->DataBitsBox()), static_cast<QWidget*>(view->StopBitsBox()),
+          static_cast<QWidget*>(view->FlowBox()), static_cast<QWidget*>(view->OnlineBox())})
         EXPECT_TRUE(w->isVisible()) << w->metaObject()->className();
     EXPECT_FALSE(view->NetPortBox()->isVisible());
     EXPECT_EQ(LeftInCw(view->ModeBox()), 68);
@@ -146,7 +147,7 @@ TEST_F(Pane, ChoosingTheSameDisplayModeDoesNotRebuild)
     Select(PortIdUdpServer);
     doc.SendData("abc", 3);
     DrainEvents();
-    view->GetDisplay()->Clear(); // the ring still holds "abc"
+    view->GetDisplay()->Clear();        // the ring still holds "abc"
     emit view->ModeBox()->activated(0); // Mont again
     EXPECT_EQ(view->GetDisplay()->Lines().PlainText(), "");
     emit view->ModeBox()->activated(2); // Hex: rebuilt from the ring
