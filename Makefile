@@ -2,6 +2,7 @@
 # make test  - install what is missing, build, run every test (plain, AddressSanitizer and
 #              UndefinedBehaviorSanitizer, ThreadSanitizer builds)
 # make bench - build and run the benchmarks
+# make package - build a Debian package (build/trellium_*.deb)
 # make fuzz  - build the fuzz targets with clang and run each for FUZZ_SECONDS
 #              (default 600); make fuzz-smoke runs each for 20 seconds
 BUILD      ?= build
@@ -13,7 +14,7 @@ FUZZ_TARGETS := fuzz_session fuzz_datastring fuzz_render fuzz_crcmodel fuzz_work
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps build run test test-plain test-asan tsan bench fuzz fuzz-build fuzz-smoke format clean
+.PHONY: all deps build run package test test-plain test-asan tsan bench fuzz fuzz-build fuzz-smoke format clean
 
 all: build
 
@@ -58,6 +59,12 @@ tsan: deps
 	fi
 	@grep -q "ThreadSanitizer: data race" $(TSAN_BUILD)/canary.log && \
 		echo "tsan: the racy canary was reported, as it must be"
+
+# A Debian package of the program (build/trellium_*.deb), its desktop entry
+# checked first.
+package: build
+	desktop-file-validate packaging/trellium.desktop
+	cd $(BUILD) && cpack -G DEB
 
 bench: deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELLIUM_BENCH=ON
