@@ -23,6 +23,7 @@ const char kUsage[] =
     "  render [--mode mont|text|hex] [--stamps F] [--min-interval MS] [--runs]\n"
     "                            render 'TICK HEX...' chunks from standard input as the display "
     "does\n"
+    "  ports                     list the ports a session can choose: ID<TAB>NAME<TAB>DESCRIPTION\n"
     "\n"
     "Options:\n"
     "  --help                    show this text\n"
@@ -72,7 +73,7 @@ int main(int argc, char** argv)
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
         {QStringLiteral("show"), RunShow},     {QStringLiteral("resave"), RunResave},
         {QStringLiteral("encode"), RunEncode}, {QStringLiteral("crc"), RunCrc},
-        {QStringLiteral("render"), RunRender},
+        {QStringLiteral("render"), RunRender}, {QStringLiteral("ports"), RunPorts},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

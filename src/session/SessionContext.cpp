@@ -10,10 +10,13 @@ CSessionContext::CSessionContext() : m_clock(CSystemClock::Instance()) {}
 
 void CSessionContext::AddSession(CTrelliumDoc* doc)
 {
+    if (m_sessions.empty())
+        m_ports.Enumerate();
     m_sessions.push_back(doc);
 }
 
 void CSessionContext::RemoveSession(CTrelliumDoc* doc)
 {
-    std::erase(m_sessions, doc);
+    if (std::erase(m_sessions, doc) > 0 && m_sessions.empty())
+        m_ports.Clear();
 }

@@ -1,5 +1,6 @@
 #include "session/TransportKinds.h"
 
+#include "serial/SerialTransport.h"
 #include "session/CommInfo.h"
 
 #include <iterator>
@@ -9,7 +10,7 @@ namespace {
 // Indexed by connection type. A kind whose transport is not part of this
 // build has no maker.
 const CTransportKind kKinds[] = {
-    /* ConnSerial    */ {nullptr, "Error creating port object!", true},
+    /* ConnSerial    */ {CSerialTransport::Make, "Error creating port object!", true},
     /* ConnTcpClient */ {nullptr, nullptr, false},
     /* ConnTcpServer */ {nullptr, nullptr, false},
     /* ConnUdpClient */ {nullptr, nullptr, false},
