@@ -25,6 +25,7 @@ const char kUsage[] =
     "does\n"
     "  run FILE [--seconds N] [--send STRING]... [--press KEY]... [--capture PATH]\n"
     "                            open a session headless, go online and print what arrives\n"
+    "  ports                     list the ports a session can choose: ID<TAB>NAME<TAB>DESCRIPTION\n"
     "\n"
     "Options:\n"
     "  --help                    show this text\n"
@@ -82,6 +83,7 @@ int main(int argc, char** argv)
         {QStringLiteral("run"), [&raw](const QStringList&) { return RunRun(raw); }},
         {QStringLiteral("crc"), RunCrc},
         {QStringLiteral("render"), RunRender},
+        {QStringLiteral("ports"), RunPorts},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

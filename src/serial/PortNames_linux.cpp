@@ -1,59 +1,26 @@
 #include "serial/PortNames.h"
 
 #include "platform/Io.h"
-#include "platform/Profile.h"
 #include "platform/UniqueFd.h"
 
-#include <QProcessEnvironment>
+#include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 #include <fcntl.h>
-#include <linux/serial.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 
 namespace PortNames {
-namespace {
 
-QString FromEnvironment(int comNumber)
+bool IsPhantomSerial8250(const QString& ttyName)
 {
-    const QString mapping = qEnvironmentVariable("TRELLIUM_PORTS");
-    const QString wanted = QStringLiteral("COM%1").arg(comNumber);
-    for (const QString& item : mapping.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const qsizetype eq = item.indexOf(QLatin1Char('='));
-        if (eq > 0 && item.left(eq).trimmed().compare(wanted, Qt::CaseInsensitive) == 0)
-            return item.mid(eq + 1).trimmed();
-    }
-    return {};
-}
-
-QString FromProfile(int comNumber)
-{
-    auto profile = Platform::OpenProfile();
-    profile->beginGroup(QStringLiteral("Ports"));
-    return profile->value(QStringLiteral("COM%1").arg(comNumber)).toString();
-}
-
-// The 8250 driver registers ttyS0..ttyS3 whether or not a UART is fitted;
-// only a port whose UART type is known has hardware behind it.
-bool HasUart(int fd)
-{
-    serial_struct info{};
-    if (::ioctl(fd, TIOCGSERIAL, &info) != 0)
-        return true; // not an 8250-style driver: trust the open
-    return info.type != PORT_UNKNOWN;
-}
-
-} // namespace
-
-QString DevicePath(int comNumber)
-{
-    if (comNumber < 1)
-        return {};
-    QString path = FromEnvironment(comNumber);
-    if (path.isEmpty())
-        path = FromProfile(comNumber);
-    if (path.isEmpty())
-        path = QStringLiteral("/dev/ttyS%1").arg(comNumber - 1);
-    return path;
+    if (!ttyName.startsWith(QLatin1String("ttyS")))
+        return false;
+    // The serial core publishes the UART type of each port it registered.
+    QFile type(QStringLiteral("/sys/class/tty/%1/type").arg(ttyName));
+    if (!type.open(QIODevice::ReadOnly))
+        return false; // no such attribute: not a serial-core port, trust it
+    return type.readAll().trimmed() == "0";
 }
 
 CPlatformError CanOpen(int comNumber)
@@ -75,7 +42,12 @@ CPlatformError CanOpen(int comNumber)
     // itself succeeds for root even then, so ask the line discipline.
     if (::ioctl(fd.Get(), TIOCGEXCL, &exclusive) == 0 && exclusive)
         return CPlatformError(EBUSY, context);
-    if (path.startsWith(QLatin1String("/dev/ttyS")) && !HasUart(fd.Get()))
+    // A port open in a session of this program holds its lock.
+    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno == EWOULDBLOCK ? EBUSY : errno;
+        return CPlatformError(error, context);
+    }
+    if (IsPhantomSerial8250(QFileInfo(path).canonicalFilePath().section(QLatin1Char('/'), -1)))
         return CPlatformError(ENODEV, context);
     return {};
 }

@@ -17,7 +17,6 @@ void CSessionContext::AddSession(CTrelliumDoc* doc)
 
 void CSessionContext::RemoveSession(CTrelliumDoc* doc)
 {
-    std::erase(m_sessions, doc);
-    if (m_sessions.empty())
+    if (std::erase(m_sessions, doc) > 0 && m_sessions.empty())
         m_ports.Clear();
 }

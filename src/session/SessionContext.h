@@ -11,8 +11,9 @@ class CClock;
 class CTrelliumDoc;
 
 // What the sessions of one program share: the clock and its timers, the live
-// sessions in creation order, the merge display, the status bar's key panes,
-// the colour-set rotation and the checksum state of data strings. The
+// sessions in creation order, the port list, the merge display, the status
+// bar's key panes, the colour-set rotation and the checksum state of data
+// strings. The
 // program, the companion and each test make their own and pass it to every
 // session they create; it must outlive them.
 class CSessionContext
@@ -30,7 +31,8 @@ public:
     CKeyPaneTable& KeyPanes() { return m_keyPanes; }
     CColorRotation& ColorRotation() { return m_colors; }
     CSharedChecksum& Checksum() { return m_checksum; }
-    // The connection choices: built with the first session, emptied with the last.
+    // The connection choices. Built when the first session is added, emptied
+    // when the last is removed. User-interface thread only.
     CPortList& Ports() { return m_ports; }
 
     // Live sessions in creation order (the workspace order). User-interface

@@ -45,5 +45,7 @@ public:
     // once it holds a client, the others once open.
     virtual bool IsUsable() const = 0;
     // The settings changed while open (a serial port takes its line settings).
-    virtual void ApplySettings(const CCommInfo&) {}
+    // Returns what to tell the user when the connection could not take them
+    // (the session shows it with nothing locked); empty when all is well.
+    virtual QString ApplySettings(const CCommInfo&) { return {}; }
 };

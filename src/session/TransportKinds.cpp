@@ -1,6 +1,7 @@
 #include "session/TransportKinds.h"
 
 #include "net/NetTransports.h"
+#include "serial/SerialTransport.h"
 #include "session/CommInfo.h"
 
 #include <iterator>
@@ -10,7 +11,7 @@ namespace {
 // Indexed by connection type. A kind whose transport is not part of this
 // build has no maker.
 const CTransportKind kKinds[] = {
-    /* ConnSerial    */ {nullptr, "Error creating port object!", true},
+    /* ConnSerial    */ {CSerialTransport::Make, "Error creating port object!", true},
     /* ConnTcpClient */ {MakeTcpClient, nullptr, false},
     /* ConnTcpServer */ {MakeTcpServer, nullptr, false},
     /* ConnUdpClient */ {MakeUdpClient, nullptr, false},

@@ -137,7 +137,11 @@ bool CTrelliumDoc::OnSaveDocument(const QString& path)
 
 void CTrelliumDoc::OnCloseDocument()
 {
+    m_context.Ports().SetInUse(m_info.m_nPortId, false);
     m_funcKeys.StopAllRepeats();
+    // Closing is synchronous and bounded: the capture file's lock keeps a
+    // reader's write whole, and closing a serial port joins its reader, so
+    // nothing needs a pause to settle.
     if (m_bCapturing.exchange(false))
         m_captureFile.Close(); // closing the session writes no end line
     CloseConnection();
@@ -368,10 +372,22 @@ void CTrelliumDoc::ApplySettings()
 {
     // The open serial port takes baud rate and line settings; flow control
     // is never applied.
+    QString refused;
     if (m_bOnline && m_pTransport)
-        m_pTransport->ApplySettings(m_info);
+        refused = m_pTransport->ApplySettings(m_info);
     PublishSettings();
     UpdateTitle();
+    if (!refused.isEmpty())
+        Alerts::Message(refused, QStringLiteral("Error"), AlertIcon::Warning);
+}
+
+void CTrelliumDoc::OnPortLost(const QString& message)
+{
+    if (!m_pTransport)
+        return;
+    m_bOnline = false;
+    ApplyOnlineState();
+    Alerts::Message(message, QStringLiteral("Error"), AlertIcon::Warning);
 }
 
 void CTrelliumDoc::UpdateTitle()

@@ -119,6 +119,10 @@ public:
     int SelectPort(int id);
     void ApplySettings();
     void UpdateTitle();
+    // The open serial port vanished (unplugged, hung up); its reader has
+    // ended. Goes offline as the Online switch does and shows `message`.
+    // User-interface thread: the port's reader posts it here.
+    void OnPortLost(const QString& message);
 
     // The open transport (m_pComm, m_pClientSocket, m_pTcpServer,
     // m_pUdpServer or the UDP client socket, by connection type), or none,

@@ -1,0 +1,137 @@
+#include "serial/SerialTransport.h"
+
+#include "serial/Comm.h"
+#include "serial/PortList.h"
+#include "serial/PortNames.h"
+#include "session/CommInfo.h"
+#include "session/SessionContext.h"
+#include "session/TrelliumDoc.h"
+
+#include <QMetaObject>
+#include <cerrno>
+
+namespace {
+
+CPlatformError ApplyLine(CComm& comm, const CCommInfo& info)
+{
+    if (CPlatformError error = comm.SetBaudRate(info.m_nBaudRate); error.IsError())
+        return error;
+    return comm.SetLineControl(static_cast<char>(info.m_cParity), info.m_nDataBits,
+                               info.m_nStopBits);
+}
+
+bool SameLine(const CCommInfo& a, const CCommInfo& b)
+{
+    return a.m_nBaudRate == b.m_nBaudRate && a.m_cParity == b.m_cParity &&
+           a.m_nDataBits == b.m_nDataBits && a.m_nStopBits == b.m_nStopBits;
+}
+
+} // namespace
+
+CSerialTransport::CSerialTransport(CTrelliumDoc& doc) : m_doc(doc) {}
+
+CSerialTransport::~CSerialTransport()
+{
+    Close();
+}
+
+std::unique_ptr<CTransport> CSerialTransport::Make(CTrelliumDoc& doc)
+{
+    return std::make_unique<CSerialTransport>(doc);
+}
+
+COpenResult CSerialTransport::Open()
+{
+    const QString title = QStringLiteral("Error");
+    const CCommInfo& info = m_doc.Info();
+    const int portId = info.m_nPortId;
+    m_portName = QStringLiteral("COM%1").arg(static_cast<int64_t>(portId) + 1);
+    const QString path =
+        portId >= 0 && portId < PortIdTcpClient ? PortNames::DevicePath(portId + 1) : QString();
+    if (path.isEmpty())
+        return COpenResult::Offline(
+            ErrorText(CPlatformError(ENODEV, QStringLiteral("cannot open %1").arg(m_portName))),
+            title);
+
+    m_devicePath = path;
+    CErrorOr<std::unique_ptr<CComm>> comm = CComm::Open(path);
+    if (comm.IsError())
+        return COpenResult::Offline(ErrorText(comm.Error()), title);
+    if (const CPlatformError error = ApplyLine(*comm.Value(), info); error.IsError())
+        return COpenResult::Offline(ErrorText(error), title);
+    comm.Value()->SetQueueSizes(4096, 4096);
+
+    m_pAlive = std::make_shared<std::atomic<bool>>(true);
+    m_pComm = std::move(comm.Value());
+    if (m_pComm->StartThread(*this).IsError()) {
+        m_pComm.reset();
+        return COpenResult::Offline(QStringLiteral("Error starting comm thread!"), title);
+    }
+    m_doc.Context().Ports().SetInUse(portId, true);
+    m_doc.FillPortSelector();
+    return COpenResult::Online();
+}
+
+void CSerialTransport::Close()
+{
+    if (m_pAlive)
+        m_pAlive->store(false);
+    // Synchronous and bounded: the reader's waits end at once, so the port
+    // is free again when this returns, with no pause needed afterwards.
+    if (m_pComm)
+        m_pComm->Close();
+    m_pComm.reset();
+}
+
+CWriteResult CSerialTransport::Write(const char* bytes, int count)
+{
+    if (count <= 0)
+        return CWriteResult::Sent;
+    if (!m_pComm || m_pComm->Write(bytes, count) < count)
+        return CWriteResult::Refused;
+    return CWriteResult::Sent;
+}
+
+bool CSerialTransport::IsUsable() const
+{
+    return m_pComm && m_pComm->IsOpen();
+}
+
+QString CSerialTransport::ApplySettings(const CCommInfo& info)
+{
+    if (!m_pComm)
+        return {};
+    const CPlatformError error = ApplyLine(*m_pComm, info);
+    if (!error.IsError()) {
+        m_refused.reset();
+        return {};
+    }
+    if (m_refused && SameLine(*m_refused, info))
+        return {};
+    m_refused = info;
+    return ErrorText(error);
+}
+
+void CSerialTransport::OnCommData(const char* bytes, int count)
+{
+    m_doc.ReceiveData(bytes, count);
+}
+
+void CSerialTransport::OnModemStatus(uint32_t status)
+{
+    m_doc.SetModemStatus(status);
+}
+
+void CSerialTransport::OnCommLost(const CPlatformError& why)
+{
+    const QString message = QStringLiteral("The serial port %1 (%2) is no longer available: %3")
+                                .arg(m_portName, m_devicePath, SystemErrorText(why.ErrorNumber()));
+    CTrelliumDoc* doc = &m_doc;
+    QMetaObject::invokeMethod(
+        doc,
+        [doc, alive = m_pAlive, message] {
+            if (alive->load())
+                doc->OnPortLost(message);
+        },
+        Qt::QueuedConnection);
+}

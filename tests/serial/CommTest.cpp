@@ -1,0 +1,365 @@
+// The serial port object on pseudo-terminal pairs: exclusive open, the line
+// settings as the device keeps them, the reader thread and its end, writes
+// that cannot block for long.
+#include "serial/Comm.h"
+#include "PtyPair.h"
+#include "platform/CustomBaud.h"
+#include "serial/CommOwner.h"
+
+#include <QStringList>
+#include <atomic>
+#include <condition_variable>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <termios.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Records what the reader hands over; waits on it with a generous deadline.
+class CRecordingOwner final : public CCommOwner
+{
+public:
+    void OnCommData(const char* bytes, int count) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_data.append(bytes, count);
+        m_largestRead = std::max(m_largestRead, count);
+        m_changed.notify_all();
+    }
+    void OnModemStatus(uint32_t status) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_statuses.push_back(status);
+        m_changed.notify_all();
+    }
+    void OnCommLost(const CPlatformError& why) override
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_lost;
+        m_lostText = ErrorText(why);
+        m_changed.notify_all();
+    }
+
+    template <typename Pred> bool WaitFor(Pred done)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(20), [&] { return done(*this); });
+    }
+    QByteArray Data()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_data;
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    QByteArray m_data;
+    int m_largestRead = 0;
+    std::vector<uint32_t> m_statuses;
+    int m_lost = 0;
+    QString m_lostText;
+};
+
+QByteArray Pattern(int count)
+{
+    QByteArray bytes(count, Qt::Uninitialized);
+    for (int i = 0; i < count; ++i)
+        bytes[i] = static_cast<char>((i * 31 + 7) & 0xFF);
+    return bytes;
+}
+
+std::unique_ptr<CComm> OpenOrFail(const QString& path)
+{
+    CErrorOr<std::unique_ptr<CComm>> comm = CComm::Open(path);
+    EXPECT_FALSE(comm.IsError()) << ErrorText(comm.Error()).toStdString();
+    return comm.IsError() ? nullptr : std::move(comm.Value());
+}
+
+class Comm : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(pty.IsOpen()); }
+    termios SlaveSettings() const
+    {
+        termios t{};
+        ::tcgetattr(pty.Slave(), &t);
+        return t;
+    }
+
+    CPtyPair pty;
+};
+
+TEST_F(Comm, ReceivesInReadsOfAtMost1024BytesAndSends)
+{
+    auto comm = OpenOrFail(pty.SlavePath());
+    ASSERT_TRUE(comm);
+    CRecordingOwner owner;
+    ASSERT_FALSE(comm->StartThread(owner).IsError());
+    const QByteArray incoming = Pattern(5000);
+    ASSERT_TRUE(pty.WriteToMaster(incoming));
+    ASSERT_TRUE(owner.WaitFor([&](auto& o) { return o.m_data.size() >= incoming.size(); }));
+    EXPECT_EQ(owner.Data(), incoming); // raw: no byte translated, echoed or dropped
+    EXPECT_LE(owner.m_largestRead, CComm::kReadChunk);
+
+    const QByteArray outgoing = Pattern(3000).toHex();
+    EXPECT_EQ(comm->Write(outgoing.constData(), static_cast<int>(outgoing.size())),
+              outgoing.size());
+    EXPECT_EQ(pty.ReadFromMaster(outgoing.size()), outgoing);
+}
+
+TEST_F(Comm, APortHeldElsewhereIsBusyAndNamesTheDevice)
+{
+    auto first = OpenOrFail(pty.SlavePath());
+    ASSERT_TRUE(first);
+    const CErrorOr<std::unique_ptr<CComm>> second = CComm::Open(pty.SlavePath());
+    ASSERT_TRUE(second.IsError());
+    EXPECT_EQ(second.Error().ErrorNumber(), EBUSY);
+    EXPECT_EQ(ErrorText(second.Error()),
+              QStringLiteral("cannot open %1: Device or resource busy").arg(pty.SlavePath()));
+    const CErrorOr<std::unique_ptr<CComm>> missing =
+        CComm::Open(QStringLiteral("/nonexistent/tty"));
+    ASSERT_TRUE(missing.IsError());
+    EXPECT_EQ(ErrorText(missing.Error()),
+              QStringLiteral("cannot open /nonexistent/tty: No such file or directory"));
+}
+
+TEST_F(Comm, ClosingRestoresTheSettingsAndFreesThePort)
+{
+    const termios before = SlaveSettings();
+    ASSERT_TRUE(before.c_lflag & ICANON);
+    {
+        auto comm = OpenOrFail(pty.SlavePath());
+        ASSERT_TRUE(comm);
+        const termios raw = SlaveSettings();
+        EXPECT_FALSE(raw.c_lflag & (ICANON | ECHO | ISIG));
+        EXPECT_FALSE(raw.c_iflag & (IXON | IXOFF | ICRNL));
+        EXPECT_FALSE(raw.c_oflag & OPOST);
+        EXPECT_TRUE(raw.c_iflag & INPCK);
+        EXPECT_FALSE(raw.c_cflag & CRTSCTS);
+        ASSERT_FALSE(comm->SetBaudRate(115200).IsError());
+        CRecordingOwner owner;
+        ASSERT_FALSE(comm->StartThread(owner).IsError());
+        comm->Close();
+        EXPECT_FALSE(comm->IsOpen());
+        EXPECT_EQ(comm->Write("x", 1), 0);
+    }
+    const termios after = SlaveSettings();
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+
+    // The same port opens again once closed.
+    auto again = OpenOrFail(pty.SlavePath());
+    ASSERT_TRUE(again);
+    CRecordingOwner owner;
+    ASSERT_FALSE(again->StartThread(owner).IsError());
+    ASSERT_TRUE(pty.WriteToMaster("again"));
+    ASSERT_TRUE(owner.WaitFor([](auto& o) { return o.m_data == "again"; }));
+}
+
+struct LineCase
+{
+    int32_t baud;
+    char parity;
+    int dataBits;
+    int stopCode;
+    speed_t speed;
+    bool twoStop;
+};
+
+class CommLine : public Comm, public ::testing::WithParamInterface<LineCase>
+{
+};
+
+// A pseudo-terminal keeps rate, stop bits, odd-versus-even and parity
+// checking; it forces 8 data bits without parity, which the port accepts.
+TEST_P(CommLine, SettingsReachTheDevice)
+{
+    const LineCase c = GetParam();
+    auto comm = OpenOrFail(pty.SlavePath());
+    ASSERT_TRUE(comm);
+    EXPECT_FALSE(comm->SetBaudRate(c.baud).IsError());
+    const CPlatformError line = comm->SetLineControl(c.parity, c.dataBits, c.stopCode);
+    EXPECT_FALSE(line.IsError()) << ErrorText(line).toStdString();
+    const termios t = SlaveSettings();
+    EXPECT_EQ(cfgetospeed(&t), c.speed);
+    EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.twoStop);
+    EXPECT_EQ((t.c_cflag & PARODD) != 0, c.parity == 'O');
+    EXPECT_TRUE(t.c_iflag & INPCK);
+    EXPECT_EQ(comm->Line().stopBits, c.twoStop ? 2 : 1);
+    EXPECT_EQ(comm->Line().parity, c.parity == 'E' || c.parity == 'O' ? c.parity : 'N');
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, CommLine,
+                         ::testing::Values(LineCase{9600, 'N', 8, 10, B9600, false},
+                                           LineCase{115200, 'E', 7, 20, B115200, true},
+                                           LineCase{115200, 'O', 8, 10, B115200, false},
+                                           LineCase{9600, 'O', 7, 15, B9600, false}, // 1.5: one
+                                           LineCase{19200, 'M', 8, 20, B19200, true}));
+
+TEST_F(Comm, ACustomRateReachesTheDeviceWhereTheDriverTakesIt)
+{
+    auto comm = OpenOrFail(pty.SlavePath());
+    ASSERT_TRUE(comm);
+    const CPlatformError error = comm->SetBaudRate(250000);
+    if (error.IsError())
+        GTEST_SKIP() << "this kernel's pseudo-terminals refuse arbitrary rates: "
+                     << ErrorText(error).toStdString();
+    const CErrorOr<int32_t> rate = CustomBaud::GetRate(pty.Slave());
+    ASSERT_FALSE(rate.IsError());
+    EXPECT_EQ(rate.Value(), 250000);
+    // Back to a standard rate through the standard table.
+    ASSERT_FALSE(comm->SetBaudRate(9600).IsError());
+    const termios t = SlaveSettings();
+    EXPECT_EQ(cfgetospeed(&t), B9600);
+}
+
+struct MismatchCase
+{
+    CTtyLine wanted;
+    CTtyLine actual;
+    bool pseudoTerminal;
+    const char* expected;
+};
+
+class CommMismatch : public ::testing::TestWithParam<MismatchCase>
+{
+};
+
+TEST_P(CommMismatch, ReadBackIsComparedWithWhatWasAsked)
+{
+    const MismatchCase c = GetParam();
+    EXPECT_EQ(LineMismatch(c.wanted, c.actual, c.pseudoTerminal), QString::fromLatin1(c.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CommMismatch,
+    ::testing::Values(
+        MismatchCase{{9600, 8, 'N', 1}, {9600, 8, 'N', 1}, false, ""},
+        MismatchCase{{250000, 8, 'N', 1}, {9600, 8, 'N', 1}, false, "the driver runs at 9600 baud"},
+        MismatchCase{{250000, 8, 'N', 1}, {249600, 8, 'N', 1}, false, ""}, // within 2 %
+        MismatchCase{
+            {115200, 8, 'N', 1}, {111000, 8, 'N', 1}, false, "the driver runs at 111000 baud"},
+        MismatchCase{{9600, 7, 'E', 2},
+                     {9600, 8, 'N', 1},
+                     false,
+                     "the driver keeps 8 data bits, keeps parity N, keeps 1 stop bits"},
+        MismatchCase{{9600, 7, 'E', 2}, {9600, 8, 'N', 2}, true, ""},
+        MismatchCase{{9600, 7, 'E', 2}, {9600, 8, 'N', 1}, true, "the driver keeps 1 stop bits"}));
+
+TEST_F(Comm, APseudoTerminalHasNoModemLinesAndThatIsNoError)
+{
+    auto comm = OpenOrFail(pty.SlavePath());
+    ASSERT_TRUE(comm);
+    const CErrorOr<uint32_t> status = comm->ReadModemStatus();
+    ASSERT_FALSE(status.IsError()) << ErrorText(status.Error()).toStdString();
+    EXPECT_EQ(status.Value(), 0u);
+    CRecordingOwner owner;
+    ASSERT_FALSE(comm->StartThread(owner).IsError());
+    ASSERT_TRUE(owner.WaitFor([](auto& o) { return !o.m_statuses.empty(); }));
+    ASSERT_TRUE(pty.WriteToMaster("x"));
+    ASSERT_TRUE(owner.WaitFor([](auto& o) { return o.m_data == "x"; }));
+    comm->Close();
+    EXPECT_EQ(owner.m_statuses, std::vector<uint32_t>{0}); // reported once, at the start
+    EXPECT_EQ(comm->TakeLineErrors(), 0u);
+}
+
+TEST_F(Comm, AReaderStartsOnce)
+{
+    auto comm = OpenOrFail(pty.SlavePath());
+    ASSERT_TRUE(comm);
+    CRecordingOwner owner;
+    ASSERT_FALSE(comm->StartThread(owner).IsError());
+    EXPECT_EQ(comm->StartThread(owner).ErrorNumber(), EEXIST);
+    ASSERT_TRUE(pty.WriteToMaster("still"));
+    ASSERT_TRUE(owner.WaitFor([](auto& o) { return o.m_data == "still"; }));
+}
+
+// The other end goes away: the reader says so once and ends, and closing
+// afterwards does not wait for anything.
+TEST_F(Comm, AHangUpIsReportedOnceAndEndsTheReader)
+{
+    auto comm = OpenOrFail(pty.SlavePath());
+    ASSERT_TRUE(comm);
+    CRecordingOwner owner;
+    ASSERT_FALSE(comm->StartThread(owner).IsError());
+    ASSERT_TRUE(pty.WriteToMaster("last words"));
+    ASSERT_TRUE(owner.WaitFor([](auto& o) { return o.m_data.size() == 10; }));
+    pty.CloseMaster();
+    ASSERT_TRUE(owner.WaitFor([](auto& o) { return o.m_lost > 0; }));
+    comm->Close();
+    EXPECT_EQ(owner.m_lost, 1);
+    EXPECT_TRUE(owner.m_lostText.contains(pty.SlavePath()));
+    EXPECT_EQ(owner.Data(), QByteArray("last words"));
+}
+
+// The device takes nothing (nobody reads the master): the write gives up
+// with a short count instead of blocking its caller.
+TEST_F(Comm, AWriteToADeviceThatDoesNotDrainReturnsShort)
+{
+    auto comm = OpenOrFail(pty.SlavePath());
+    ASSERT_TRUE(comm);
+    const QByteArray big(1 << 20, 'z');
+    const int written = comm->Write(big.constData(), static_cast<int>(big.size()));
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, big.size());
+}
+
+// Closing while the reader is stuck in a write of its own (an auto response
+// to a device that does not drain) ends that write at once.
+TEST_F(Comm, CloseEndsAWriteInProgressOnTheReader)
+{
+    auto comm = OpenOrFail(pty.SlavePath());
+    ASSERT_TRUE(comm);
+    struct CEchoingOwner final : CCommOwner
+    {
+        CComm* comm = nullptr;
+        std::atomic<int> writes{0};
+        std::atomic<int> written{-1};
+        void OnCommData(const char*, int) override
+        {
+            const QByteArray big(1 << 20, 'r');
+            ++writes;
+            written = comm->Write(big.constData(), static_cast<int>(big.size()));
+        }
+        void OnModemStatus(uint32_t) override {}
+        void OnCommLost(const CPlatformError&) override {}
+    } owner;
+    owner.comm = comm.get();
+    ASSERT_FALSE(comm->StartThread(owner).IsError());
+    ASSERT_TRUE(pty.WriteToMaster("?"));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (owner.writes.load() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_EQ(owner.writes.load(), 1);
+    comm->Close(); // joins the reader: returns only once the write has ended
+    EXPECT_LT(owner.written.load(), 1 << 20);
+}
+
+// Two threads write whole blocks at once; each block reaches the wire in one
+// piece even when the device takes them a little at a time.
+TEST_F(Comm, WritesFromTwoThreadsDoNotInterleave)
+{
+    auto comm = OpenOrFail(pty.SlavePath());
+    ASSERT_TRUE(comm);
+    constexpr int kBlock = 3000;
+    constexpr int kBlocks = 40;
+    auto writer = [&](char c) {
+        const QByteArray block(kBlock, c);
+        for (int i = 0; i < kBlocks; ++i)
+            EXPECT_EQ(comm->Write(block.constData(), kBlock), kBlock);
+    };
+    std::thread a(writer, 'a');
+    std::thread b(writer, 'b');
+    const QByteArray got = pty.ReadFromMaster(2 * kBlock * kBlocks);
+    a.join();
+    b.join();
+    ASSERT_EQ(got.size(), 2 * kBlock * kBlocks);
+    for (int at = 0; at < got.size(); at += kBlock)
+        EXPECT_EQ(got.mid(at, kBlock), QByteArray(kBlock, got[at])) << "block at " << at;
+}
+
+} // namespace
