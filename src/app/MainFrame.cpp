@@ -15,6 +15,7 @@
 #include "platform/Clock.h"
 #include "platform/Profile.h"
 #include "serial/PortList.h"
+#include "serial/PortWatcher.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 #include "session/TrelliumIds.h"
@@ -79,7 +80,12 @@ CMainFrame::CMainFrame(CSessionContext& context, QWidget* parent)
     m_recent.ReadList();
     CreateActions();
     CreateMenus();
-    m_portRefresh = m_context.Clock().MakeTimer([this] { OnPortRefreshTimer(); });
+    // Device changes rebuild the port list once a burst is over; the active
+    // session's selector follows (command 3002), as it does when a session
+    // marks a port in use.
+    m_pPortWatcher = std::make_unique<CPortWatcher>(m_context.Clock(), m_context.Ports(),
+                                                    [this] { RefillActivePorts(); });
+    m_context.Ports().SetInUseCallback([this] { RefillActivePorts(); });
     connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, [this] {
         RefreshMenus();
         // The key panes show the active session's macros.
@@ -99,6 +105,7 @@ CMainFrame::CMainFrame(CSessionContext& context, QWidget* parent)
 
 CMainFrame::~CMainFrame()
 {
+    m_context.Ports().SetInUseCallback({});
     qApp->removeEventFilter(this);
     // The child frames outlive this part of the window; they must not call back.
     for (CChildFrame* frame : findChildren<CChildFrame*>())
@@ -608,14 +615,16 @@ void CMainFrame::OnInstallToDrive()
 
 void CMainFrame::OnPortsChanged()
 {
-    // A burst of device changes gives one rebuild, 2000 ms after the first.
-    if (!m_portRefresh->IsActive())
-        m_portRefresh->Start(2000);
+    m_pPortWatcher->PortsChanged();
 }
 
-void CMainFrame::OnPortRefreshTimer()
+bool CMainFrame::WatchDevices()
 {
-    m_context.Ports().Enumerate();
+    return m_pPortWatcher->WatchDevices();
+}
+
+void CMainFrame::RefillActivePorts()
+{
     if (CChildFrame* frame = ActiveFrame())
         frame->GetView()->OnCommand(Ids::CmdRefillPorts);
 }

@@ -7,7 +7,7 @@
 
 class CChildFrame;
 class CDwStatusBar;
-class COneShotTimer;
+class CPortWatcher;
 class CSessionContext;
 class CTrelliumDoc;
 class QAction;
@@ -53,6 +53,8 @@ public:
 
     // Command 3047: the serial ports changed; one rebuild 2000 ms later.
     void OnPortsChanged();
+    // Watches the system's serial devices from now on (the end of start-up).
+    bool WatchDevices();
 
     static CMainFrame* Instance();
 
@@ -78,7 +80,7 @@ private:
     void OnAbout();
     void OnInstructions();
     void OnInstallToDrive();
-    void OnPortRefreshTimer();
+    void RefillActivePorts();
     QAction* AddCommand(QMenu* menu, int id, const QString& text, const QString& prompt);
     int AcceleratorCommand(const QKeyEvent* event) const;
 
@@ -96,6 +98,6 @@ private:
     QList<QAction*> m_recentActions;
     QMap<int, QAction*> m_commands;
     CRecentFileList m_recent;
-    std::unique_ptr<COneShotTimer> m_portRefresh;
+    std::unique_ptr<CPortWatcher> m_pPortWatcher;
     int m_nNewFrames = 0;
 };

@@ -50,6 +50,8 @@ bool CTrelliumApp::InitInstance()
             const int restored = m_pMainFrame->RestoreWorkspace();
             if (restored == 0 && files.isEmpty())
                 m_pMainFrame->NewDocument();
+            // Serial adapters plugged in or pulled from now on refresh the list.
+            m_pMainFrame->WatchDevices();
         },
         Qt::QueuedConnection);
     return true;
