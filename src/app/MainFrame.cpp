@@ -14,11 +14,13 @@
 #include "platform/Alerts.h"
 #include "platform/Clock.h"
 #include "platform/Profile.h"
+#include "send/ui/FKeyDlg.h"
 #include "serial/PortList.h"
 #include "serial/PortWatcher.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 #include "session/TrelliumIds.h"
+#include "session/ui/CapDlg.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -206,6 +208,8 @@ void CMainFrame::CreateMenus()
     connect(bar, &QAction::toggled, m_pStatusBar, &QWidget::setVisible);
 
     m_pOptionsMenu = menuBar()->addMenu(QStringLiteral("&Options"));
+    AddCommand(m_pOptionsMenu, Ids::CmdFunctionKeys, QStringLiteral("Function Keys..."),
+               QStringLiteral("Set up the function-key macros of the selected session"));
     AddCommand(m_pOptionsMenu, Ids::CmdColors, QStringLiteral("Colors..."),
                QStringLiteral("Set character colors for selected terminal window"));
     AddCommand(m_pOptionsMenu, Ids::CmdTiming, QStringLiteral("Timing..."),
@@ -223,6 +227,8 @@ void CMainFrame::CreateMenus()
                QStringLiteral("Specify a filename to capture received data"));
     AddCommand(m_pCaptureMenu, Ids::CmdEndCapture, QStringLiteral("&End Capture"),
                QStringLiteral("Stop saving received data to capture file"));
+    AddCommand(m_pCaptureMenu, Ids::CmdCaptureOptions, QStringLiteral("&Options..."),
+               QStringLiteral("Set options for file capture"));
 
     m_pWindowMenu = menuBar()->addMenu(QStringLiteral("&Window"));
     connect(m_pWindowMenu, &QMenu::aboutToShow, this, &CMainFrame::RefreshWindowMenu);
@@ -271,6 +277,7 @@ void CMainFrame::RefreshMenus()
     CommandAction(Ids::CmdHold)->setChecked(hasSession && doc->IsHold());
     CommandAction(Ids::CmdStartCapture)->setEnabled(hasSession && !doc->IsCapturing());
     CommandAction(Ids::CmdEndCapture)->setEnabled(hasSession && doc->IsCapturing());
+    CommandAction(Ids::CmdFunctionKeys)->setEnabled(hasSession);
     const QFileInfo instructions(InstructionsPath());
     CommandAction(Ids::CmdInstructions)->setEnabled(instructions.exists() && !instructions.isDir());
 }
@@ -344,7 +351,25 @@ void CMainFrame::RunCommand(int id)
             view->OnCommand(id);
         return;
     }
+    if (id >= Ids::CmdKeySetupFirst && id < Ids::CmdKeySetupFirst + Ids::KeyCount) {
+        EditFunctionKey(id - Ids::CmdKeySetupFirst);
+        return;
+    }
+    if (id >= Ids::CmdKeyEditFirst && id < Ids::CmdKeyEditFirst + Ids::KeyCount) {
+        EditFunctionKey(id - Ids::CmdKeyEditFirst);
+        return;
+    }
     switch (id) {
+    case Ids::CmdFunctionKeys:
+        EditFunctionKey(0);
+        break;
+    case Ids::CmdCaptureOptions:
+        if (doc) {
+            CCapDlg dialog(&doc->m_capture, this);
+            if (dialog.exec() == QDialog::Accepted)
+                doc->SetModifiedFlag();
+        }
+        break;
     case Ids::CmdFileNew:
         NewDocument();
         break;
@@ -525,6 +550,18 @@ void CMainFrame::ArrangeIcons()
         frame->move(x, bottom - size.height());
         x += size.width();
     }
+}
+
+void CMainFrame::EditFunctionKey(int key)
+{
+    CTrelliumDoc* doc = ActiveDocument();
+    if (!doc)
+        return;
+    CFKeyDlg dialog(&doc->m_funcKeys, key, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    doc->SetModifiedFlag();
+    doc->RefreshKeyLabels(false, false);
 }
 
 void CMainFrame::OnFileOpen()

@@ -72,6 +72,8 @@ private:
     void PlaceNewFrame(CChildFrame* frame);
     void Cascade();
     void ArrangeIcons();
+    // The function-key setup dialog of the active session on key 0..11.
+    void EditFunctionKey(int key);
     void OnFileOpen();
     void OnColors();
     void OnTiming();

@@ -137,6 +137,18 @@ bool CFuncKeys::SetKeyFields(int key, int shift, int ctrl, int alt, const QByteA
     return true;
 }
 
+bool CFuncKeys::SetAutoResponse(int key, int shift, int ctrl, int alt, int on,
+                                const QByteArray& pattern)
+{
+    std::lock_guard lock(m_mutex);
+    MacroKey* macro = FindLocked(CMacroId::Of(key, shift, ctrl, alt));
+    if (!macro)
+        return false;
+    macro->m_bAutoResponseOn = on;
+    macro->m_strAutoResponse = pattern;
+    return true;
+}
+
 bool CFuncKeys::RemoveKey(int key, int shift, int ctrl, int alt)
 {
     CCallouts out;

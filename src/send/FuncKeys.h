@@ -113,6 +113,8 @@ public:
     bool SetKeyFields(int key, int shift, int ctrl, int alt, const QByteArray& label,
                       const QByteArray& description, const QByteArray& data, int repeat,
                       int interval);
+    // The auto-response box and pattern of a macro; false when there is none.
+    bool SetAutoResponse(int key, int shift, int ctrl, int alt, int on, const QByteArray& pattern);
     bool RemoveKey(int key, int shift, int ctrl, int alt);
     void RemoveAllKeys();
     int CountKeys(int shift, int ctrl, int alt) const;

@@ -9,6 +9,7 @@ CPlatformError CCaptureFile::Open(const QString& path)
         return file.Error();
     std::lock_guard lock(m_mutex);
     m_file = std::move(file.Value());
+    m_path = path;
     return {};
 }
 
@@ -18,18 +19,24 @@ bool CCaptureFile::IsOpen() const
     return m_file.IsValid();
 }
 
-void CCaptureFile::Write(const char* bytes, int count)
+CPlatformError CCaptureFile::Write(const char* bytes, int count)
 {
     if (count <= 0)
-        return;
+        return {};
     std::lock_guard lock(m_mutex);
-    if (m_file.IsValid())
+    if (!m_file.IsValid())
+        return {};
+    const CPlatformError error =
         Platform::WriteAll(m_file.Get(), bytes, static_cast<size_t>(count));
+    if (!error.IsError())
+        return {};
+    m_file.Reset();
+    return CPlatformError(error.ErrorNumber(), QStringLiteral("cannot write to %1").arg(m_path));
 }
 
-void CCaptureFile::Write(const QByteArray& bytes)
+CPlatformError CCaptureFile::Write(const QByteArray& bytes)
 {
-    Write(bytes.constData(), static_cast<int>(bytes.size()));
+    return Write(bytes.constData(), static_cast<int>(bytes.size()));
 }
 
 void CCaptureFile::Close(const QByteArray& lastLine)

@@ -23,13 +23,16 @@ public:
     // path named, leaves the file held before untouched.
     CPlatformError Open(const QString& path);
     bool IsOpen() const;
-    // Writes when open; does nothing otherwise.
-    void Write(const QByteArray& bytes);
-    void Write(const char* bytes, int count);
+    // Writes when open; does nothing otherwise. A failed write closes the
+    // file (nothing more is written after the bytes that were lost) and is
+    // returned, naming the file and the cause.
+    CPlatformError Write(const QByteArray& bytes);
+    CPlatformError Write(const char* bytes, int count);
     // Writes `lastLine` when open and not empty, then closes.
     void Close(const QByteArray& lastLine = {});
 
 private:
     mutable std::mutex m_mutex;
     UniqueFd m_file;
+    QString m_path;
 };

@@ -585,13 +585,15 @@ void CTrelliumDoc::ReceiveData(const char* bytes, int count)
         if (TimeStamp::IsDue(gap, m_nStampMinInterval.load())) {
             m_stampText = TimeStamp::Format(format, gap, QDateTime::currentDateTime(),
                                             TimeStamp::Division::Capture);
-            if (m_bCapturing)
-                m_captureFile.Write(m_stampText + "\r\n");
+            if (m_bCapturing) {
+                const QByteArray line = m_stampText + "\r\n";
+                WriteCapture(line.constData(), static_cast<int>(line.size()));
+            }
         }
         m_lastRxTick = now;
     }
     if (m_bCapturing)
-        m_captureFile.Write(bytes, count);
+        WriteCapture(bytes, count);
     if (m_bHold || count <= 0)
         return;
 
@@ -612,7 +614,7 @@ void CTrelliumDoc::ReceiveClientBytes(const char* bytes, int count)
     if (count <= 0)
         return;
     if (m_bCapturing)
-        m_captureFile.Write(bytes, count);
+        WriteCapture(bytes, count);
     if (!m_bHold)
         m_ring.Append(bytes, count);
 }
@@ -646,6 +648,18 @@ int CTrelliumDoc::RingCount() const
 
 // --- capture ------------------------------------------------------------------
 
+void CTrelliumDoc::WriteCapture(const char* bytes, int count)
+{
+    const CPlatformError error = m_captureFile.Write(bytes, count);
+    // A full disk, a removed file or a lost permission would otherwise lose
+    // every byte from here on without a word.
+    if (error.IsError() && m_bCapturing.exchange(false)) {
+        Alerts::Message(QStringLiteral("Capture stopped: %1").arg(ErrorText(error)),
+                        Alerts::AppTitle(), AlertIcon::Warning);
+        UpdateTitle();
+    }
+}
+
 int CTrelliumDoc::StartCapture(const QString& fileName)
 {
     // A capture that runs already stays as it is (auto begin on a second
@@ -654,7 +668,8 @@ int CTrelliumDoc::StartCapture(const QString& fileName)
         return 1;
     if (m_captureFile.Open(fileName).IsError())
         return 0;
-    m_captureFile.Write(CaptureStartLine(QDateTime::currentDateTime()));
+    if (m_captureFile.Write(CaptureStartLine(QDateTime::currentDateTime())).IsError())
+        return 0;
     m_bCapturing = true;
     UpdateTitle();
     return 1;

@@ -200,6 +200,9 @@ private:
     void SendToView(int hint);
     void PostCommand(int id);
     void DeliverNewBytes();
+    // Writes to the capture file; a write that fails ends the capture and
+    // says so once. Any thread.
+    void WriteCapture(const char* bytes, int count);
     void SetTitle(const QString& title);
     bool OnUiThread() const;
 

@@ -16,12 +16,14 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QMdiArea>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -125,7 +127,16 @@ TEST_F(Window, StatusBarPanesMapClicksToKeysEdgesIncluded)
     EXPECT_EQ(bar->KeyAt(fourth.left()), 4);
     EXPECT_EQ(bar->KeyAt(bar->KeyPane(1)->geometry().left() - 1), 0);
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(third.left(), third.center().y()));
+    // A right click opens the key's setup; it is cancelled here.
+    QString title;
+    QTimer::singleShot(0, [&title] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            title = dialog->windowTitle();
+            dialog->reject();
+        }
+    });
     QTest::mouseClick(bar, Qt::RightButton, {}, QPoint(third.left(), third.center().y()));
+    EXPECT_EQ(title, QStringLiteral("Function Key Macro Setup"));
     ASSERT_EQ(commands.size(), 2);
     EXPECT_EQ(commands[0][0].toInt(), Ids::CmdKeyPressFirst + 2);
     EXPECT_EQ(commands[1][0].toInt(), Ids::CmdKeyEditFirst + 2);
