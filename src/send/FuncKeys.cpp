@@ -169,8 +169,10 @@ void CFuncKeys::RemoveAllLocked(CCallouts& out)
             FreeSlotLocked(slot, out);
         }
     }
+    // The "has auto responses" flag is left to the caller: Assign refills
+    // the matcher under the same lock, and a reader that saw the flag drop
+    // in between would skip matching instead of waiting for the new set.
     m_autoResponses.clear();
-    RefreshHasAutoResponses();
     m_index.clear();
     m_macros.clear();
 }
@@ -181,6 +183,7 @@ void CFuncKeys::RemoveAllKeys()
     {
         std::lock_guard lock(m_mutex);
         RemoveAllLocked(out);
+        RefreshHasAutoResponses();
     }
     Run(out);
 }
