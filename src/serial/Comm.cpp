@@ -194,7 +194,9 @@ void CComm::ReaderLoop(CCommOwner& owner)
     CTtyDevice& device = *m_device;
     // A device that cannot report modem lines is asked once and then waits
     // only for data; one that can is sampled every kModemPollMs, and only
-    // changes are reported.
+    // changes are reported. The kernel's wait for a line change (TIOCMIWAIT)
+    // is not used: a thread blocked in it can be woken only by a signal or a
+    // line change, so closing could not stop it within a bound.
     const CErrorOr<std::optional<uint32_t>> first = device.ModemLines();
     const bool sampleLines = !first.IsError() && first.Value().has_value();
     uint32_t status = sampleLines ? *first.Value() : 0;
