@@ -44,7 +44,7 @@ test-asan: deps
 # QProcess leaves ThreadSanitizer with a wrong picture of the parent's
 # threads. The canary holds a deliberate race in the delivery path and must
 # be reported through the same suppressions.
-TSAN_TESTS := test_session test_send test_net
+TSAN_TESTS := test_session test_send test_net test_serial
 tsan: deps
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTRELLIUM_TSAN=ON
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TESTS) tsan_canary

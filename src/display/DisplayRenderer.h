@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // What one append reads from the display's session.
 struct CDisplaySettings
@@ -63,8 +64,9 @@ private:
     int m_nColumn = 0;
     int m_nEscape = 0; // Text mode: 0 plain, 1 after ESC, 2 after ESC [
     uint32_t m_lastDisplayTick;
-    bool m_bTextMode = false; // mode of the append in progress
-    std::string m_out;        // writer output, reused
-    std::string m_pending;    // Text mode's pending run, reused
-    std::string m_names;      // Mont mode's run of names, reused
+    bool m_bTextMode = false;     // mode of the append in progress
+    std::string m_out;            // writer output, reused
+    std::string m_pending;        // Text mode's pending run, reused
+    std::string m_names;          // Mont mode's run of names, reused
+    std::vector<CTextRun> m_runs; // Hex mode's batch of runs, reused
 };

@@ -37,6 +37,41 @@ void CLineBuffer::AppendText(RunFormat format, std::string_view text)
     }
 }
 
+void CLineBuffer::AppendRuns(std::span<const CTextRun> runs, std::string_view text)
+{
+    const uint32_t colors[] = {m_colors[0], m_colors[1], m_colors[2]};
+    size_t at = 0;
+    size_t i = 0;
+    while (i < runs.size()) {
+        if (runs[i].bBreak) {
+            AppendText(runs[i].format, text.substr(at, runs[i].length));
+            at += runs[i].length;
+            ++i;
+            continue;
+        }
+        // Runs up to the next break join the last line: their spans one by
+        // one, their text in one append.
+        CDisplayLine& line = m_lines.back();
+        std::vector<CLineSpan>& spans = line.m_spans;
+        const size_t start = line.m_text.size();
+        size_t length = 0;
+        for (; i < runs.size() && !runs[i].bBreak; ++i) {
+            const CTextRun run = runs[i];
+            if (run.length == 0)
+                continue;
+            spans.push_back({static_cast<uint32_t>(start + length), run.length, run.format,
+                             colors[static_cast<size_t>(run.format)]});
+            length += run.length;
+        }
+        if (length == 0)
+            continue;
+        line.m_text.append(text.substr(at, length));
+        at += length;
+        m_nChars += static_cast<int64_t>(length);
+        Touch(m_lines.size() - 1);
+    }
+}
+
 void CLineBuffer::AppendToLastLine(RunFormat format, std::string_view text)
 {
     if (text.empty())

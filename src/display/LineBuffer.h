@@ -48,6 +48,9 @@ public:
     uint32_t ColorOf(RunFormat format) const { return m_colors[static_cast<size_t>(format)]; }
 
     void AppendText(RunFormat format, std::string_view text) override;
+    // Runs without a break go onto the last line with one append of their
+    // text (the Hex display writes two runs a byte).
+    void AppendRuns(std::span<const CTextRun> runs, std::string_view text) override;
     int LineCount() const override { return static_cast<int>(m_lines.size()); }
     void RemoveFirstLine() override;
     int64_t CharCount() const override { return m_nChars; }

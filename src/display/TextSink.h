@@ -1,5 +1,7 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 // The three character formats of a terminal display.
@@ -8,6 +10,15 @@ enum class RunFormat : uint8_t
     Text,    // ordinary characters
     Special, // control-character names, bytes above 126, Hex mode's character column
     Stamp,   // time stamps
+};
+
+// One run of a batch (CTextSink::AppendRuns): its length in the batch's text
+// and whether the writer put a line break inside it.
+struct CTextRun
+{
+    uint32_t length = 0;
+    RunFormat format = RunFormat::Text;
+    bool bBreak = false;
 };
 
 // The colours a display writes its three formats in (0x00BBGGRR).
@@ -32,6 +43,17 @@ public:
 
     // Appends `text` at the end in `format`; breaks in it start new lines.
     virtual void AppendText(RunFormat format, std::string_view text) = 0;
+    // Appends many runs at once, exactly as AppendText of each run in turn
+    // would: `text` holds the runs one after the other. A run whose bBreak is
+    // false holds no line break. Sinks that can take a batch faster say so.
+    virtual void AppendRuns(std::span<const CTextRun> runs, std::string_view text)
+    {
+        size_t at = 0;
+        for (const CTextRun& run : runs) {
+            AppendText(run.format, text.substr(at, run.length));
+            at += run.length;
+        }
+    }
     // Number of lines, at least 1.
     virtual int LineCount() const = 0;
     // Removes line 0 and the break after it. Does nothing on a single line.

@@ -13,6 +13,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr int kReadsPerWake = 64;
+
 int MsUntil(Clock::time_point deadline)
 {
     const auto left =
@@ -192,7 +194,9 @@ void CComm::ReaderLoop(CCommOwner& owner)
     CTtyDevice& device = *m_device;
     // A device that cannot report modem lines is asked once and then waits
     // only for data; one that can is sampled every kModemPollMs, and only
-    // changes are reported.
+    // changes are reported. The kernel's wait for a line change (TIOCMIWAIT)
+    // is not used: a thread blocked in it can be woken only by a signal or a
+    // line change, so closing could not stop it within a bound.
     const CErrorOr<std::optional<uint32_t>> first = device.ModemLines();
     const bool sampleLines = !first.IsError() && first.Value().has_value();
     uint32_t status = sampleLines ? *first.Value() : 0;
@@ -211,17 +215,23 @@ void CComm::ReaderLoop(CCommOwner& owner)
             owner.OnCommLost(CPlatformError(ENODEV, QStringLiteral("%1 hung up").arg(m_path)));
             return;
         }
-        if (wait == CTtyWait::Ready) {
+        // While data keeps coming, read on without waiting in between (a
+        // flood would otherwise cost a wait per read), but wait again after
+        // kReadsPerWake reads so that closing is seen.
+        for (int reads = 0; wait == CTtyWait::Ready && reads < kReadsPerWake; ++reads) {
             const Platform::IoResult read = device.Read(buffer, sizeof buffer);
-            if (read.count > 0) {
-                owner.OnCommData(buffer, static_cast<int>(read.count));
-            } else if (!read.wouldBlock) {
+            if (read.wouldBlock)
+                break;
+            if (read.count == 0) {
                 // A hung-up terminal reads as 0 bytes; an unplugged adapter as EIO.
                 const int error = read.error != 0 ? read.error : ENODEV;
                 owner.OnCommLost(
                     CPlatformError(error, QStringLiteral("cannot read %1").arg(m_path)));
                 return;
             }
+            owner.OnCommData(buffer, static_cast<int>(read.count));
+            if (read.count < sizeof buffer)
+                break; // the driver's queue is empty for now
         }
         if (sample && Clock::now() >= nextSample) {
             if (sampleLines) {

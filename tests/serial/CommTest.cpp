@@ -7,7 +7,6 @@
 #include "serial/CommOwner.h"
 
 #include <QStringList>
-#include <atomic>
 #include <condition_variable>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -306,37 +305,6 @@ TEST_F(Comm, AWriteToADeviceThatDoesNotDrainReturnsShort)
     const int written = comm->Write(big.constData(), static_cast<int>(big.size()));
     EXPECT_GT(written, 0);
     EXPECT_LT(written, big.size());
-}
-
-// Closing while the reader is stuck in a write of its own (an auto response
-// to a device that does not drain) ends that write at once.
-TEST_F(Comm, CloseEndsAWriteInProgressOnTheReader)
-{
-    auto comm = OpenOrFail(pty.SlavePath());
-    ASSERT_TRUE(comm);
-    struct CEchoingOwner final : CCommOwner
-    {
-        CComm* comm = nullptr;
-        std::atomic<int> writes{0};
-        std::atomic<int> written{-1};
-        void OnCommData(const char*, int) override
-        {
-            const QByteArray big(1 << 20, 'r');
-            ++writes;
-            written = comm->Write(big.constData(), static_cast<int>(big.size()));
-        }
-        void OnModemStatus(uint32_t) override {}
-        void OnCommLost(const CPlatformError&) override {}
-    } owner;
-    owner.comm = comm.get();
-    ASSERT_FALSE(comm->StartThread(owner).IsError());
-    ASSERT_TRUE(pty.WriteToMaster("?"));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (owner.writes.load() == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::yield();
-    ASSERT_EQ(owner.writes.load(), 1);
-    comm->Close(); // joins the reader: returns only once the write has ended
-    EXPECT_LT(owner.written.load(), 1 << 20);
 }
 
 // Two threads write whole blocks at once; each block reaches the wire in one

@@ -171,16 +171,6 @@ TEST_F(SerialSession, APortHeldElsewhereStaysOfflineWithTheSystemsWords)
     EXPECT_NE(other.ProbeSerialPort(kPortId), kPortId);
 }
 
-TEST_F(SerialSession, ItOpensAgainAfterGoingOffline)
-{
-    GoOnline();
-    doc.ToggleOnline();
-    ASSERT_FALSE(doc.IsOnline());
-    GoOnline();
-    ASSERT_TRUE(pty.WriteToMaster("again"));
-    ASSERT_TRUE(SpinUntil([&] { return view.received == "again"; }));
-}
-
 // The other end of the line goes away: the session goes offline by itself,
 // says so in plain words, and shows no modem lines.
 TEST_F(SerialSession, ADeviceThatVanishesTakesTheSessionOffline)
