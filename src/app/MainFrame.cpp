@@ -21,6 +21,8 @@
 #include "session/TrelliumDoc.h"
 #include "session/TrelliumIds.h"
 #include "session/ui/CapDlg.h"
+#include "tools/ui/ASCIIWnd.h"
+#include "tools/ui/ConverterWnd.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -93,6 +95,9 @@ CMainFrame::CMainFrame(CSessionContext& context, QWidget* parent)
         // The key panes show the active session's macros.
         if (CTrelliumDoc* doc = ActiveDocument())
             doc->RefreshKeyLabels(false, false);
+        // The chart sends its characters through the active session.
+        if (m_pChart && ActiveFrame())
+            m_pChart->SetListener(ActiveFrame()->GetView(), ActiveFrame()->GetView());
     });
     RefreshMenus();
     qApp->installEventFilter(this);
@@ -230,6 +235,14 @@ void CMainFrame::CreateMenus()
     AddCommand(m_pCaptureMenu, Ids::CmdCaptureOptions, QStringLiteral("&Options..."),
                QStringLiteral("Set options for file capture"));
 
+    m_pToolsMenu = menuBar()->addMenu(QStringLiteral("&Tools"));
+    AddCommand(m_pToolsMenu, Ids::CmdAsciiChart, QStringLiteral("&ASCII Chart..."),
+               QStringLiteral("Display an ASCII chart; characters may be clicked to send to "
+                              "selected view"));
+    AddCommand(m_pToolsMenu, Ids::CmdDataConverter, QStringLiteral("&Data Converter..."),
+               QStringLiteral("Convert floating point IEEE-754 values to or from hexadecimal "
+                              "representation"));
+
     m_pWindowMenu = menuBar()->addMenu(QStringLiteral("&Window"));
     connect(m_pWindowMenu, &QMenu::aboutToShow, this, &CMainFrame::RefreshWindowMenu);
     RefreshWindowMenu();
@@ -362,6 +375,12 @@ void CMainFrame::RunCommand(int id)
     switch (id) {
     case Ids::CmdFunctionKeys:
         EditFunctionKey(0);
+        break;
+    case Ids::CmdAsciiChart:
+        OpenAsciiChart();
+        break;
+    case Ids::CmdDataConverter:
+        OpenConverter();
         break;
     case Ids::CmdCaptureOptions:
         if (doc) {
@@ -552,13 +571,54 @@ void CMainFrame::ArrangeIcons()
     }
 }
 
+CASCIIWnd* CMainFrame::OpenAsciiChart()
+{
+    if (!m_pChart) {
+        m_pChart = new CASCIIWnd(this);
+        m_pChart->setWindowIcon(windowIcon());
+        if (CChildFrame* frame = ActiveFrame())
+            m_pChart->SetListener(frame->GetView(), frame->GetView());
+        m_pChart->show();
+    } else if (m_pChart->isMinimized()) {
+        m_pChart->showNormal();
+    } else {
+        m_pChart->raise();
+        m_pChart->activateWindow();
+    }
+    return m_pChart;
+}
+
+CConverterWnd* CMainFrame::OpenConverter()
+{
+    if (!m_pConverter) {
+        m_pConverter = new CConverterWnd(this);
+        m_pConverter->setWindowIcon(windowIcon());
+        m_pConverter->show();
+    } else if (m_pConverter->isMinimized()) {
+        m_pConverter->showNormal();
+    } else {
+        m_pConverter->raise();
+        m_pConverter->activateWindow();
+    }
+    return m_pConverter;
+}
+
 void CMainFrame::EditFunctionKey(int key)
 {
-    CTrelliumDoc* doc = ActiveDocument();
-    if (!doc)
+    CChildFrame* frame = ActiveFrame();
+    if (!frame)
         return;
-    CFKeyDlg dialog(&doc->m_funcKeys, key, this);
-    if (dialog.exec() != QDialog::Accepted)
+    CTrelliumDoc* doc = frame->GetDocument();
+    bool accepted = false;
+    {
+        CFKeyDlg dialog(&doc->m_funcKeys, key, this);
+        dialog.SetChartOpener([this] { return OpenAsciiChart(); }, m_pChart);
+        accepted = dialog.exec() == QDialog::Accepted;
+    }
+    // The chart goes back to sending through the session.
+    if (m_pChart)
+        m_pChart->SetListener(frame->GetView(), frame->GetView());
+    if (!accepted)
         return;
     doc->SetModifiedFlag();
     doc->RefreshKeyLabels(false, false);

@@ -6,6 +6,8 @@
 #include <memory>
 
 class CChildFrame;
+class CASCIIWnd;
+class CConverterWnd;
 class CDwStatusBar;
 class CPortWatcher;
 class CSessionContext;
@@ -72,6 +74,10 @@ private:
     void PlaceNewFrame(CChildFrame* frame);
     void Cascade();
     void ArrangeIcons();
+    // Opens the ASCII chart (or restores / raises the open one) with the
+    // active session's pane as its listener.
+    CASCIIWnd* OpenAsciiChart();
+    CConverterWnd* OpenConverter();
     // The function-key setup dialog of the active session on key 0..11.
     void EditFunctionKey(int key);
     void OnFileOpen();
@@ -95,6 +101,9 @@ private:
     QMenu* m_pOptionsMenu = nullptr;
     QMenu* m_pCaptureMenu = nullptr;
     QMenu* m_pWindowMenu = nullptr;
+    QMenu* m_pToolsMenu = nullptr;
+    QPointer<CASCIIWnd> m_pChart;
+    QPointer<CConverterWnd> m_pConverter;
     QMenu* m_pHelpMenu = nullptr;
     QAction* m_pRecentSeparator = nullptr;
     QList<QAction*> m_recentActions;

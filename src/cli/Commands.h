@@ -11,6 +11,7 @@ int RunEncode(const QList<QByteArray>& args);
 int RunRun(const QList<QByteArray>& args);
 int RunCrc(const QStringList& args);
 int RunRender(const QStringList& args);
+int RunConvert(const QStringList& args);
 int RunPorts(const QStringList& args);
 
 // Command-line text as bytes: each character up to U+00FF is that byte, any

@@ -25,6 +25,7 @@ const char kUsage[] =
     "does\n"
     "  run FILE [--seconds N] [--send STRING]... [--press KEY]... [--capture PATH]\n"
     "                            open a session headless, go online and print what arrives\n"
+    "  convert TEXT              the data converter's result for TEXT as JSON\n"
     "  ports                     list the ports a session can choose: ID<TAB>NAME<TAB>DESCRIPTION\n"
     "\n"
     "Options:\n"
@@ -84,6 +85,7 @@ int main(int argc, char** argv)
         {QStringLiteral("crc"), RunCrc},
         {QStringLiteral("render"), RunRender},
         {QStringLiteral("ports"), RunPorts},
+        {QStringLiteral("convert"), RunConvert},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

@@ -483,6 +483,17 @@ void CTrelliumView::OpenServerDialog()
     dialog->show();
 }
 
+void CTrelliumView::CharClicked(int value)
+{
+    const char byte = static_cast<char>(value);
+    m_pDoc->SendData(&byte, 1);
+}
+
+QString CTrelliumView::Prompt() const
+{
+    return QStringLiteral("Click character to send from window: %1").arg(m_pDoc->GetTitle());
+}
+
 void CTrelliumView::OnServerDialogClosed()
 {
     m_pServerDialog = nullptr;

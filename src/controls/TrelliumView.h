@@ -1,5 +1,6 @@
 #pragma once
 #include "session/SessionView.h"
+#include "tools/ui/ASCIIWnd.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -34,7 +35,10 @@ protected:
 // every change goes straight into the session's settings record, and the
 // session's hints bring the controls back in line. User-interface thread
 // only.
-class CTrelliumView : public QWidget, public CSessionView, public CDlgTCPSvrListener
+class CTrelliumView : public QWidget,
+                      public CSessionView,
+                      public CASCIIWndListener,
+                      public CDlgTCPSvrListener
 {
     Q_OBJECT
 public:
@@ -49,6 +53,9 @@ public:
     void OnCommand(int id) override;
     void ClearDisplay() override;
     void OnServerDialogClosed() override;
+    // A character clicked in the ASCII chart is sent as one byte.
+    void CharClicked(int value) override;
+    QString Prompt() const override;
 
     // The strip's controls, for the window's accelerators and for tests.
     CComboBoxMulti* PortSelector() const { return m_pPort; }

@@ -61,6 +61,14 @@ CFKeyDlg::CFKeyDlg(CFuncKeys* keys, int key, QWidget* parent)
     layout->addWidget(m_pInterval, 7, 3);
     m_pStop = new QPushButton(QStringLiteral("Stop"), this);
     layout->addWidget(m_pStop, 8, 3);
+    m_pChartButton = new QPushButton(QStringLiteral("ASCII Chart"), this);
+    m_pChartButton->setVisible(false); // until the window says how to open the chart
+    layout->addWidget(m_pChartButton, 8, 2);
+    connect(m_pChartButton, &QPushButton::clicked, this, [this] {
+        if (m_openChart)
+            if (CASCIIWnd* chart = m_openChart())
+                chart->SetListener(this, this);
+    });
 
     m_pAutoResponse = new QCheckBox(QStringLiteral("Auto Response"), this);
     layout->addWidget(m_pAutoResponse, 9, 0);
@@ -84,6 +92,30 @@ CFKeyDlg::CFKeyDlg(CFuncKeys* keys, int key, QWidget* parent)
     resize(sizeHint().width() * 3 / 2, sizeHint().height());
 }
 
+void CFKeyDlg::SetChartOpener(std::function<CASCIIWnd*()> opener, CASCIIWnd* existing)
+{
+    m_openChart = std::move(opener);
+    m_pExistingChart = existing;
+    m_pChartButton->setVisible(static_cast<bool>(m_openChart));
+    if (m_pExistingChart)
+        m_pExistingChart->SetListener(this, this);
+}
+
+void CFKeyDlg::CharClicked(int value)
+{
+    const QString added = value >= 32 && value <= 126
+                              ? QString(QChar(value))
+                              : QStringLiteral("%%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+    m_pData->setText(m_pData->text() + added);
+}
+
+QString CFKeyDlg::Prompt() const
+{
+    return QStringLiteral("Click character to add to F%1 key %2 data")
+        .arg(m_nKey + 1)
+        .arg(m_pLabel->text());
+}
+
 void CFKeyDlg::LoadPage()
 {
     const auto macro = m_work.FindKey(m_nKey, m_bShift, m_bCtrl, 0);
@@ -102,6 +134,9 @@ void CFKeyDlg::LoadPage()
     m_pPattern->setEnabled(m_pAutoResponse->isChecked());
     UpdateEnables();
     UpdateDataCheck();
+    // An open chart adds its characters to this page's data.
+    if (m_openChart && m_pChartButton && m_pExistingChart)
+        m_pExistingChart->SetListener(this, this);
 }
 
 void CFKeyDlg::SavePage()

@@ -1,7 +1,10 @@
 #pragma once
 #include "send/FuncKeys.h"
+#include "tools/ui/ASCIIWnd.h"
 
 #include <QDialog>
+#include <QPointer>
+#include <functional>
 
 class QCheckBox;
 class QLabel;
@@ -16,7 +19,7 @@ class QTabBar;
 // session's own set at once. A data string the sending engine would refuse,
 // or a CRC name the catalogue lacks, is pointed out beside the Data field,
 // and the bytes the string sends are previewed under it.
-class CFKeyDlg : public QDialog
+class CFKeyDlg : public QDialog, public CASCIIWndListener
 {
     Q_OBJECT
 public:
@@ -42,6 +45,14 @@ public:
 
     void accept() override;
 
+    // A clicked character is added to the Data field: 32..126 as itself,
+    // any other as its percent escape (%0D).
+    void CharClicked(int value) override;
+    QString Prompt() const override;
+    // Opens (or raises) the ASCII chart with this dialog as its listener;
+    // set by the window, which owns the chart.
+    void SetChartOpener(std::function<CASCIIWnd*()> opener, CASCIIWnd* existing);
+
 private:
     void LoadPage();
     void SavePage();
@@ -51,6 +62,11 @@ private:
     void OnModifier();
     void OnStop();
 
+    void HandChart();
+
+    std::function<CASCIIWnd*()> m_openChart;
+    QPointer<CASCIIWnd> m_pExistingChart;
+    QPushButton* m_pChartButton = nullptr;
     CFuncKeys* m_pKeys;
     CFuncKeys m_work;
     int m_nKey;

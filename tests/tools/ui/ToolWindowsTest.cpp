@@ -1,0 +1,81 @@
+// The tool windows: the ASCII chart's grid, hit-testing on cell edges and
+// listeners that are never called once their owner is gone; the converter
+// window following its input.
+#include "tools/ui/ASCIIWnd.h"
+#include "tools/ui/ConverterWnd.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+class CRecordingListener final : public QObject, public CASCIIWndListener
+{
+public:
+    void CharClicked(int value) override { clicked.push_back(value); }
+    QString Prompt() const override { return QStringLiteral("Click character to send"); }
+    std::vector<int> clicked;
+};
+
+TEST(AsciiChart, CellsAndTitles)
+{
+    CASCIIWnd chart;
+    EXPECT_EQ(chart.windowTitle(), QStringLiteral("ASCII Chart"));
+    EXPECT_EQ(chart.findChild<QLabel*>(QStringLiteral("cell0"))->text(),
+              QStringLiteral("  0 00 ^@ NUL"));
+    EXPECT_EQ(chart.findChild<QLabel*>(QStringLiteral("cell38"))->text(),
+              QStringLiteral(" 38 26 &"));
+    EXPECT_EQ(chart.findChild<QLabel*>(QStringLiteral("cell127"))->text(),
+              QStringLiteral("127 7F DEL"));
+    EXPECT_EQ(chart.findChild<QLabel*>(QStringLiteral("cell200"))->text(),
+              QStringLiteral(" 200 C8"));
+    EXPECT_EQ(chart.findChild<QLabel*>(QStringLiteral("cell13"))->toolTip(),
+              QStringLiteral("Ctrl-M  CR = Carriage Return / ENTER key"));
+    EXPECT_TRUE(chart.findChild<QLabel*>(QStringLiteral("cell65"))->toolTip().isEmpty());
+}
+
+TEST(AsciiChart, BoundaryClicksGoToTheLowerValueAndOnlyToLiveListeners)
+{
+    CASCIIWnd chart;
+    chart.show();
+    const QRect zero = chart.CellRect(0);
+    const QRect one = chart.CellRect(1);
+    ASSERT_EQ(zero.top() + zero.height(), one.top()); // the shared line
+    EXPECT_EQ(chart.ValueAt(QPoint(zero.left() + 2, one.top())), 0);
+    EXPECT_EQ(chart.ValueAt(QPoint(zero.left() + 2, one.top() + 1)), 1);
+    const QRect last = chart.CellRect(255);
+    EXPECT_EQ(chart.ValueAt(last.center()), 255);
+    EXPECT_EQ(chart.ValueAt(QPoint(last.right() + 50, last.center().y())), -1);
+
+    QTest::mouseClick(&chart, Qt::LeftButton, {}, chart.CellRect(65).center()); // no listener
+    auto listener = std::make_unique<CRecordingListener>();
+    chart.SetListener(listener.get(), listener.get());
+    EXPECT_EQ(chart.windowTitle(), QStringLiteral("ASCII Chart - Click character to send"));
+    QTest::mouseClick(&chart, Qt::LeftButton, {}, chart.CellRect(65).center());
+    QTest::mouseClick(&chart, Qt::LeftButton, {}, chart.CellRect(200).center());
+    EXPECT_EQ(listener->clicked, (std::vector<int>{65, 200}));
+    listener.reset(); // its owner goes away: the chart must not call it
+    QTest::mouseClick(&chart, Qt::LeftButton, {}, chart.CellRect(66).center());
+}
+
+TEST(ConverterWindow, FollowsTheInput)
+{
+    CConverterWnd window;
+    QTest::keyClicks(window.Input(), QStringLiteral("0xFFFFFFFF"));
+    EXPECT_EQ(window.Header(1)->text(), QStringLiteral("Decimal"));
+    EXPECT_EQ(window.RowLabel(1)->text(), QStringLiteral("   D C B A "));
+    EXPECT_EQ(window.Field(0, 1)->text(), QStringLiteral("-1"));
+    EXPECT_EQ(window.Field(0, 3)->text(), QStringLiteral("4294967295"));
+    EXPECT_EQ(window.Note()->text(), QStringLiteral(" Unsigned integer representation"));
+    window.Input()->setText(QStringLiteral("1.5"));
+    EXPECT_EQ(window.Header(1)->text(), QStringLiteral("IEEE-754 Single"));
+    EXPECT_EQ(window.Field(0, 0)->text(), QStringLiteral("Normal"));
+    EXPECT_EQ(window.Field(0, 1)->text(), QStringLiteral("0x3FC00000"));
+    EXPECT_TRUE(window.Field(0, 3)->text().isEmpty());
+    EXPECT_TRUE(window.Note()->text().isEmpty());
+}
+
+} // namespace
