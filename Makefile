@@ -1,10 +1,10 @@
 # make run   - install what is missing, build, start the program
 # make test  - install what is missing, build, run every test (plain, AddressSanitizer and
-#              UndefinedBehaviorSanitizer, ThreadSanitizer builds)
+#              UndefinedBehaviorSanitizer, ThreadSanitizer builds, each fuzz target briefly)
 # make bench - build and run the benchmarks
 # make package - build a Debian package (build/trellium_*.deb)
 # make fuzz  - build the fuzz targets with clang and run each for FUZZ_SECONDS
-#              (default 600); make fuzz-smoke runs each for 20 seconds
+#              (default 600); make fuzz-smoke runs each for 10 seconds (part of make test)
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
@@ -28,7 +28,7 @@ build: deps
 run: build
 	$(BUILD)/bin/trellium
 
-test: test-plain test-asan tsan
+test: test-plain test-asan tsan fuzz-smoke
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -81,7 +81,7 @@ fuzz: fuzz-build
 	for t in $(FUZZ_TARGETS); do ./fuzz/run.sh $(FUZZ_BUILD) $$t $(FUZZ_SECONDS) || exit 1; done
 
 fuzz-smoke:
-	$(MAKE) fuzz FUZZ_SECONDS=20
+	$(MAKE) fuzz FUZZ_SECONDS=10
 
 format:
 	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i

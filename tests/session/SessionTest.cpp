@@ -10,8 +10,10 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
@@ -166,6 +168,38 @@ TEST_F(Session, CaptureLinesAppendAndCloseWithOrWithoutEndLine)
     EXPECT_FALSE(doc.IsCapturing());
 
     EXPECT_EQ(doc.StartCapture(dir.filePath(QStringLiteral("no/such/dir/c.txt"))), 0);
+}
+
+// A capture file that stops taking bytes (here: a file-size limit, as a full
+// disk would) ends the capture and says so once; nothing is lost silently.
+TEST_F(Session, CaptureWriteErrorEndsTheCaptureAndIsReportedOnce)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("cap.txt"));
+    ASSERT_EQ(doc.StartCapture(path), 1);
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = before;
+    small.rlim_cur = 200;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const QByteArray block(500, 'z');
+    doc.ReceiveData(block.constData(), 500);
+    doc.ReceiveData(block.constData(), 500);
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(doc.IsCapturing());
+    EXPECT_FALSE(doc.GetTitle().contains(QStringLiteral("[Capture On]")));
+    ASSERT_EQ(alerts.Messages().size(), 1);
+    EXPECT_TRUE(alerts.Messages()[0].contains(path)) << alerts.Messages()[0].toStdString();
+    EXPECT_TRUE(alerts.Messages()[0].contains(QStringLiteral("File too large")));
+    DrainEvents();
+    EXPECT_EQ(view.received.size(), 1000); // the display goes on
+    // A second start by auto begin while capturing keeps the running one.
+    ASSERT_EQ(doc.StartCapture(path), 1);
+    ASSERT_EQ(doc.StartCapture(dir.filePath(QStringLiteral("other.txt"))), 1);
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("other.txt"))));
+    doc.EndCapture();
 }
 
 TEST_F(Session, CaptureStampsFollowTheMinimumInterval)
