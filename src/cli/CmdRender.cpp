@@ -17,6 +17,7 @@
 
 #include "display/DisplayRenderer.h"
 #include "display/LineBuffer.h"
+#include "display/PlainTextSink.h"
 
 #include <cstdio>
 #include <iostream>
@@ -139,6 +140,15 @@ QString ParseChunk(const QByteArray& line, uint32_t& tick, std::string& bytes)
     return {};
 }
 
+void PrintLines(const CPlainTextSink& display)
+{
+    for (const std::string& line : display.Lines()) {
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fputc('\n', stdout);
+    }
+    std::fflush(stdout);
+}
+
 void PrintDisplay(const CLineBuffer& display, bool runs)
 {
     static const char* const kOpen[] = {"<t>", "<s>", "<p>"};
@@ -175,7 +185,18 @@ int RunRender(const QStringList& args)
     }
 
     CDisplayRenderer renderer(0);
-    CLineBuffer display;
+    // Without --runs only the characters are needed: a plain sink holds
+    // about what it shows, where the coloured line buffer keeps a span per run.
+    CLineBuffer runsDisplay;
+    CPlainTextSink plainDisplay;
+    CTextSink& display = options.m_bRuns ? static_cast<CTextSink&>(runsDisplay)
+                                         : static_cast<CTextSink&>(plainDisplay);
+    const auto print = [&] {
+        if (options.m_bRuns)
+            PrintDisplay(runsDisplay, true);
+        else
+            PrintLines(plainDisplay);
+    };
     std::string text;
     std::string bytes;
     int lineNumber = 0;
@@ -188,12 +209,12 @@ int RunRender(const QStringList& args)
         uint32_t tick = 0;
         const QString chunkError = ParseChunk(line, tick, bytes);
         if (!chunkError.isEmpty()) {
-            PrintDisplay(display, options.m_bRuns);
+            print();
             PrintError(QStringLiteral("render: line %1: %2").arg(lineNumber).arg(chunkError));
             return 2;
         }
         renderer.AppendData(bytes.data(), bytes.size(), tick, options.m_settings, display);
     }
-    PrintDisplay(display, options.m_bRuns);
+    print();
     return 0;
 }

@@ -31,10 +31,11 @@ int ReadSession(const QString& path, CTrelliumDoc& doc)
     return doc.Load(file) ? ExitOk : ExitSerializeError;
 }
 
-QByteArray SessionJson(const CTrelliumDoc& doc)
+// Writes the session as JSON to standard output as it goes.
+void PrintSessionJson(const CTrelliumDoc& doc)
 {
     const CCommInfo& info = doc.Info();
-    CJsonWriter json;
+    CJsonWriter json(stdout);
     json.BeginObject();
     json.Value("version", static_cast<long long>(info.m_nVersionRead));
     json.Value("port_id", static_cast<long long>(info.m_nPortId));
@@ -79,7 +80,7 @@ QByteArray SessionJson(const CTrelliumDoc& doc)
     json.Value("file_name", doc.m_capture.m_strFileName);
     json.EndObject();
     json.EndObject();
-    return json.Text();
+    json.Finish();
 }
 
 } // namespace
@@ -95,9 +96,7 @@ int RunShow(const QStringList& args)
     const int status = ReadSession(args.at(0), doc);
     if (status == ExitCannotOpen)
         return status;
-    const QByteArray text = SessionJson(doc);
-    std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
-    std::fflush(stdout);
+    PrintSessionJson(doc);
     return status;
 }
 

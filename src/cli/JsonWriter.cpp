@@ -4,7 +4,39 @@
 
 QByteArray CJsonWriter::Quote(const QByteArray& latin1)
 {
-    QByteArray out = "\"";
+    CJsonWriter writer;
+    writer.EmitQuoted(latin1);
+    return writer.m_out;
+}
+
+void CJsonWriter::FlushIfLarge()
+{
+    if (m_pStream && m_out.size() >= 64 * 1024) {
+        std::fwrite(m_out.constData(), 1, static_cast<size_t>(m_out.size()), m_pStream);
+        m_out.clear();
+    }
+}
+
+void CJsonWriter::Emit(const QByteArray& text)
+{
+    m_out += text;
+    FlushIfLarge();
+}
+
+void CJsonWriter::Finish()
+{
+    m_out += '\n';
+    if (m_pStream) {
+        std::fwrite(m_out.constData(), 1, static_cast<size_t>(m_out.size()), m_pStream);
+        std::fflush(m_pStream);
+        m_out.clear();
+    }
+}
+
+void CJsonWriter::EmitQuoted(const QByteArray& latin1)
+{
+    QByteArray& out = m_out;
+    out += '"';
     for (const char c : latin1) {
         const auto byte = static_cast<unsigned char>(c);
         switch (byte) {
@@ -31,11 +63,14 @@ QByteArray CJsonWriter::Quote(const QByteArray& latin1)
             } else if (byte < 0x80) {
                 out += c;
             } else {
-                out += QString(QChar(static_cast<char16_t>(byte))).toUtf8();
+                // U+0080..U+00FF in UTF-8.
+                out += static_cast<char>(0xC0 | (byte >> 6));
+                out += static_cast<char>(0x80 | (byte & 0x3F));
             }
         }
+        FlushIfLarge();
     }
-    return out + '"';
+    out += '"';
 }
 
 void CJsonWriter::Key(const char* key)
@@ -46,8 +81,10 @@ void CJsonWriter::Key(const char* key)
         m_first.back() = false;
         m_out += '\n' + QByteArray(static_cast<qsizetype>(m_first.size()) * 2, ' ');
     }
-    if (key)
-        m_out += Quote(key) + ": ";
+    if (key) {
+        EmitQuoted(key);
+        m_out += ": ";
+    }
 }
 
 void CJsonWriter::BeginObject(const char* key)
@@ -91,7 +128,7 @@ void CJsonWriter::Value(const char* key, long long number)
 void CJsonWriter::Value(const char* key, const QByteArray& latin1)
 {
     Key(key);
-    m_out += Quote(latin1);
+    EmitQuoted(latin1);
 }
 
 void CJsonWriter::Value(const char* key, bool flag)
@@ -103,5 +140,5 @@ void CJsonWriter::Value(const char* key, bool flag)
 void CJsonWriter::Raw(const char* key, const QByteArray& json)
 {
     Key(key);
-    m_out += json;
+    Emit(json);
 }
