@@ -1,6 +1,7 @@
 // Display throughput: the renderer alone (null sink), the renderer into the
 // display's line buffer, the widget fed chunk by chunk, and a whole session
 // flooded from a reader thread while the event loop runs.
+#include "BenchSupport.h"
 #include "display/DisplayRenderer.h"
 #include "display/LineBuffer.h"
 #include "display/ui/RichCtrl.h"
@@ -154,19 +155,6 @@ void BM_WidgetChunks(benchmark::State& state)
     state.SetLabel(std::string(kModeNames[mode]) + "/" + kDataNames[state.range(1)]);
 }
 BENCHMARK(BM_WidgetChunks)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMicrosecond);
-
-// Resident memory of this process in MB, from /proc/self/status.
-double ResidentMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
-}
 
 // A whole session: a reader thread calls ReceiveData with 4096-byte blocks as
 // fast as it can while the user-interface thread runs its event loop for two

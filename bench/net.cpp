@@ -3,6 +3,7 @@
 // the display widget offscreen; and a server holding a thousand clients that
 // each send. Counters: MB/s through the session, the longest gap between two
 // turns of the event loop (probed by a 1 ms timer), resident memory.
+#include "BenchSupport.h"
 #include "display/DisplayModel.h"
 #include "display/LineBuffer.h"
 #include "display/ui/RichCtrl.h"
@@ -25,18 +26,6 @@
 #include <vector>
 
 namespace {
-
-double ResidentMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
-}
 
 // Shows what the session delivers in a display model (headless) or in the
 // widget's model (offscreen), and counts it.

@@ -6,6 +6,7 @@
 // the end, the process's peak, bytes dropped by the display (they fell out
 // of the ring before the view took them; capture would still get them), and
 // the longest gap between two turns of the event loop.
+#include "BenchSupport.h"
 #include "display/DisplayModel.h"
 #include "display/LineBuffer.h"
 #include "display/ui/RichCtrl.h"
@@ -71,23 +72,6 @@ public:
     int64_t m_taken = 0;
     int64_t m_lost = 0;
 };
-
-double StatusMb(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(static_cast<qsizetype>(strlen(field)))
-                       .trimmed()
-                       .split(' ')
-                       .first()
-                       .toDouble() /
-                   1024.0;
-    }
-    return 0;
-}
 
 double CpuSeconds()
 {

@@ -1,6 +1,7 @@
 #pragma once
 #include <cerrno>
 #include <cstddef>
+#include <sys/types.h>
 
 // System calls wrapped once: EINTR retried, EAGAIN/EWOULDBLOCK read as
 // "nothing now" rather than as an error. Any thread.
@@ -28,6 +29,9 @@ struct IoResult
 
     bool AtEnd() const { return count == 0 && !wouldBlock && error == 0; }
 };
+
+// The outcome of a call that returns a count or -1 with errno set.
+IoResult IoResultOf(ssize_t done);
 
 // One read(2) / write(2) on a descriptor opened with O_NONBLOCK. A blocking
 // descriptor works too but may then wait.

@@ -3,9 +3,8 @@
 #include <unistd.h>
 
 namespace Platform {
-namespace {
 
-IoResult FromSyscall(ssize_t done)
+IoResult IoResultOf(ssize_t done)
 {
     IoResult result;
     if (done >= 0)
@@ -17,16 +16,14 @@ IoResult FromSyscall(ssize_t done)
     return result;
 }
 
-} // namespace
-
 IoResult ReadNonBlocking(int fd, void* buffer, size_t size)
 {
-    return FromSyscall(RetryOnEintr([&] { return ::read(fd, buffer, size); }));
+    return IoResultOf(RetryOnEintr([&] { return ::read(fd, buffer, size); }));
 }
 
 IoResult WriteNonBlocking(int fd, const void* bytes, size_t count)
 {
-    return FromSyscall(RetryOnEintr([&] { return ::write(fd, bytes, count); }));
+    return IoResultOf(RetryOnEintr([&] { return ::write(fd, bytes, count); }));
 }
 
 } // namespace Platform

@@ -30,18 +30,6 @@ CErrorOr<UniqueFd> OpenSocket(int type, const char* what)
     return fd;
 }
 
-IoResult FromCall(ssize_t done)
-{
-    IoResult result;
-    if (done >= 0)
-        result.count = static_cast<size_t>(done);
-    else if (errno == EAGAIN || errno == EWOULDBLOCK)
-        result.wouldBlock = true;
-    else
-        result.error = errno;
-    return result;
-}
-
 } // namespace
 
 QString CIpv4Endpoint::DottedAddress() const
@@ -158,12 +146,12 @@ CAccepted Accept(int listenFd)
 
 IoResult Receive(int fd, void* buffer, size_t size)
 {
-    return FromCall(RetryOnEintr([&] { return ::recv(fd, buffer, size, 0); }));
+    return IoResultOf(RetryOnEintr([&] { return ::recv(fd, buffer, size, 0); }));
 }
 
 IoResult Send(int fd, const void* bytes, size_t count)
 {
-    return FromCall(RetryOnEintr([&] { return ::send(fd, bytes, count, MSG_NOSIGNAL); }));
+    return IoResultOf(RetryOnEintr([&] { return ::send(fd, bytes, count, MSG_NOSIGNAL); }));
 }
 
 CDatagram ReceiveDatagram(int fd, void* buffer, size_t size)
@@ -191,7 +179,7 @@ CDatagram ReceiveDatagram(int fd, void* buffer, size_t size)
 IoResult SendDatagram(int fd, const void* bytes, size_t count, const CIpv4Endpoint& to)
 {
     const sockaddr_in address = ToSockaddr(to);
-    return FromCall(RetryOnEintr([&] {
+    return IoResultOf(RetryOnEintr([&] {
         return ::sendto(fd, bytes, count, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&address),
                         sizeof address);
     }));
