@@ -559,6 +559,11 @@ void CTrelliumView::Print()
     dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
     if (dialog.exec() != QDialog::Accepted)
         return;
+    PrintTo(printer);
+}
+
+void CTrelliumView::PrintTo(QPrinter& printer)
+{
     printer.setDocName(QStringLiteral("Trellium"));
     QPainter painter(&printer);
     // The pane as it stands on screen, scaled to the page's width.

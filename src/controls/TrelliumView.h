@@ -16,6 +16,7 @@ class CTrelliumDoc;
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QPrinter;
 class QPushButton;
 
 // Told when the TCP server connections window closes.
@@ -86,6 +87,8 @@ public:
 
     // Print the pane: a print dialog, then the pane rendered on one page.
     void Print();
+    // The pane rendered on one page of `printer` (a PDF file works too).
+    void PrintTo(QPrinter& printer);
     // Opens the TCP server connections window (once).
     void OpenServerDialog();
 

@@ -50,6 +50,17 @@ TEST_F(ConvertCli, PrintsTheContractForTheExamples)
     EXPECT_EQ(wide[QStringLiteral("mode")].toInt(), 5);
     EXPECT_EQ(Row(wide, 2, "label"), QStringLiteral("   E F G H A B C D"));
 
+    const QJsonObject one = Convert(QStringLiteral("0x3F800000"));
+    EXPECT_EQ(Row(one, 0, "ieee"), QStringLiteral("1.0"));
+    EXPECT_EQ(Row(one, 1, "left"), QStringLiteral("0x0000803F"));
+    EXPECT_EQ(Row(one, 1, "ieee"), QStringLiteral("4.6006e-41"));
+    const QJsonObject sixteen = Convert(QStringLiteral("0x10"));
+    EXPECT_EQ(Row(sixteen, 3, "decimal"), QStringLiteral("4096"));
+    EXPECT_EQ(sixteen[QStringLiteral("note")].toString(), QString());
+    const QJsonObject cleared = Convert(QString());
+    EXPECT_EQ(cleared[QStringLiteral("mode")].toInt(), 3);
+    EXPECT_EQ(Row(cleared, 1, "ieee"), QStringLiteral("0x0000000000000000"));
+
     const QJsonObject capital = Convert(QStringLiteral("0X10"));
     EXPECT_EQ(capital[QStringLiteral("mode")].toInt(), 3);
     EXPECT_EQ(Row(capital, 0, "decimal"), QStringLiteral("0x00000000"));

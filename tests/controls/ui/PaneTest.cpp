@@ -13,10 +13,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -198,6 +201,20 @@ TEST_F(Pane, ConnectionsWindowOpensOnceAndShowsTheWholeLog)
     EXPECT_TRUE(text.contains(QStringLiteral("while closed")));
     view->OnUpdate(Ids::HintConnectionStatus);
     EXPECT_EQ(view->ConnectionsButton()->text(), QStringLiteral("Connections: 0"));
+}
+
+TEST_F(Pane, PrintsToAPdfFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("pane.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    view->PrintTo(printer);
+    QFile pdf(path);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.read(5).startsWith("%PDF-"));
+    EXPECT_GT(pdf.size(), 1000);
 }
 
 TEST(SettingsDialogs, CustomBaudRefusesWhatIsNoRateAndEchoMarksOnlyAChange)
