@@ -571,35 +571,44 @@ void CMainFrame::ArrangeIcons()
     }
 }
 
+namespace {
+
+// A tool window opened again: restored when minimised, else brought to the top.
+void BringBack(QWidget* window)
+{
+    if (window->isMinimized()) {
+        window->showNormal();
+    } else {
+        window->raise();
+        window->activateWindow();
+    }
+}
+
+} // namespace
+
 CASCIIWnd* CMainFrame::OpenAsciiChart()
 {
-    if (!m_pChart) {
-        m_pChart = new CASCIIWnd(this);
-        m_pChart->setWindowIcon(windowIcon());
-        if (CChildFrame* frame = ActiveFrame())
-            m_pChart->SetListener(frame->GetView(), frame->GetView());
-        m_pChart->show();
-    } else if (m_pChart->isMinimized()) {
-        m_pChart->showNormal();
-    } else {
-        m_pChart->raise();
-        m_pChart->activateWindow();
+    if (m_pChart) {
+        BringBack(m_pChart);
+        return m_pChart;
     }
+    m_pChart = new CASCIIWnd(this);
+    m_pChart->setWindowIcon(windowIcon());
+    if (CChildFrame* frame = ActiveFrame())
+        m_pChart->SetListener(frame->GetView(), frame->GetView());
+    m_pChart->show();
     return m_pChart;
 }
 
 CConverterWnd* CMainFrame::OpenConverter()
 {
-    if (!m_pConverter) {
-        m_pConverter = new CConverterWnd(this);
-        m_pConverter->setWindowIcon(windowIcon());
-        m_pConverter->show();
-    } else if (m_pConverter->isMinimized()) {
-        m_pConverter->showNormal();
-    } else {
-        m_pConverter->raise();
-        m_pConverter->activateWindow();
+    if (m_pConverter) {
+        BringBack(m_pConverter);
+        return m_pConverter;
     }
+    m_pConverter = new CConverterWnd(this);
+    m_pConverter->setWindowIcon(windowIcon());
+    m_pConverter->show();
     return m_pConverter;
 }
 

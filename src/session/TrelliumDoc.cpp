@@ -753,11 +753,7 @@ void CTrelliumDoc::OnClientClosed()
         [this, closing = m_pTransport.get()] {
             if (!closing || m_pTransport.get() != closing)
                 return;
-            m_pTransport->Close();
-            m_pTransport.reset();
-            m_bOnline = false;
-            SendToView(Ids::HintOnlineSettled);
-            SendToView(Ids::HintConnectionType);
+            CloseConnection();
             UpdateTitle();
         },
         Qt::QueuedConnection);
