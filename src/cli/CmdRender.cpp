@@ -160,7 +160,7 @@ void PrintDisplay(const CLineBuffer& display, bool runs)
         if (!runs) {
             out = line.m_text;
         } else {
-            for (const CLineSpan& span : line.m_spans) {
+            for (const CLineSpan& span : display.Spans(i)) {
                 const size_t format = static_cast<size_t>(span.m_format);
                 out += kOpen[format];
                 out += line.SpanText(span);

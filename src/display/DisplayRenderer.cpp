@@ -217,30 +217,34 @@ void CDisplayRenderer::RenderHex(const char* bytes, size_t count, CTextSink& sin
 {
     // Each byte is two runs, its character ("A " or "_ ") in the special
     // format and its value ("41 ") as text, broken into lines exactly as
-    // Write would break them one by one, but built in place and handed to
-    // the sink in batches: a call per run made Hex the slowest mode by far.
+    // Write would break them one by one, but built in place with a format
+    // byte per character and handed to the sink in batches: a call per run
+    // made Hex the slowest mode by far.
     static const CHexCells cells;
-    static constexpr CTextRun kShown{2, RunFormat::Special, false};
-    static constexpr CTextRun kValue{3, RunFormat::Text, false};
+    constexpr auto kShown = static_cast<uint8_t>(RunFormat::Special);
+    constexpr auto kValue = static_cast<uint8_t>(RunFormat::Text);
+    static constexpr uint8_t kCellFormats[5] = {kShown | kCellRunStart, kShown,
+                                                kValue | kCellRunStart, kValue, kValue};
+    static constexpr size_t kPartLength[2] = {2, 3};
     constexpr size_t kBatch = 4096; // input bytes per batch: bounds the batch's memory
     for (size_t from = 0; from < count; from += kBatch) {
         const size_t end = std::min(count, from + kBatch);
         const size_t n = end - from;
         // Five characters a byte, and a break of two after every 81.
-        m_out.resize(n * 5 + 2 * (n * 5 / (kLineWidth + 1) + 2));
-        m_runs.resize(2 * n);
+        const size_t room = n * 5 + 2 * (n * 5 / (kLineWidth + 1) + 2);
+        m_out.resize(room);
+        m_formats.resize(room);
         char* out = m_out.data();
-        CTextRun* run = m_runs.data();
+        uint8_t* format = m_formats.data();
         size_t i = from;
         while (i < end) {
             // The bytes whose five characters fit the line as they are.
             const size_t fit = std::min(static_cast<size_t>(kLineWidth - m_nColumn) / 5, end - i);
             for (size_t k = 0; k < fit; ++k) {
                 std::memcpy(out, cells[static_cast<uint8_t>(bytes[i + k])], 5);
+                std::memcpy(format, kCellFormats, 5);
                 out += 5;
-                run[0] = kShown;
-                run[1] = kValue;
-                run += 2;
+                format += 5;
             }
             i += fit;
             m_nColumn += static_cast<int>(fit * 5);
@@ -249,13 +253,15 @@ void CDisplayRenderer::RenderHex(const char* bytes, size_t count, CTextSink& sin
             // The byte at the line's end: the character that raises the
             // column above the width ends the line, inside its run.
             const char* cell = cells[static_cast<uint8_t>(bytes[i++])];
-            for (const CTextRun& part : {kShown, kValue}) {
-                const size_t length = part.length;
+            const uint8_t* cellFormat = kCellFormats;
+            for (const size_t length : kPartLength) {
+                const uint8_t partFormat = cellFormat[1];
+                std::memcpy(format, cellFormat, length);
                 if (static_cast<size_t>(kLineWidth - m_nColumn) >= length) {
                     std::memcpy(out, cell, length);
                     out += length;
+                    format += length;
                     m_nColumn += static_cast<int>(length);
-                    *run++ = part;
                 } else {
                     const size_t before = static_cast<size_t>(kLineWidth + 1 - m_nColumn);
                     std::memcpy(out, cell, before);
@@ -264,14 +270,21 @@ void CDisplayRenderer::RenderHex(const char* bytes, size_t count, CTextSink& sin
                     *out++ = '\n';
                     std::memcpy(out, cell + before, length - before);
                     out += length - before;
+                    // The break and the characters after it continue the
+                    // run: past its first character every format byte is
+                    // the same, so the bytes copied above stay right.
+                    format[length] = partFormat;
+                    format[length + 1] = partFormat;
+                    format += length + 2;
                     m_nColumn = static_cast<int>(length - before);
-                    *run++ = {static_cast<uint32_t>(length + 2), part.format, true};
                 }
                 cell += length;
+                cellFormat += length;
             }
         }
-        sink.AppendRuns(std::span<const CTextRun>(m_runs.data(), run),
-                        std::string_view(m_out.data(), static_cast<size_t>(out - m_out.data())));
+        const size_t written = static_cast<size_t>(out - m_out.data());
+        sink.AppendCells(std::string_view(m_out.data(), written),
+                         std::span<const uint8_t>(m_formats.data(), written));
     }
 }
 

@@ -68,5 +68,5 @@ private:
     std::string m_out;            // writer output, reused
     std::string m_pending;        // Text mode's pending run, reused
     std::string m_names;          // Mont mode's run of names, reused
-    std::vector<CTextRun> m_runs; // Hex mode's batch of runs, reused
+    std::vector<uint8_t> m_formats; // Hex mode's format byte per character, reused
 };

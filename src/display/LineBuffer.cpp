@@ -1,15 +1,78 @@
 #include "display/LineBuffer.h"
 
 #include <algorithm>
+#include <cstring>
 
-CLineBuffer::CLineBuffer()
+namespace {
+
+// The first '\r' or '\n' at or after `from`, or the text's size.
+size_t NextBreak(std::string_view text, size_t from)
 {
-    m_lines.emplace_back();
+    const char* begin = text.data() + from;
+    const size_t left = text.size() - from;
+    size_t brk = left;
+    if (const void* lf = std::memchr(begin, '\n', left))
+        brk = static_cast<size_t>(static_cast<const char*>(lf) - begin);
+    if (const void* cr = std::memchr(begin, '\r', brk))
+        brk = static_cast<size_t>(static_cast<const char*>(cr) - begin);
+    return from + brk;
+}
+
+} // namespace
+
+namespace {
+
+void Empty(CDisplayLine& line)
+{
+    line.m_text.clear();
+    line.m_formats.clear();
+    line.m_colors.clear();
+}
+
+} // namespace
+
+CLineBuffer::CLineBuffer() : m_ring(128)
+{
+    SetColors(CDisplayColors{});
 }
 
 void CLineBuffer::SetColors(const CDisplayColors& colors)
 {
-    m_colors = {colors.m_text, colors.m_special, colors.m_stamp};
+    const auto same = [&](const CDisplayColors& set) {
+        return set.m_text == colors.m_text && set.m_special == colors.m_special &&
+               set.m_stamp == colors.m_stamp;
+    };
+    const auto found = std::find_if(m_colorSets.begin(), m_colorSets.end(), same);
+    if (found != m_colorSets.end()) {
+        m_nCurrentColors = static_cast<uint16_t>(found - m_colorSets.begin());
+        return;
+    }
+    if (m_colorSets.size() >= kMaxColorSets)
+        DropUnusedColorSets();
+    m_colorSets.push_back(colors);
+    m_nCurrentColors = static_cast<uint16_t>(m_colorSets.size() - 1);
+}
+
+// Keeps the colour sets that a line or the runs written now still use, and
+// renumbers the lines' colour changes to match.
+void CLineBuffer::DropUnusedColorSets()
+{
+    constexpr uint16_t kNone = UINT16_MAX;
+    std::vector<uint16_t> renumber(m_colorSets.size(), kNone);
+    std::vector<CDisplayColors> kept;
+    const auto keep = [&](uint16_t set) {
+        if (renumber[set] == kNone) {
+            renumber[set] = static_cast<uint16_t>(kept.size());
+            kept.push_back(m_colorSets[set]);
+        }
+        return renumber[set];
+    };
+    m_nCurrentColors = keep(m_nCurrentColors);
+    for (size_t i = 0; i < m_nLines; ++i) {
+        for (CColorChange& change : At(i).m_colors)
+            change.m_nColors = keep(change.m_nColors);
+    }
+    m_colorSets = std::move(kept);
 }
 
 void CLineBuffer::Touch(size_t index)
@@ -17,18 +80,30 @@ void CLineBuffer::Touch(size_t index)
     m_dirtyFrom = std::min(m_dirtyFrom, m_firstSerial + index);
 }
 
+CDisplayLine& CLineBuffer::LastLineFor(size_t count)
+{
+    CDisplayLine& line = Last();
+    if (line.m_colors.empty() || line.m_colors.back().m_nColors != m_nCurrentColors)
+        line.m_colors.push_back({static_cast<uint32_t>(line.m_text.size()), m_nCurrentColors});
+    m_nChars += static_cast<int64_t>(count);
+    Touch(m_nLines - 1);
+    return line;
+}
+
 void CLineBuffer::AppendText(RunFormat format, std::string_view text)
 {
+    const auto cell = static_cast<char>(format);
     size_t pos = 0;
     while (pos < text.size()) {
-        size_t brk = pos;
-        while (brk < text.size() && text[brk] != '\r' && text[brk] != '\n')
-            ++brk;
-        if (brk == text.size()) {
-            AppendToLastLine(format, text.substr(pos));
-            return;
+        const size_t brk = NextBreak(text, pos);
+        if (brk > pos) {
+            CDisplayLine& line = LastLineFor(brk - pos);
+            line.m_text.append(text.substr(pos, brk - pos));
+            line.m_formats.push_back(static_cast<char>(cell | kCellRunStart));
+            line.m_formats.append(brk - pos - 1, cell);
         }
-        AppendToLastLine(format, text.substr(pos, brk - pos));
+        if (brk == text.size())
+            return;
         NewLine();
         // "\r\n" is one break; a lone "\r" or "\n" is one too.
         pos = brk + 1;
@@ -37,139 +112,123 @@ void CLineBuffer::AppendText(RunFormat format, std::string_view text)
     }
 }
 
-void CLineBuffer::AppendRuns(std::span<const CTextRun> runs, std::string_view text)
+void CLineBuffer::AppendCells(std::string_view text, std::span<const uint8_t> formats)
 {
-    const uint32_t colors[] = {m_colors[0], m_colors[1], m_colors[2]};
-    size_t at = 0;
-    size_t i = 0;
-    while (i < runs.size()) {
-        if (runs[i].bBreak) {
-            AppendText(runs[i].format, text.substr(at, runs[i].length));
-            at += runs[i].length;
-            ++i;
-            continue;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t brk = NextBreak(text, pos);
+        if (brk > pos) {
+            CDisplayLine& line = LastLineFor(brk - pos);
+            const size_t start = line.m_formats.size();
+            line.m_text.append(text.substr(pos, brk - pos));
+            line.m_formats.append(reinterpret_cast<const char*>(formats.data() + pos), brk - pos);
+            // A line continued after a break starts a run of its own.
+            line.m_formats[start] = static_cast<char>(line.m_formats[start] | kCellRunStart);
         }
-        // Runs up to the next break join the last line: their spans one by
-        // one, their text in one append.
-        CDisplayLine& line = m_lines.back();
-        std::vector<CLineSpan>& spans = line.m_spans;
-        const size_t start = line.m_text.size();
-        size_t length = 0;
-        for (; i < runs.size() && !runs[i].bBreak; ++i) {
-            const CTextRun run = runs[i];
-            if (run.length == 0)
-                continue;
-            spans.push_back({static_cast<uint32_t>(start + length), run.length, run.format,
-                             colors[static_cast<size_t>(run.format)]});
-            length += run.length;
-        }
-        if (length == 0)
-            continue;
-        line.m_text.append(text.substr(at, length));
-        at += length;
-        m_nChars += static_cast<int64_t>(length);
-        Touch(m_lines.size() - 1);
+        if (brk == text.size())
+            return;
+        NewLine();
+        // "\r\n" is one break only within one run, as AppendText sees it.
+        pos = brk + 1;
+        if (text[brk] == '\r' && pos < text.size() && text[pos] == '\n' &&
+            !(formats[pos] & kCellRunStart))
+            ++pos;
     }
-}
-
-void CLineBuffer::AppendToLastLine(RunFormat format, std::string_view text)
-{
-    if (text.empty())
-        return;
-    CDisplayLine& line = m_lines.back();
-    CLineSpan span;
-    span.m_nStart = static_cast<uint32_t>(line.m_text.size());
-    span.m_nLength = static_cast<uint32_t>(text.size());
-    span.m_format = format;
-    span.m_color = ColorOf(format);
-    line.m_text.append(text);
-    line.m_spans.push_back(span);
-    m_nChars += static_cast<int64_t>(text.size());
-    Touch(m_lines.size() - 1);
-}
-
-void CLineBuffer::Recycle(CDisplayLine&& line)
-{
-    constexpr size_t kMaxSpare = 512;
-    if (m_spare.size() >= kMaxSpare)
-        return;
-    line.m_text.clear();
-    line.m_spans.clear();
-    m_spare.push_back(std::move(line));
 }
 
 void CLineBuffer::NewLine()
 {
-    if (m_spare.empty()) {
-        m_lines.emplace_back();
-    } else {
-        m_lines.push_back(std::move(m_spare.back()));
-        m_spare.pop_back();
+    if (m_nLines == m_ring.size()) {
+        std::vector<CDisplayLine> bigger(m_ring.size() * 2);
+        for (size_t i = 0; i < m_nLines; ++i)
+            bigger[i] = std::move(At(i));
+        m_ring = std::move(bigger);
+        m_nHead = 0;
     }
+    ++m_nLines;
+    Empty(Last());
     ++m_nChars;
-    Touch(m_lines.size() - 1);
+    Touch(m_nLines - 1);
 }
 
 void CLineBuffer::RemoveFirstLine()
 {
-    if (m_lines.size() < 2)
+    if (m_nLines < 2)
         return;
-    m_nChars -= static_cast<int64_t>(m_lines.front().m_text.size()) + 1;
-    Recycle(std::move(m_lines.front()));
-    m_lines.pop_front();
+    m_nChars -= static_cast<int64_t>(At(0).m_text.size()) + 1;
+    m_nHead = (m_nHead + 1) & (m_ring.size() - 1);
+    --m_nLines;
     ++m_firstSerial;
     m_dirtyFrom = std::max(m_dirtyFrom, m_firstSerial);
 }
 
 void CLineBuffer::DeleteLastChar()
 {
-    CDisplayLine& line = m_lines.back();
+    CDisplayLine& line = Last();
     if (!line.m_text.empty()) {
         line.m_text.pop_back();
-        CLineSpan& span = line.m_spans.back();
-        if (--span.m_nLength == 0)
-            line.m_spans.pop_back();
+        line.m_formats.pop_back();
+        if (line.m_colors.back().m_nFrom >= line.m_text.size())
+            line.m_colors.pop_back();
         --m_nChars;
-        Touch(m_lines.size() - 1);
-    } else if (m_lines.size() > 1) {
+        Touch(m_nLines - 1);
+    } else if (m_nLines > 1) {
         // The last character is the break before an empty last line.
-        m_lines.pop_back();
+        --m_nLines;
         --m_nChars;
-        Touch(m_lines.size() - 1);
+        Touch(m_nLines - 1);
     }
 }
 
 void CLineBuffer::EraseLastLine()
 {
-    CDisplayLine& line = m_lines.back();
+    CDisplayLine& line = Last();
     if (line.m_text.empty())
         return;
     m_nChars -= static_cast<int64_t>(line.m_text.size());
-    line.m_text.clear();
-    line.m_spans.clear();
-    Touch(m_lines.size() - 1);
+    Empty(line);
+    Touch(m_nLines - 1);
 }
 
 void CLineBuffer::Clear()
 {
-    m_firstSerial += m_lines.size();
-    while (m_lines.size() > 1) {
-        Recycle(std::move(m_lines.back()));
-        m_lines.pop_back();
-    }
-    m_lines.front().m_text.clear();
-    m_lines.front().m_spans.clear();
+    m_firstSerial += m_nLines;
+    m_nLines = 1;
+    Empty(Last());
     m_nChars = 0;
     m_dirtyFrom = m_firstSerial;
+}
+
+std::vector<CLineSpan> CLineBuffer::Spans(int index) const
+{
+    const CDisplayLine& line = Line(index);
+    std::vector<CLineSpan> spans;
+    auto change = line.m_colors.begin();
+    uint16_t colors = 0;
+    for (size_t i = 0; i < line.m_formats.size(); ++i) {
+        bool starts = spans.empty() || CDisplayLine::StartsRun(line.m_formats[i]);
+        if (change != line.m_colors.end() && change->m_nFrom == i) {
+            colors = change->m_nColors;
+            ++change;
+            starts = true; // (a run never changes colour inside)
+        }
+        if (starts) {
+            const RunFormat format = CDisplayLine::FormatOf(line.m_formats[i]);
+            spans.push_back(
+                {static_cast<uint32_t>(i), 0, format, ColorIn(Colors(colors), format)});
+        }
+        ++spans.back().m_nLength;
+    }
+    return spans;
 }
 
 std::string CLineBuffer::PlainText() const
 {
     std::string text;
-    for (size_t i = 0; i < m_lines.size(); ++i) {
+    for (size_t i = 0; i < m_nLines; ++i) {
         if (i > 0)
             text += '\n';
-        text += m_lines[i].m_text;
+        text += At(i).m_text;
     }
     return text;
 }

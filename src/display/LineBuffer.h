@@ -1,9 +1,7 @@
 #pragma once
 #include "display/TextSink.h"
 
-#include <array>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,11 +15,28 @@ struct CLineSpan
     uint32_t m_color = 0; // 0x00BBGGRR, the colour of m_format when it was written
 };
 
-// One display line: its characters (break excluded) and the runs covering them.
+// Where a line's characters start being in another set of colours.
+struct CColorChange
+{
+    uint32_t m_nFrom = 0;    // offset in the line's text
+    uint16_t m_nColors = 0;  // the buffer's number for the set (CLineBuffer::Colors)
+};
+
+// One display line: its characters (break excluded), a format byte for each
+// (the RunFormat, with kCellRunStart on the first character of every written
+// run, so runs can be told apart even where neighbours share a format), and
+// the colour sets they were written in, as changes along the line.
 struct CDisplayLine
 {
     std::string m_text;
-    std::vector<CLineSpan> m_spans;
+    std::string m_formats; // as long as m_text
+    std::vector<CColorChange> m_colors; // the first at 0 unless the line is empty
+
+    static RunFormat FormatOf(char cell)
+    {
+        return static_cast<RunFormat>(static_cast<uint8_t>(cell) & ~kCellRunStart);
+    }
+    static bool StartsRun(char cell) { return static_cast<uint8_t>(cell) & kCellRunStart; }
 
     std::string_view SpanText(const CLineSpan& span) const
     {
@@ -29,10 +44,10 @@ struct CDisplayLine
     }
 };
 
-// A display's text held in memory as lines of coloured runs: the sink the
-// renderer writes into at full speed. A widget mirrors it by copying only
-// what changed since its last sync (FirstSerial / DirtyFrom / MarkSynced),
-// so text that the trim removes before the widget looks never gets drawn.
+// A display's text held in memory as lines of formatted characters: the sink
+// the renderer writes into at full speed, and what the terminal widget draws.
+// A character costs its byte and a format byte, whatever the run lengths, so
+// Hex mode (two runs a byte) costs little more than plain text.
 //
 // Every line has a serial number: line i has FirstSerial() + i. Removing the
 // first line advances FirstSerial; Clear moves it past every serial handed
@@ -45,42 +60,64 @@ public:
 
     // Colours given to runs written from now on, by format.
     void SetColors(const CDisplayColors& colors) override;
-    uint32_t ColorOf(RunFormat format) const { return m_colors[static_cast<size_t>(format)]; }
+    uint32_t ColorOf(RunFormat format) const { return ColorIn(Colors(m_nCurrentColors), format); }
 
     void AppendText(RunFormat format, std::string_view text) override;
-    // Runs without a break go onto the last line with one append of their
-    // text (the Hex display writes two runs a byte).
-    void AppendRuns(std::span<const CTextRun> runs, std::string_view text) override;
-    int LineCount() const override { return static_cast<int>(m_lines.size()); }
+    void AppendCells(std::string_view text, std::span<const uint8_t> formats) override;
+    int LineCount() const override { return static_cast<int>(m_nLines); }
     void RemoveFirstLine() override;
     int64_t CharCount() const override { return m_nChars; }
     void DeleteLastChar() override;
-    int LastLineLength() const override { return static_cast<int>(m_lines.back().m_text.size()); }
+    int LastLineLength() const override { return static_cast<int>(Last().m_text.size()); }
     void EraseLastLine() override;
     void Clear() override;
 
-    const CDisplayLine& Line(int index) const { return m_lines[static_cast<size_t>(index)]; }
+    const CDisplayLine& Line(int index) const { return At(static_cast<size_t>(index)); }
+    const CDisplayColors& Colors(uint16_t set) const { return m_colorSets[set]; }
+    static uint32_t ColorIn(const CDisplayColors& colors, RunFormat format)
+    {
+        return format == RunFormat::Text      ? colors.m_text
+               : format == RunFormat::Special ? colors.m_special
+                                              : colors.m_stamp;
+    }
+    // The written runs of line `index`, in order, each in its colour.
+    std::vector<CLineSpan> Spans(int index) const;
     // The lines joined by '\n'.
     std::string PlainText() const;
 
     uint64_t FirstSerial() const { return m_firstSerial; }
-    uint64_t EndSerial() const { return m_firstSerial + m_lines.size(); }
+    uint64_t EndSerial() const { return m_firstSerial + m_nLines; }
     uint64_t DirtyFrom() const { return m_dirtyFrom; }
     bool IsDirty() const { return m_dirtyFrom < EndSerial(); }
     void MarkSynced() { m_dirtyFrom = EndSerial(); }
 
+    // Colour sets the buffer keeps before it drops those no line uses any more.
+    static constexpr size_t kMaxColorSets = 1024;
+
 private:
-    void AppendToLastLine(RunFormat format, std::string_view text);
+    // The last line, ready for `count` more characters in the colours in use.
+    CDisplayLine& LastLineFor(size_t count);
     void NewLine();
     void Touch(size_t index);
-    void Recycle(CDisplayLine&& line);
+    void DropUnusedColorSets();
 
-    std::deque<CDisplayLine> m_lines;
-    // Removed lines kept for their allocations: a flood removes and adds
-    // lines at the same rate.
-    std::vector<CDisplayLine> m_spare;
+    CDisplayLine& At(size_t index) { return m_ring[(m_nHead + index) & (m_ring.size() - 1)]; }
+    const CDisplayLine& At(size_t index) const
+    {
+        return m_ring[(m_nHead + index) & (m_ring.size() - 1)];
+    }
+    CDisplayLine& Last() { return At(m_nLines - 1); }
+    const CDisplayLine& Last() const { return At(m_nLines - 1); }
+
+    // The lines, m_nLines of them from m_nHead on, in a ring whose size is a
+    // power of two. Removed lines stay in it with their allocations: a flood
+    // removes and adds lines at the same rate.
+    std::vector<CDisplayLine> m_ring;
+    size_t m_nHead = 0;
+    size_t m_nLines = 1;
     int64_t m_nChars = 0;
     uint64_t m_firstSerial = 0;
     uint64_t m_dirtyFrom = 0;
-    std::array<uint32_t, 3> m_colors{};
+    std::vector<CDisplayColors> m_colorSets;
+    uint16_t m_nCurrentColors = 0; // the set runs are written in now
 };

@@ -12,14 +12,9 @@ enum class RunFormat : uint8_t
     Stamp,   // time stamps
 };
 
-// One run of a batch (CTextSink::AppendRuns): its length in the batch's text
-// and whether the writer put a line break inside it.
-struct CTextRun
-{
-    uint32_t length = 0;
-    RunFormat format = RunFormat::Text;
-    bool bBreak = false;
-};
+// Flag in a character's format byte (CTextSink::AppendCells): the first
+// character of a written run.
+constexpr uint8_t kCellRunStart = 0x80;
 
 // The colours a display writes its three formats in (0x00BBGGRR).
 struct CDisplayColors
@@ -44,14 +39,18 @@ public:
     // Appends `text` at the end in `format`; breaks in it start new lines.
     virtual void AppendText(RunFormat format, std::string_view text) = 0;
     // Appends many runs at once, exactly as AppendText of each run in turn
-    // would: `text` holds the runs one after the other. A run whose bBreak is
-    // false holds no line break. Sinks that can take a batch faster say so.
-    virtual void AppendRuns(std::span<const CTextRun> runs, std::string_view text)
+    // would: `formats` holds a byte for every character of `text`, the run's
+    // RunFormat, with kCellRunStart on each run's first character. Sinks that
+    // can take the characters faster than run by run say so.
+    virtual void AppendCells(std::string_view text, std::span<const uint8_t> formats)
     {
-        size_t at = 0;
-        for (const CTextRun& run : runs) {
-            AppendText(run.format, text.substr(at, run.length));
-            at += run.length;
+        size_t start = 0;
+        for (size_t i = 1; i <= text.size(); ++i) {
+            if (i == text.size() || (formats[i] & kCellRunStart)) {
+                AppendText(static_cast<RunFormat>(formats[start] & ~kCellRunStart),
+                           text.substr(start, i - start));
+                start = i;
+            }
         }
     }
     // Number of lines, at least 1.

@@ -105,8 +105,8 @@ TEST(DisplayWriter, ColumnRunsAcrossChunksAndRuns)
     // 50 + 20 + "[SOH][STX][ETX]" (15) = 85: the break falls inside the names.
     EXPECT_EQ(LineLengths(buffer), (std::vector<int>{81, 4}));
     EXPECT_EQ(buffer.Line(1).m_text, "ETX]");
-    ASSERT_EQ(buffer.Line(0).m_spans.size(), 3u);
-    EXPECT_EQ(buffer.Line(0).m_spans[2].m_format, RunFormat::Special);
+    ASSERT_EQ(buffer.Spans(0).size(), 3u);
+    EXPECT_EQ(buffer.Spans(0)[2].m_format, RunFormat::Special);
 }
 
 TEST(DisplayWriter, HexLineHoldsSixteenBytesAndOneCharacter)
@@ -367,13 +367,13 @@ TEST_P(DisplayArbitraryBytes, KeepsLinesConsistent)
         for (int i = 0; i < buffer.LineCount(); ++i) {
             const CDisplayLine& line = buffer.Line(i);
             chars += static_cast<int64_t>(line.m_text.size());
-            uint32_t next = 0;
-            for (const CLineSpan& span : line.m_spans) {
-                ASSERT_EQ(span.m_nStart, next);
-                ASSERT_GT(span.m_nLength, 0u);
-                next += span.m_nLength;
+            ASSERT_EQ(line.m_formats.size(), line.m_text.size());
+            if (!line.m_text.empty()) {
+                ASSERT_TRUE(CDisplayLine::StartsRun(line.m_formats[0]));
+                ASSERT_FALSE(line.m_colors.empty());
+                ASSERT_EQ(line.m_colors[0].m_nFrom, 0u);
+                ASSERT_LT(line.m_colors.back().m_nFrom, line.m_text.size());
             }
-            ASSERT_EQ(next, line.m_text.size());
             // Text mode can join a line to the one above (see the backspace case).
             if (mode != kText) {
                 const int expected = i + 1 < buffer.LineCount() ? 81 : renderer.Column();

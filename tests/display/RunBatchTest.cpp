@@ -2,6 +2,7 @@
 // text and runs that writing them one at a time leaves.
 #include "display/DisplayRenderer.h"
 #include "display/LineBuffer.h"
+#include "display/PlainTextSink.h"
 #include "display/RunsText.h"
 
 #include <gtest/gtest.h>
@@ -12,30 +13,83 @@
 
 namespace {
 
+// A batch of random runs (breaks included), with the format byte of each
+// character, and the same runs written one at a time into `single`.
+struct CRandomBatch
+{
+    std::string text;
+    std::vector<uint8_t> formats;
+};
+
+CRandomBatch RandomRuns(std::mt19937& random, CTextSink& single)
+{
+    CRandomBatch batch;
+    for (int r = static_cast<int>(random() % 40); r > 0; --r) {
+        const auto format = static_cast<RunFormat>(random() % 3);
+        std::string part(random() % 6, 'a');
+        for (char& c : part)
+            c = "xy\r\n"[random() % 4];
+        single.AppendText(format, part);
+        for (size_t i = 0; i < part.size(); ++i)
+            batch.formats.push_back(static_cast<uint8_t>(format) | (i == 0 ? kCellRunStart : 0));
+        batch.text += part;
+    }
+    return batch;
+}
+
 TEST(RunBatch, ALineBufferTakesABatchAsItTakesEachRun)
 {
     std::mt19937 random(99);
     CLineBuffer batched;
     CLineBuffer single;
     for (int round = 0; round < 200; ++round) {
-        std::vector<CTextRun> runs;
-        std::string text;
-        for (int r = static_cast<int>(random() % 40); r > 0; --r) {
-            CTextRun run;
-            run.format = static_cast<RunFormat>(random() % 3);
-            std::string part(random() % 6, 'a');
-            for (char& c : part)
-                c = "xy\r\n"[random() % 4];
-            run.bBreak = part.find_first_of("\r\n") != std::string::npos;
-            run.length = static_cast<uint32_t>(part.size());
-            runs.push_back(run);
-            single.AppendText(run.format, part);
-            text += part;
-        }
-        batched.AppendRuns(runs, text);
+        const CRandomBatch batch = RandomRuns(random, single);
+        batched.AppendCells(batch.text, batch.formats);
         ASSERT_EQ(RunsText(batched), RunsText(single)) << "round " << round;
         ASSERT_EQ(batched.CharCount(), single.CharCount());
         ASSERT_EQ(batched.DirtyFrom(), single.DirtyFrom());
+    }
+}
+
+// A sink that only knows runs one at a time gets a batch as those runs.
+TEST(RunBatch, APlainSinkTakesABatchRunByRun)
+{
+    std::mt19937 random(5);
+    CPlainTextSink batched;
+    CPlainTextSink single;
+    for (int round = 0; round < 200; ++round) {
+        const CRandomBatch batch = RandomRuns(random, single);
+        batched.AppendCells(batch.text, batch.formats);
+        ASSERT_EQ(batched.Lines(), single.Lines()) << "round " << round;
+        ASSERT_EQ(batched.CharCount(), single.CharCount());
+    }
+}
+
+// A display whose colours change again and again (a merge display fed by
+// many sessions, colours edited for hours) keeps a bounded set of styles,
+// and every line still shows the colour it was written in.
+TEST(RunBatch, StylesNoLineUsesAreDroppedWithoutRecolouringAnyLine)
+{
+    CLineBuffer buffer;
+    const auto colorOfLine = [](uint32_t n) { return 0x010203u * (n + 1) & 0xFFFFFFu; };
+    for (uint32_t n = 0; n < 3 * CLineBuffer::kMaxColorSets; ++n) {
+        CDisplayColors colors;
+        colors.m_text = colorOfLine(n);
+        colors.m_special = colorOfLine(n) ^ 0xFF;
+        buffer.SetColors(colors);
+        buffer.AppendText(RunFormat::Text, "t");
+        buffer.AppendText(RunFormat::Special, "s\r\n");
+        if (buffer.LineCount() > 100)
+            buffer.RemoveFirstLine();
+    }
+    const auto first = static_cast<uint32_t>(3 * CLineBuffer::kMaxColorSets) -
+                       static_cast<uint32_t>(buffer.LineCount() - 1);
+    for (int i = 0; i + 1 < buffer.LineCount(); ++i) {
+        const std::vector<CLineSpan> spans = buffer.Spans(i);
+        ASSERT_EQ(spans.size(), 2u);
+        EXPECT_EQ(spans[0].m_color, colorOfLine(first + static_cast<uint32_t>(i))) << i;
+        EXPECT_EQ(spans[1].m_color, colorOfLine(first + static_cast<uint32_t>(i)) ^ 0xFF) << i;
+        EXPECT_EQ(spans[1].m_format, RunFormat::Special);
     }
 }
 

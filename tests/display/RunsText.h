@@ -14,7 +14,7 @@ inline std::string RunsText(const CLineBuffer& buffer)
         if (i > 0)
             text += '\n';
         const CDisplayLine& line = buffer.Line(i);
-        for (const CLineSpan& span : line.m_spans) {
+        for (const CLineSpan& span : buffer.Spans(i)) {
             const auto format = static_cast<size_t>(span.m_format);
             text += kOpen[format];
             text += line.SpanText(span);

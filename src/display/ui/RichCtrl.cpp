@@ -240,8 +240,9 @@ void CRichCtrl::SyncDocument()
     for (uint64_t serial = from; serial < bufferEnd; ++serial) {
         if (serial != from || !intoEmptyBlock)
             pending += QChar(u'\n');
-        const CDisplayLine& line = m_lines.Line(static_cast<int>(serial - bufferFirst));
-        for (const CLineSpan& span : line.m_spans) {
+        const int index = static_cast<int>(serial - bufferFirst);
+        const CDisplayLine& line = m_lines.Line(index);
+        for (const CLineSpan& span : m_lines.Spans(index)) {
             if (span.m_color != pendingColor) {
                 flush();
                 pendingColor = span.m_color;

@@ -51,7 +51,7 @@ inline std::vector<std::string> BufferLines(const CLineBuffer& buffer)
         const CDisplayLine& line = buffer.Line(i);
         std::string text;
         std::string lastTag;
-        for (const CLineSpan& span : line.m_spans)
+        for (const CLineSpan& span : buffer.Spans(i))
             AddPiece(text, lastTag, ColorTag(ColorFromRef(span.m_color)),
                      std::string(line.SpanText(span)));
         lines.push_back(text);

@@ -65,7 +65,7 @@ TEST(TrelliumView, FallingARingBehindShowsGapThenWhatTheRingStillHolds)
     const std::string kept = flood.right(CTrelliumDoc::kRingSize).toStdString();
     ASSERT_GE(lines.LineCount(), 2);
     EXPECT_EQ(lines.Line(0).m_text.substr(0, marker.size()), marker);
-    EXPECT_EQ(lines.Line(0).m_spans[0].m_format, RunFormat::Special);
+    EXPECT_EQ(lines.Spans(0)[0].m_format, RunFormat::Special);
     std::string joined;
     for (int i = 0; i < lines.LineCount(); ++i)
         joined += lines.Line(i).m_text;
