@@ -3,14 +3,16 @@
 #include "display/ui/ColorRef.h"
 #include "session/TrelliumDoc.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QKeyEvent>
-#include <QTextBlock>
-#include <QTextCharFormat>
-#include <QTextCursor>
-#include <QTextDocument>
+#include <QPainter>
+#include <QScrollBar>
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -90,34 +92,62 @@ QByteArray TypedBytes(const QKeyEvent* event)
 
 } // namespace
 
-CRichCtrl::CRichCtrl(QWidget* parent) : QPlainTextEdit(parent), m_model(m_lines)
+CRichCtrl::CRichCtrl(QWidget* parent) : QAbstractScrollArea(parent), m_model(m_lines)
 {
     m_model.SetChangedCallback([this] { ScheduleSync(); });
     setObjectName(QStringLiteral("display"));
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    m_nCharPitch = QFontMetrics(font()).averageCharWidth() + 1;
+    TakeFont();
 
-    // Always black, whatever background the session stores; the caret and
-    // the selection need a colour that shows on it.
+    // Always black, whatever background the session stores.
     QPalette colors = palette();
     colors.setColor(QPalette::Base, Qt::black);
     colors.setColor(QPalette::Text, QColor(0xC0, 0xC0, 0xC0));
     setPalette(colors);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setCursor(Qt::IBeamCursor);
 
-    setLineWrapMode(QPlainTextEdit::NoWrap);
-    setUndoRedoEnabled(false);
-    setReadOnly(true);
-    // Caret keys and selection work; typing is handled here, never inserted.
-    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setContextMenuPolicy(Qt::NoContextMenu);
     setFocusPolicy(Qt::StrongFocus);
-    setTabChangesFocus(false);
+    setAttribute(Qt::WA_InputMethodEnabled, false);
 
     m_syncTimer.setSingleShot(true);
     connect(&m_syncTimer, &QTimer::timeout, this, &CRichCtrl::FlushDisplay);
+    UpdateScrollBars();
 }
 
 CRichCtrl::~CRichCtrl() = default;
+
+// The grid and the glyphs come from the widget's font: every character takes
+// the width of an 'M', and each Latin-1 character's glyph is looked up once.
+void CRichCtrl::TakeFont()
+{
+    const QFontMetrics metrics(font());
+    m_nCharPitch = metrics.averageCharWidth() + 1;
+    m_nCellWidth = std::max(1, metrics.horizontalAdvance(QLatin1Char('M')));
+    m_nLineHeight = std::max(1, metrics.lineSpacing());
+    m_nAscent = metrics.ascent();
+    m_rawFont = QRawFont::fromFont(font());
+    QString all(256, QChar());
+    for (int c = 0; c < 256; ++c)
+        all[c] = QChar(c);
+    const QList<quint32> glyphs = m_rawFont.glyphIndexesForString(all);
+    m_glyphs.fill(0);
+    for (qsizetype c = 0; c < std::min<qsizetype>(glyphs.size(), 256); ++c)
+        m_glyphs[static_cast<size_t>(c)] = glyphs[c];
+}
+
+void CRichCtrl::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange) {
+        TakeFont();
+        UpdateScrollBars();
+        viewport()->update();
+    }
+    QAbstractScrollArea::changeEvent(event);
+}
 
 void CRichCtrl::SetSession(CTrelliumDoc* doc)
 {
@@ -148,7 +178,7 @@ void CRichCtrl::AppendGap(uint64_t lostBytes, const CRichCtrl* source)
 void CRichCtrl::Clear()
 {
     m_model.Clear();
-    SyncDocument();
+    FlushDisplay();
 }
 
 void CRichCtrl::ScheduleSync()
@@ -156,105 +186,351 @@ void CRichCtrl::ScheduleSync()
     if (m_bSyncPending)
         return;
     m_bSyncPending = true;
+    // The first data after a quiet spell is shown kSettleMs later, so that the
+    // rest of its burst (a port delivers in pieces) is drawn with it; while
+    // data keeps coming, frames are kSyncIntervalMs apart.
     const qint64 since = m_sinceSync.isValid() ? m_sinceSync.elapsed() : kSyncIntervalMs;
-    if (since < kSyncIntervalMs) {
-        m_syncTimer.start(static_cast<int>(kSyncIntervalMs - since));
-        return;
-    }
-    // Queued: a burst of appends is drawn and scrolled once the queue drains.
-    // A FlushDisplay in between has done the work already.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (m_bSyncPending)
-                FlushDisplay();
-        },
-        Qt::QueuedConnection);
+    m_syncTimer.start(static_cast<int>(std::max<qint64>(kSettleMs, kSyncIntervalMs - since)));
 }
 
 void CRichCtrl::FlushDisplay()
 {
     m_bSyncPending = false;
     m_syncTimer.stop();
-    SyncDocument();
-    // Every append collapses the selection to the end.
-    QTextCursor end = textCursor();
-    end.movePosition(QTextCursor::End);
-    setTextCursor(end);
-    ensureCursorVisible();
+    m_nWidestLine = 0;
+    for (int i = 0; i < m_lines.LineCount(); ++i)
+        m_nWidestLine = std::max(m_nWidestLine, static_cast<int>(m_lines.Line(i).m_text.size()));
+    m_lines.MarkSynced();
+    // Every append collapses the selection to the end and shows the end.
+    m_caret = m_anchor = End();
+    m_bSelecting = false;
+    UpdateScrollBars();
+    EnsureCaretVisible();
+    viewport()->update();
     m_sinceSync.start();
 }
 
-// Copies the line buffer into the widget's document: drops the lines trimmed
-// from the top, then replaces everything from the first changed line on. The
-// document holds blocks for buffer serials m_shownFirst .. +m_shownCount.
-void CRichCtrl::SyncDocument()
+QString CRichCtrl::Text() const
 {
-    if (!m_lines.IsDirty() && m_shownFirst == m_lines.FirstSerial())
+    return QString::fromLatin1(m_lines.PlainText());
+}
+
+const CDisplayLine* CRichCtrl::LineOf(uint64_t serial) const
+{
+    if (serial < m_lines.FirstSerial() || serial >= m_lines.EndSerial())
+        return nullptr;
+    return &m_lines.Line(static_cast<int>(serial - m_lines.FirstSerial()));
+}
+
+CTextPos CRichCtrl::End() const
+{
+    return {m_lines.EndSerial() - 1, m_lines.LastLineLength()};
+}
+
+// A place whose line the trim or a clear removed is the first place left;
+// one past the end is the end.
+CTextPos CRichCtrl::Clamped(CTextPos pos) const
+{
+    if (pos.serial < m_lines.FirstSerial())
+        return {m_lines.FirstSerial(), 0};
+    if (pos.serial >= m_lines.EndSerial())
+        return End();
+    const int length = static_cast<int>(LineOf(pos.serial)->m_text.size());
+    return {pos.serial, std::clamp(pos.column, 0, length)};
+}
+
+void CRichCtrl::SetCaret(CTextPos pos, bool keepAnchor)
+{
+    m_caret = Clamped(pos);
+    if (!keepAnchor)
+        m_anchor = m_caret;
+    EnsureCaretVisible();
+    viewport()->update();
+}
+
+QString CRichCtrl::SelectedText() const
+{
+    const CTextPos from = std::min(Caret(), Anchor());
+    const CTextPos to = std::max(Caret(), Anchor());
+    std::string text;
+    for (uint64_t serial = from.serial; serial <= to.serial; ++serial) {
+        const std::string& line = LineOf(serial)->m_text;
+        const size_t begin = serial == from.serial ? static_cast<size_t>(from.column) : 0;
+        const size_t end = serial == to.serial ? static_cast<size_t>(to.column) : line.size();
+        text.append(line, begin, end - begin);
+        if (serial != to.serial)
+            text += '\n';
+    }
+    return QString::fromLatin1(text);
+}
+
+void CRichCtrl::SelectAll()
+{
+    m_anchor = {m_lines.FirstSerial(), 0};
+    m_caret = End();
+    viewport()->update();
+}
+
+void CRichCtrl::CopySelection(bool toMouseSelection) const
+{
+    if (!HasSelection())
         return;
-    const uint64_t bufferFirst = m_lines.FirstSerial();
-    const uint64_t bufferEnd = m_lines.EndSerial();
-    const uint64_t keepFrom = std::max(bufferFirst, m_shownFirst);
-    const uint64_t keepTo = std::min({m_shownFirst + m_shownCount, m_lines.DirtyFrom(), bufferEnd});
+    QClipboard* clipboard = QApplication::clipboard();
+    if (!toMouseSelection)
+        clipboard->setText(SelectedText());
+    else if (clipboard->supportsSelection())
+        clipboard->setText(SelectedText(), QClipboard::Selection);
+}
 
-    QTextDocument* doc = document();
-    QTextCursor cursor(doc);
-    cursor.beginEditBlock();
-    uint64_t from = bufferFirst;
-    bool intoEmptyBlock = true;
-    if (keepTo <= keepFrom) {
-        cursor.select(QTextCursor::Document);
-        cursor.removeSelectedText();
-        m_shownFirst = bufferFirst;
-    } else {
-        const int removeTop = static_cast<int>(keepFrom - m_shownFirst);
-        const int keep = static_cast<int>(keepTo - keepFrom);
-        const QTextBlock lastKept = doc->findBlockByNumber(removeTop + keep - 1);
-        cursor.setPosition(lastKept.position() + lastKept.length() - 1);
-        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-        cursor.removeSelectedText();
-        if (removeTop > 0) {
-            cursor.setPosition(0);
-            cursor.setPosition(doc->findBlockByNumber(removeTop).position(),
-                               QTextCursor::KeepAnchor);
-            cursor.removeSelectedText();
-        }
-        m_shownFirst = keepFrom;
-        from = keepTo;
-        intoEmptyBlock = false;
+int CRichCtrl::VisibleRows() const
+{
+    return std::max(1, (viewport()->height() - kMargin) / m_nLineHeight);
+}
+
+int CRichCtrl::TopLine() const
+{
+    return std::clamp(verticalScrollBar()->value(), 0, m_lines.LineCount() - 1);
+}
+
+void CRichCtrl::UpdateScrollBars()
+{
+    const int rows = VisibleRows();
+    verticalScrollBar()->setRange(0, std::max(0, m_lines.LineCount() - rows));
+    verticalScrollBar()->setPageStep(rows);
+    verticalScrollBar()->setSingleStep(1);
+    // Room for the widest line and the caret after it.
+    const int content = (m_nWidestLine + 1) * m_nCellWidth + 2 * kMargin;
+    const int width = viewport()->width();
+    horizontalScrollBar()->setRange(0, std::max(0, content - width));
+    horizontalScrollBar()->setPageStep(std::max(1, width));
+    horizontalScrollBar()->setSingleStep(m_nCellWidth);
+}
+
+void CRichCtrl::EnsureCaretVisible()
+{
+    const CTextPos caret = Caret();
+    const int row = static_cast<int>(caret.serial - m_lines.FirstSerial());
+    const int rows = VisibleRows();
+    QScrollBar* vertical = verticalScrollBar();
+    if (row < vertical->value())
+        vertical->setValue(row);
+    else if (row >= vertical->value() + rows)
+        vertical->setValue(row - rows + 1);
+    const int x = caret.column * m_nCellWidth;
+    QScrollBar* horizontal = horizontalScrollBar();
+    const int width = viewport()->width() - 2 * kMargin - m_nCellWidth;
+    if (x < horizontal->value())
+        horizontal->setValue(x);
+    else if (x > horizontal->value() + width)
+        horizontal->setValue(x - width);
+}
+
+QRect CRichCtrl::CaretRect() const
+{
+    const CTextPos caret = Caret();
+    const int row = static_cast<int>(caret.serial - m_lines.FirstSerial()) - TopLine();
+    return {kMargin - horizontalScrollBar()->value() + caret.column * m_nCellWidth,
+            kMargin + row * m_nLineHeight, 2, m_nLineHeight};
+}
+
+QColor CRichCtrl::CharColor(int line, int column) const
+{
+    const CDisplayLine& shown = m_lines.Line(line);
+    uint16_t colors = 0;
+    for (const CColorChange& change : shown.m_colors) {
+        if (change.m_nFrom <= static_cast<uint32_t>(column))
+            colors = change.m_nColors;
     }
+    const RunFormat format = CDisplayLine::FormatOf(shown.m_formats[static_cast<size_t>(column)]);
+    return ColorFromRef(CLineBuffer::ColorIn(m_lines.Colors(colors), format));
+}
 
-    // Neighbouring runs of one colour go in as one insertion, line breaks
-    // included.
-    cursor.movePosition(QTextCursor::End);
-    QString pending;
-    uint32_t pendingColor = m_model.Colors().m_text;
-    QTextCharFormat format;
-    const auto flush = [&] {
-        if (pending.isEmpty())
-            return;
-        format.setForeground(ColorFromRef(pendingColor));
-        cursor.insertText(pending, format);
-        pending.clear();
+CTextPos CRichCtrl::HitTest(const QPoint& point) const
+{
+    const int row = (point.y() - kMargin) / m_nLineHeight - (point.y() < kMargin ? 1 : 0);
+    const int index = std::clamp(TopLine() + row, 0, m_lines.LineCount() - 1);
+    const int x = point.x() - kMargin + horizontalScrollBar()->value();
+    const int column = (x + m_nCellWidth / 2) / m_nCellWidth - (x < 0 ? 1 : 0);
+    return Clamped({m_lines.FirstSerial() + static_cast<uint64_t>(index), column});
+}
+
+void CRichCtrl::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    UpdateScrollBars();
+}
+
+void CRichCtrl::scrollContentsBy(int, int)
+{
+    viewport()->update();
+}
+
+// The visible lines, each character's glyph at its place on the grid, drawn
+// as one glyph run per colour: a flood's screenful costs a handful of draw
+// calls, with no text layout.
+void CRichCtrl::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(viewport());
+    painter.fillRect(event->rect(), Qt::black);
+
+    struct CRun
+    {
+        uint32_t color;
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
     };
-    for (uint64_t serial = from; serial < bufferEnd; ++serial) {
-        if (serial != from || !intoEmptyBlock)
-            pending += QChar(u'\n');
-        const int index = static_cast<int>(serial - bufferFirst);
-        const CDisplayLine& line = m_lines.Line(index);
-        for (const CLineSpan& span : m_lines.Spans(index)) {
-            if (span.m_color != pendingColor) {
-                flush();
-                pendingColor = span.m_color;
+    std::vector<CRun> runs;
+    const auto runOf = [&runs](uint32_t color) -> CRun& {
+        for (CRun& run : runs) {
+            if (run.color == color)
+                return run;
+        }
+        runs.push_back({color, {}, {}});
+        return runs.back();
+    };
+
+    const int top = TopLine();
+    const int rows = VisibleRows() + 1;
+    const int scrolled = horizontalScrollBar()->value();
+    const int xOrigin = kMargin - scrolled;
+    const int firstColumn = std::max(0, (scrolled - kMargin) / m_nCellWidth);
+    const int lastColumn = firstColumn + viewport()->width() / m_nCellWidth + 2;
+    const CTextPos from = std::min(Caret(), Anchor());
+    const CTextPos to = std::max(Caret(), Anchor());
+    const QColor selection = palette().color(QPalette::Highlight).darker(150);
+
+    for (int row = 0; row < rows && top + row < m_lines.LineCount(); ++row) {
+        const CDisplayLine& line = m_lines.Line(top + row);
+        const uint64_t serial = m_lines.FirstSerial() + static_cast<uint64_t>(top + row);
+        const int y = kMargin + row * m_nLineHeight;
+        if (from != to && serial >= from.serial && serial <= to.serial) {
+            const int begin = serial == from.serial ? from.column : 0;
+            // A selected line break shows as one selected cell.
+            const int end =
+                serial == to.serial ? to.column : static_cast<int>(line.m_text.size()) + 1;
+            painter.fillRect(xOrigin + begin * m_nCellWidth, y, (end - begin) * m_nCellWidth,
+                             m_nLineHeight, selection);
+        }
+        const int endColumn = std::min(lastColumn, static_cast<int>(line.m_text.size()));
+        auto change = line.m_colors.begin();
+        uint16_t colors = 0;
+        CRun* run = nullptr;
+        uint32_t runColor = 0;
+        for (int column = 0; column < endColumn; ++column) {
+            if (change != line.m_colors.end() && change->m_nFrom == static_cast<uint32_t>(column)) {
+                colors = change->m_nColors;
+                ++change;
             }
-            const std::string_view text = line.SpanText(span);
-            pending += QLatin1String(text.data(), static_cast<qsizetype>(text.size()));
+            if (column < firstColumn || line.m_text[static_cast<size_t>(column)] == ' ')
+                continue;
+            const uint32_t color = CLineBuffer::ColorIn(
+                m_lines.Colors(colors),
+                CDisplayLine::FormatOf(line.m_formats[static_cast<size_t>(column)]));
+            if (!run || color != runColor) {
+                run = &runOf(color);
+                runColor = color;
+            }
+            run->glyphs.push_back(
+                m_glyphs[static_cast<uint8_t>(line.m_text[static_cast<size_t>(column)])]);
+            run->positions.push_back(QPointF(xOrigin + column * m_nCellWidth, y + m_nAscent));
         }
     }
-    flush();
-    cursor.endEditBlock();
-    m_shownCount = bufferEnd - m_shownFirst;
-    m_lines.MarkSynced();
+    for (CRun& run : runs) {
+        QGlyphRun glyphs;
+        glyphs.setRawFont(m_rawFont);
+        glyphs.setGlyphIndexes(run.glyphs);
+        glyphs.setPositions(run.positions);
+        painter.setPen(ColorFromRef(run.color));
+        painter.drawGlyphRun(QPointF(0, 0), glyphs);
+    }
+    if (hasFocus())
+        painter.fillRect(CaretRect(), palette().color(QPalette::Text));
+}
+
+void CRichCtrl::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    m_bSelecting = true;
+    SetCaret(HitTest(event->position().toPoint()), event->modifiers() & Qt::ShiftModifier);
+}
+
+void CRichCtrl::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_bSelecting && (event->buttons() & Qt::LeftButton))
+        SetCaret(HitTest(event->position().toPoint()), true);
+}
+
+void CRichCtrl::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !m_bSelecting)
+        return;
+    m_bSelecting = false;
+    CopySelection(true);
+}
+
+// A double click selects the word under the pointer: the characters between
+// blanks.
+void CRichCtrl::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const CTextPos at = HitTest(event->position().toPoint());
+    const std::string& text = LineOf(at.serial)->m_text;
+    int begin = std::min(at.column, static_cast<int>(text.size()));
+    int end = begin;
+    while (begin > 0 && text[static_cast<size_t>(begin - 1)] != ' ')
+        --begin;
+    while (end < static_cast<int>(text.size()) && text[static_cast<size_t>(end)] != ' ')
+        ++end;
+    m_anchor = {at.serial, begin};
+    SetCaret({at.serial, end}, true);
+    CopySelection(true);
+}
+
+void CRichCtrl::focusInEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
+
+void CRichCtrl::focusOutEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
+}
+
+void CRichCtrl::MoveCaret(int key, bool keepAnchor)
+{
+    CTextPos caret = Caret();
+    const uint64_t first = m_lines.FirstSerial();
+    const uint64_t last = m_lines.EndSerial() - 1;
+    const auto length = [this](uint64_t serial) {
+        return static_cast<int>(LineOf(serial)->m_text.size());
+    };
+    switch (key) {
+    case Qt::Key_Left:
+        if (caret.column > 0)
+            --caret.column;
+        else if (caret.serial > first)
+            caret = {caret.serial - 1, length(caret.serial - 1)};
+        break;
+    case Qt::Key_Right:
+        if (caret.column < length(caret.serial))
+            ++caret.column;
+        else if (caret.serial < last)
+            caret = {caret.serial + 1, 0};
+        break;
+    case Qt::Key_Up:
+        if (caret.serial > first)
+            --caret.serial;
+        break;
+    default:
+        if (caret.serial < last)
+            ++caret.serial;
+        break;
+    }
+    SetCaret(caret, keepAnchor);
 }
 
 void CRichCtrl::PostModifiersChanged()
@@ -285,7 +561,7 @@ bool CRichCtrl::event(QEvent* event)
             return true;
         }
     }
-    return QPlainTextEdit::event(event);
+    return QAbstractScrollArea::event(event);
 }
 
 void CRichCtrl::keyPressEvent(QKeyEvent* event)
@@ -311,17 +587,14 @@ void CRichCtrl::keyPressEvent(QKeyEvent* event)
         }
         return;
     }
-    if (key == Qt::Key_Control) {
+    if (key == Qt::Key_Control)
         m_nCtrlHeld = 1;
-        QPlainTextEdit::keyPressEvent(event);
-    } else if ((m_nCtrlHeld && key == Qt::Key_C) || cursorKey) {
-        // Ctrl+C copies the selection; the cursor keys move the caret.
-        QPlainTextEdit::keyPressEvent(event);
-    }
+    else if (m_nCtrlHeld && key == Qt::Key_C)
+        CopySelection(false);
+    else if (cursorKey)
+        MoveCaret(key, mods & Qt::ShiftModifier);
     // Every other key is swallowed: nothing edits the display. What the key
-    // types goes to the session (Ctrl+C thus also sends 3). The base class may
-    // have ignored a caret key at the document's edge; it stays here all the same.
-    event->accept();
+    // types goes to the session (Ctrl+C thus also sends 3).
     SendTyped(event);
 }
 
@@ -330,12 +603,8 @@ void CRichCtrl::keyReleaseEvent(QKeyEvent* event)
     const int key = event->key();
     if (key == Qt::Key_Shift || key == Qt::Key_Control) {
         PostModifiersChanged();
-        if (key == Qt::Key_Control) {
+        if (key == Qt::Key_Control)
             m_nCtrlHeld = 0;
-            QPlainTextEdit::keyReleaseEvent(event);
-        }
-    } else if (m_nCtrlHeld && key == Qt::Key_C) {
-        QPlainTextEdit::keyReleaseEvent(event);
     }
     event->accept();
 }

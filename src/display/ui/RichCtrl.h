@@ -2,14 +2,25 @@
 #include "display/DisplayModel.h"
 #include "display/LineBuffer.h"
 
+#include <QAbstractScrollArea>
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QPlainTextEdit>
+#include <QRawFont>
 #include <QString>
 #include <QTimer>
+#include <array>
 #include <cstdint>
 
 class CTrelliumDoc;
+
+// A place in the display's text: a line (by its serial in the line buffer)
+// and a column in it.
+struct CTextPos
+{
+    uint64_t serial = 0;
+    int column = 0;
+    auto operator<=>(const CTextPos&) const = default;
+};
 
 // A session's terminal display: received (and echoed) data in the session's
 // display mode and colours on black, the most recent 100 lines, long lines
@@ -17,17 +28,22 @@ class CTrelliumDoc;
 // text.
 //
 // The display's model (CDisplayModel: renderer, colours, merge forwarding)
-// writes into an in-memory line buffer at full speed; this widget only draws
-// that buffer, copying what changed once the event queue has drained.
-// While data keeps coming, copies are at least kSyncIntervalMs apart, so a
-// flood costs a bounded share of the user-interface thread and lines trimmed
-// in between are never drawn. User-interface thread only.
-class CRichCtrl : public QPlainTextEdit
+// writes into an in-memory line buffer at full speed; this widget draws the
+// visible lines of that buffer straight onto the screen, a glyph run per
+// colour, with no text layout in between. New data is shown once the event
+// queue has drained and, while data keeps coming, at most every
+// kSyncIntervalMs, so a flood costs a bounded share of the user-interface
+// thread. The mouse and the cursor keys select text (Ctrl+C copies it); every
+// append collapses the selection to the end and scrolls the end into view.
+// User-interface thread only.
+class CRichCtrl : public QAbstractScrollArea
 {
     Q_OBJECT
 public:
     static constexpr int kLineWidth = CDisplayRenderer::kLineWidth;
     static constexpr int kSyncIntervalMs = 30;
+    static constexpr int kSettleMs = 10;
+    static constexpr int kMargin = 3; // pixels around the text
 
     explicit CRichCtrl(QWidget* parent = nullptr);
     ~CRichCtrl() override;
@@ -42,6 +58,9 @@ public:
     int LineWidth() const { return kLineWidth; }
     // Average character width of the font plus 1, in pixels.
     int CharPitch() const { return m_nCharPitch; }
+    // The grid the text is drawn on: a character's cell, in pixels.
+    int CellWidth() const { return m_nCellWidth; }
+    int LineHeight() const { return m_nLineHeight; }
 
     // Takes the session's text, special and time-stamp colours for text
     // appended from now on; text already shown keeps its colours.
@@ -58,12 +77,29 @@ public:
     void Clear();
 
     // Brings the shown text up to date now instead of once the event queue
-    // has drained, and scrolls to the end.
+    // has drained, collapses the selection to the end and scrolls to it.
     void FlushDisplay();
     bool IsSyncPending() const { return m_bSyncPending; }
 
     const CLineBuffer& Lines() const { return m_lines; }
     int Column() const { return m_model.Column(); }
+    // The text as shown, lines joined by '\n'.
+    QString Text() const;
+
+    // Caret and selection (from the anchor to the caret).
+    CTextPos Caret() const { return Clamped(m_caret); }
+    CTextPos Anchor() const { return Clamped(m_anchor); }
+    CTextPos End() const;
+    void SetCaret(CTextPos pos, bool keepAnchor = false);
+    bool HasSelection() const { return Caret() != Anchor(); }
+    QString SelectedText() const;
+    void SelectAll();
+    // Buffer index of the top line shown, and the caret's rectangle in the
+    // viewport.
+    int TopLine() const;
+    QRect CaretRect() const;
+    // The colour line `line` (buffer index) column `column` is drawn in.
+    QColor CharColor(int line, int column) const;
 
     // Takes a key as if typed into the display (the window hands it the keys
     // that the multi-document area would otherwise take, such as Ctrl+Tab).
@@ -80,12 +116,30 @@ protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void TakeFont();
     void ScheduleSync();
-    void SyncDocument();
     void PostModifiersChanged();
     void SendTyped(const QKeyEvent* event);
+    void MoveCaret(int key, bool keepAnchor);
+    void CopySelection(bool toMouseSelection) const;
+    void UpdateScrollBars();
+    void EnsureCaretVisible();
+    int VisibleRows() const;
+    CTextPos Clamped(CTextPos pos) const;
+    CTextPos HitTest(const QPoint& point) const;
+    const CDisplayLine* LineOf(uint64_t serial) const;
 
     CTrelliumDoc* m_pDoc = nullptr;
     CLineBuffer m_lines;
@@ -93,9 +147,19 @@ private:
     int m_nCharPitch = 0;
     int m_nCtrlHeld = 0;
 
-    // What the widget's document shows: buffer lines m_shownFirst onwards.
-    uint64_t m_shownFirst = 0;
-    uint64_t m_shownCount = 1;
+    // The fixed-pitch grid the text is drawn on, and each Latin-1 character's
+    // glyph in the display's font.
+    QRawFont m_rawFont;
+    std::array<quint32, 256> m_glyphs{};
+    int m_nCellWidth = 1;
+    int m_nLineHeight = 1;
+    int m_nAscent = 0;
+    int m_nWidestLine = 0; // characters, as of the last sync
+
+    CTextPos m_caret;
+    CTextPos m_anchor;
+    bool m_bSelecting = false;
+
     bool m_bSyncPending = false;
     QElapsedTimer m_sinceSync; // since the last FlushDisplay
     QTimer m_syncTimer;        // a copy held back by kSyncIntervalMs

@@ -1,17 +1,15 @@
 #pragma once
 #include "display/LineBuffer.h"
 #include "display/ui/ColorRef.h"
+#include "display/ui/RichCtrl.h"
 
 #include <QCoreApplication>
-#include <QTextBlock>
-#include <QTextDocument>
-#include <QTextFragment>
 #include <string>
 #include <vector>
 
 // One line as colour-tagged text: "{RRGGBB}text{RRGGBB}text", neighbouring
-// pieces of one colour merged, so a widget's document and a line buffer can
-// be compared whatever the fragment boundaries.
+// pieces of one colour merged, so what a widget draws and a line buffer's
+// runs can be compared whatever the run boundaries.
 inline std::string ColorTag(const QColor& color)
 {
     return "{" + color.name().mid(1).toStdString() + "}";
@@ -28,17 +26,19 @@ inline void AddPiece(std::string& line, std::string& lastTag, const std::string&
     line += text;
 }
 
-inline std::vector<std::string> DocumentLines(const QTextDocument* doc)
+// The lines as the display draws them, each character in the colour the
+// widget gives it.
+inline std::vector<std::string> DrawnLines(const CRichCtrl& display)
 {
     std::vector<std::string> lines;
-    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+    const CLineBuffer& buffer = display.Lines();
+    for (int i = 0; i < buffer.LineCount(); ++i) {
+        const std::string& text = buffer.Line(i).m_text;
         std::string line;
         std::string lastTag;
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            AddPiece(line, lastTag, ColorTag(fragment.charFormat().foreground().color()),
-                     fragment.text().toStdString());
-        }
+        for (size_t c = 0; c < text.size(); ++c)
+            AddPiece(line, lastTag, ColorTag(display.CharColor(i, static_cast<int>(c))),
+                     text.substr(c, 1));
         lines.push_back(line);
     }
     return lines;
@@ -59,10 +59,10 @@ inline std::vector<std::string> BufferLines(const CLineBuffer& buffer)
     return lines;
 }
 
-// The document's text, blocks joined by '\n'.
-inline std::string DocumentText(const QTextDocument* doc)
+// The display's text, lines joined by '\n'.
+inline std::string DisplayText(const CRichCtrl& display)
 {
-    return doc->toPlainText().toStdString();
+    return display.Text().toStdString();
 }
 
 // Runs the queued work of a delivery: the session's "new bytes" call, then

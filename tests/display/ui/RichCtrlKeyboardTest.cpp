@@ -59,11 +59,11 @@ class RichCtrlTyping : public RichCtrlKeys, public ::testing::WithParamInterface
 TEST_P(RichCtrlTyping, SendsWhatTheKeyTypesAndNeverEditsTheText)
 {
     SetDisplayText("abc\r\n");
-    const QString before = m_display.toPlainText();
+    const QString before = m_display.Text();
     const TypedCase& c = GetParam();
     QTest::keyClick(&m_display, c.key, c.modifiers);
     EXPECT_EQ(Sent(), c.sent);
-    EXPECT_EQ(m_display.toPlainText(), before);
+    EXPECT_EQ(m_display.Text(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -101,7 +101,7 @@ TEST_F(RichCtrlKeys, CharactersBeyondOneByteBecomeQuestionMarks)
 TEST_F(RichCtrlKeys, CtrlCCopiesTheSelectionAndSendsThree)
 {
     SetDisplayText("hello");
-    m_display.selectAll();
+    m_display.SelectAll();
     QApplication::clipboard()->clear();
     QTest::keyClick(&m_display, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("hello"));
@@ -122,24 +122,22 @@ TEST_P(RichCtrlCursorKeys, TextModeSendsSequenceAndCaretStays)
 {
     m_doc.EditInfo()->m_nDisplayMode = 1;
     SetDisplayText("abc\rdef\rghi");
-    QTextCursor middle = m_display.textCursor();
-    middle.setPosition(5);
-    m_display.setTextCursor(middle);
+    const CTextPos middle{m_display.Lines().FirstSerial() + 1, 1};
+    m_display.SetCaret(middle);
     QTest::keyClick(&m_display, GetParam().key);
     EXPECT_EQ(Sent(), GetParam().sent);
-    EXPECT_EQ(m_display.textCursor().position(), 5);
+    EXPECT_EQ(m_display.Caret(), middle);
 }
 
 TEST_P(RichCtrlCursorKeys, OtherModesMoveCaretAndSendNothing)
 {
     m_doc.EditInfo()->m_nDisplayMode = 2;
     SetDisplayText(QByteArray(60, 'x'));
-    QTextCursor middle = m_display.textCursor();
-    middle.setPosition(100);
-    m_display.setTextCursor(middle);
+    const CTextPos middle{m_display.Lines().FirstSerial() + 1, 40};
+    m_display.SetCaret(middle);
     QTest::keyClick(&m_display, GetParam().key);
     EXPECT_EQ(Sent(), "");
-    EXPECT_NE(m_display.textCursor().position(), 100);
+    EXPECT_NE(m_display.Caret(), middle);
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, RichCtrlCursorKeys,

@@ -5,9 +5,10 @@
 #include "session/TrelliumDoc.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QImage>
 #include <QScrollBar>
-#include <QTextCursor>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <random>
@@ -53,7 +54,7 @@ protected:
     std::vector<std::string> Shown()
     {
         Draw();
-        return DocumentLines(m_display->document());
+        return DrawnLines(*m_display);
     }
 
     CTestClock m_clock;
@@ -90,39 +91,112 @@ TEST_F(RichCtrlTest, BackgroundIsBlackWhateverTheSessionHolds)
     EXPECT_EQ(image.pixelColor(image.width() / 2, image.height() / 2), QColor(Qt::black));
 }
 
-TEST_F(RichCtrlTest, TrimsToHundredLinesBeforeTheAppend)
+TEST_F(RichCtrlTest, TrimsToHundredLinesBeforeTheAppendAndScrollsOverWhatIsLeft)
 {
     m_doc.EditInfo()->m_nDisplayMode = 1;
+    m_display->show();
     QByteArray lines;
     for (int i = 0; i < 150; ++i)
         lines += QByteArray::number(i) + "\r";
     m_display->AppendData(lines);
     Draw();
-    EXPECT_EQ(m_display->document()->blockCount(), 151);
+    EXPECT_EQ(m_display->Lines().LineCount(), 151);
     m_display->AppendData("y");
     Draw();
-    EXPECT_EQ(m_display->document()->blockCount(), 100);
-    EXPECT_EQ(m_display->document()->firstBlock().text(), QStringLiteral("51"));
-    EXPECT_EQ(m_display->document()->lastBlock().text(), QStringLiteral("y"));
+    ASSERT_EQ(m_display->Lines().LineCount(), 100);
+    EXPECT_EQ(m_display->Lines().Line(0).m_text, "51");
+    EXPECT_EQ(m_display->Lines().Line(99).m_text, "y");
+    const int rows =
+        (m_display->viewport()->height() - CRichCtrl::kMargin) / m_display->LineHeight();
+    EXPECT_EQ(m_display->verticalScrollBar()->maximum(), 100 - rows);
+    EXPECT_EQ(m_display->verticalScrollBar()->value(), 100 - rows);
+    EXPECT_EQ(m_display->TopLine(), 100 - rows);
 }
 
-TEST_F(RichCtrlTest, DrawsOnceTheQueueDrainsThenSelectionCollapsesAndEndIsShown)
+TEST_F(RichCtrlTest, ShowsTheEndOnceABurstHasSettledThenSelectionCollapses)
 {
     m_display->show();
-    m_display->AppendData(QByteArray(81 * 60, 'x'));
-    EXPECT_EQ(DocumentText(m_display->document()), "");
-    QApplication::processEvents();
-    m_display->selectAll();
-    ASSERT_TRUE(m_display->textCursor().hasSelection());
-    m_display->verticalScrollBar()->setValue(0);
+    m_display->AppendData(QByteArray(81 * 30, 'x'));
+    m_display->AppendData(QByteArray(81 * 30, 'x'));
+    EXPECT_TRUE(m_display->IsSyncPending());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_display->IsSyncPending(); }));
+    EXPECT_GT(m_display->verticalScrollBar()->value(), 0);
 
+    m_display->SelectAll();
+    ASSERT_TRUE(m_display->HasSelection());
+    m_display->verticalScrollBar()->setValue(0);
     m_display->AppendData("z");
     Draw();
-    const QTextCursor cursor = m_display->textCursor();
-    EXPECT_FALSE(cursor.hasSelection());
-    EXPECT_TRUE(cursor.atEnd());
+    EXPECT_FALSE(m_display->HasSelection());
+    EXPECT_EQ(m_display->Caret(), m_display->End());
     EXPECT_GT(m_display->verticalScrollBar()->value(), 0);
-    EXPECT_TRUE(m_display->viewport()->rect().contains(m_display->cursorRect()));
+    EXPECT_TRUE(m_display->viewport()->rect().contains(m_display->CaretRect()));
+}
+
+// What is painted: each character in its own cell of the grid, in its own
+// colour (the glyphs are smoothed, so a cell is told by its colour's hue).
+TEST_F(RichCtrlTest, EachCharacterIsPaintedInItsCellInItsColour)
+{
+    SetColors(m_doc, kRed, kBlue, kGrey);
+    m_display->UpdateColors();
+    m_display->resize(500, 120);
+    m_display->show();
+    m_display->AppendData("M\x01");
+    Draw();
+    const QImage image = m_display->viewport()->grab().toImage();
+    const int w = m_display->CellWidth();
+    const int h = m_display->LineHeight();
+    struct CCount
+    {
+        int red = 0;
+        int blue = 0;
+    };
+    const auto count = [&](int firstColumn, int columns) {
+        CCount seen;
+        for (int y = CRichCtrl::kMargin; y < CRichCtrl::kMargin + h; ++y) {
+            for (int x = CRichCtrl::kMargin + firstColumn * w;
+                 x < CRichCtrl::kMargin + (firstColumn + columns) * w; ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                seen.red += pixel.red() > 0 && pixel.blue() == 0;
+                seen.blue += pixel.blue() > 0 && pixel.red() == 0;
+            }
+        }
+        return seen;
+    };
+    const CCount text = count(0, 1);    // "M"
+    const CCount special = count(1, 5); // "[SOH]"
+    const CCount after = count(6, 10);
+    EXPECT_GT(text.red, 0);
+    EXPECT_EQ(text.blue, 0);
+    EXPECT_GT(special.blue, 0);
+    EXPECT_EQ(special.red, 0);
+    EXPECT_EQ(after.red + after.blue, 0);
+}
+
+TEST_F(RichCtrlTest, MouseDragSelectsAndCtrlCCopiesWhatWasSelected)
+{
+    m_display->resize(900, 200);
+    m_display->show();
+    QByteArray digits;
+    for (int i = 0; i < 100; ++i)
+        digits += static_cast<char>('0' + i % 10);
+    m_display->AppendData(digits); // broken after 81 characters
+    Draw();
+    const int w = m_display->CellWidth();
+    const int h = m_display->LineHeight();
+    const auto cell = [&](int row, int column) {
+        return QPoint(CRichCtrl::kMargin + column * w + 1, CRichCtrl::kMargin + row * h + h / 2);
+    };
+    // From before column 78 of the first line to before column 3 of the second.
+    QTest::mousePress(m_display->viewport(), Qt::LeftButton, {}, cell(0, 78));
+    QTest::mouseMove(m_display->viewport(), cell(1, 3));
+    QTest::mouseRelease(m_display->viewport(), Qt::LeftButton, {}, cell(1, 3));
+    EXPECT_EQ(m_display->SelectedText(), QStringLiteral("890\n123"));
+    // Shift with the cursor keys extends it; Ctrl+C copies it.
+    QTest::keyClick(m_display.get(), Qt::Key_Right, Qt::ShiftModifier);
+    QApplication::clipboard()->clear();
+    QTest::keyClick(m_display.get(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("890\n1234"));
 }
 
 TEST_F(RichCtrlTest, MergeAppendUsesSourceColoursWithOwnModeAndStamps)
@@ -179,9 +253,21 @@ TEST_P(RichCtrlSync, WidgetMatchesLinesAfterAnySequence)
             QApplication::processEvents();
         else if (random() % 5 == 0)
             m_display->FlushDisplay();
+        // A selection or a caret left on lines that later appends trim or a
+        // clear removes, painted before the display has caught up.
+        if (random() % 7 == 0)
+            m_display->SelectAll();
+        else if (random() % 7 == 0)
+            m_display->SetCaret({m_display->Lines().FirstSerial() + random() % 150,
+                                 static_cast<int>(random() % 100)},
+                                random() % 2);
+        if (random() % 9 == 0)
+            m_display->grab();
     }
     Draw();
-    EXPECT_EQ(DocumentLines(m_display->document()), BufferLines(m_display->Lines()));
+    EXPECT_EQ(DrawnLines(*m_display), BufferLines(m_display->Lines()));
+    EXPECT_EQ(m_display->Caret(), m_display->End());
+    EXPECT_FALSE(m_display->HasSelection());
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, RichCtrlSync, ::testing::Values(1, 2, 3, 4));

@@ -35,7 +35,7 @@ void Deliver(const CTrelliumView& view)
 std::string Shown(const CTrelliumView& view)
 {
     Deliver(view);
-    return DocumentText(view.GetDisplay()->document());
+    return DisplayText(*view.GetDisplay());
 }
 
 TEST(TrelliumView, ReceivedBytesReachTheDisplay)
@@ -70,7 +70,7 @@ TEST(TrelliumView, FallingARingBehindShowsGapThenWhatTheRingStillHolds)
     for (int i = 0; i < lines.LineCount(); ++i)
         joined += lines.Line(i).m_text;
     EXPECT_EQ(joined, marker + kept);
-    EXPECT_EQ(DocumentLines(view.GetDisplay()->document()), BufferLines(lines));
+    EXPECT_EQ(DrawnLines(*view.GetDisplay()), BufferLines(lines));
 }
 
 TEST(TrelliumView, RebuildRendersTheWholeRingAsOneChunk)
@@ -102,15 +102,14 @@ TEST(TrelliumView, MergeSessionRegistersAndReceivesInSourceColours)
         sourceDoc.ReceiveData("A", 1);
         Deliver(sourceView);
         Deliver(mergeView);
-        EXPECT_EQ(DocumentLines(sourceView.GetDisplay()->document()),
-                  (std::vector<std::string>{"{ff0000}A"}));
-        EXPECT_EQ(DocumentLines(mergeView.GetDisplay()->document()),
+        EXPECT_EQ(DrawnLines(*sourceView.GetDisplay()), (std::vector<std::string>{"{ff0000}A"}));
+        EXPECT_EQ(DrawnLines(*mergeView.GetDisplay()),
                   (std::vector<std::string>{"{0000ff}A {ff0000}41 "}));
 
         // A rebuild goes to the session's own display only.
         sourceView.OnUpdate(Ids::HintRebuildDisplay);
         Deliver(mergeView);
-        EXPECT_EQ(DocumentText(mergeView.GetDisplay()->document()), "A 41 ");
+        EXPECT_EQ(DisplayText(*mergeView.GetDisplay()), "A 41 ");
     }
     EXPECT_EQ(context.Merge().Get(), nullptr);
 }
