@@ -106,8 +106,27 @@ CMainFrame::CMainFrame(CSessionContext& context, QWidget* parent)
     // the window remembers a size of its own.
     const QByteArray saved =
         Platform::OpenProfile()->value(QStringLiteral("MainFrame/Geometry")).toByteArray();
-    if (saved.isEmpty() || !restoreGeometry(saved))
+    if (saved.isEmpty() || !restoreGeometry(saved)) {
         resize(1000, 700);
+        m_bFitFirstSession = true;
+    }
+}
+
+// A window without a remembered size takes one that shows the first session
+// whole, with room to cascade a few more, within the screen.
+void CMainFrame::FitToSession(const QSize& session)
+{
+    const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight) + 4;
+    const QSize around = size() - m_pMdiArea->viewport()->size();
+    QSize wanted = session + QSize(3 * step, 3 * step) + around;
+    const QScreen* shown = screen();
+    if (!shown)
+        return;
+    // The window manager's frame around the window takes some room too.
+    const QRect room = shown->availableGeometry().adjusted(8, 8, -8, -40);
+    wanted = wanted.boundedTo(room.size());
+    resize(wanted);
+    move(room.center() - QPoint(wanted.width() / 2, wanted.height() / 2));
 }
 
 CMainFrame::~CMainFrame()
@@ -476,15 +495,36 @@ CChildFrame* CMainFrame::AddFrame(std::unique_ptr<CTrelliumDoc> doc)
         RefreshRecentMenu();
     });
     connect(frame, &QObject::destroyed, this, [this] { RefreshMenus(); });
+    connect(frame, &QMdiSubWindow::windowStateChanged, this,
+            [this, frame](Qt::WindowStates, Qt::WindowStates state) {
+                OnFrameStateChanged(frame, state);
+            });
     connect(frame->GetDocument(), &CTrelliumDoc::TitleChanged, this, [this] { RefreshMenus(); });
     PlaceNewFrame(frame);
     frame->show();
+    if (m_bFitFirstSession) {
+        m_bFitFirstSession = false;
+        FitToSession(frame->size());
+    }
     // The window's filter goes first again, ahead of the one the
     // multi-document area sets up for its window switching.
     qApp->removeEventFilter(this);
     qApp->installEventFilter(this);
     RefreshMenus();
     return frame;
+}
+
+void CMainFrame::OnFrameStateChanged(CChildFrame* frame, Qt::WindowStates state)
+{
+    if (!(state & Qt::WindowMinimized) || m_pMdiArea->activeSubWindow() != frame)
+        return;
+    const QList<QMdiSubWindow*> stacked = m_pMdiArea->subWindowList(QMdiArea::StackingOrder);
+    for (auto it = stacked.rbegin(); it != stacked.rend(); ++it) {
+        if (*it != frame && !(*it)->isMinimized() && (*it)->isVisible()) {
+            m_pMdiArea->setActiveSubWindow(*it);
+            return;
+        }
+    }
 }
 
 CChildFrame* CMainFrame::NewDocument()
@@ -540,8 +580,12 @@ QList<CChildFrame*> CMainFrame::Frames() const
 void CMainFrame::Cascade()
 {
     // Frames keep the size that shows their session; each stands a title bar
-    // below and right of the one before.
-    const QList<CChildFrame*> frames = Frames();
+    // below and right of the one before, the active one last, in front.
+    QList<CChildFrame*> frames = Frames();
+    if (CChildFrame* active = ActiveFrame()) {
+        frames.removeOne(active);
+        frames.append(active);
+    }
     int n = 0;
     for (CChildFrame* frame : frames) {
         if (frame->isMinimized())
@@ -765,6 +809,7 @@ int CMainFrame::RestoreWorkspace()
         return 0;
     const Workspace::CReadResult workspace = Workspace::Read(file);
     int opened = 0;
+    CChildFrame* maximised = nullptr;
     for (const CWorkspaceRecord& record : workspace.records) {
         if (record.path.isEmpty())
             continue;
@@ -774,8 +819,16 @@ int CMainFrame::RestoreWorkspace()
             continue;
         if (CChildFrame* frame = OpenDocument(path)) {
             frame->RestoreWindowState(record);
+            if (record.showCommand == CWorkspaceRecord::ShowMaximized)
+                maximised = frame;
             ++opened;
         }
+    }
+    // Opening a frame after a maximised one takes the maximised state over:
+    // the maximised frame is made so again last, and is the active one.
+    if (maximised) {
+        m_pMdiArea->setActiveSubWindow(maximised);
+        maximised->showMaximized();
     }
     return opened;
 }

@@ -72,6 +72,9 @@ private:
     void RefreshWindowMenu();
     CChildFrame* AddFrame(std::unique_ptr<CTrelliumDoc> doc);
     void PlaceNewFrame(CChildFrame* frame);
+    void FitToSession(const QSize& session);
+    // A minimised active frame hands the keyboard to the frame shown on top.
+    void OnFrameStateChanged(CChildFrame* frame, Qt::WindowStates state);
     void Cascade();
     void ArrangeIcons();
     // Opens the ASCII chart (or restores / raises the open one) with the
@@ -111,4 +114,5 @@ private:
     CRecentFileList m_recent;
     std::unique_ptr<CPortWatcher> m_pPortWatcher;
     int m_nNewFrames = 0;
+    bool m_bFitFirstSession = false;
 };

@@ -218,8 +218,10 @@ void CTrelliumView::Layout()
     for (QWidget* control : strip) {
         const bool show = shown.contains(control);
         control->setVisible(show);
-        // Parameters cannot change while the connection is open.
-        if (show && control != m_pOnline)
+        // Parameters cannot change while the connection is open. The
+        // Connections button is no parameter: its log matters most while the
+        // server runs (going offline ends the server and its log).
+        if (show && control != m_pOnline && control != m_pConnections)
             control->setEnabled(offline);
     }
     if (type != ConnSerial) {
@@ -500,19 +502,25 @@ void CTrelliumView::OnServerDialogClosed()
     m_pDoc->SetServerLogWindow(nullptr);
 }
 
+int CTrelliumView::DisplayWidth() const
+{
+    return (m_pDisplay->LineWidth() + 7) * m_pDisplay->CharPitch();
+}
+
 int CTrelliumView::WantedWidth() const
 {
     // The display's 81 columns, and the whole strip of the widest layout.
-    return std::max((m_pDisplay->LineWidth() + 7) * m_pDisplay->CharPitch(),
-                    m_pConnections->geometry().right() + m_cw);
+    return std::max(DisplayWidth(), m_pConnections->geometry().right() + m_cw);
 }
 
+// Only a frame narrower than the display is widened: a width the user chose
+// (or a restored workspace gave) that shows the display stays.
 void CTrelliumView::WidenFrame()
 {
     auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
     if (!frame)
         return;
-    const int wanted = WantedWidth();
+    const int wanted = DisplayWidth();
     const int chrome = frame->width() - width();
     if (width() < wanted && !frame->isMaximized())
         frame->resize(wanted + chrome, frame->height());

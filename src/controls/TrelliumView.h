@@ -80,6 +80,9 @@ public:
     int StripHeight() const;
     // The width that shows the display's 81 columns and the whole strip.
     int WantedWidth() const;
+    // The width the frame is widened to when narrower (command 3036): the
+    // display's line width and seven more characters.
+    int DisplayWidth() const;
 
     // Where the pane reads the held modifiers (bit 0 Shift, bit 1 Ctrl); the
     // keyboard unless a test gives its own.

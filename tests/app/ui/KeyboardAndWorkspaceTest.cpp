@@ -208,14 +208,41 @@ TEST_F(Window, WorkspaceComesBackWithPlacementsAndMaximisedFrames)
     EXPECT_EQ(read.records[1].right, 1170); // the normal rectangle kept
     EXPECT_TRUE(read.records[2].path.isEmpty());
 
-    for (CChildFrame* child : frame->Frames())
-        child->close();
+    const auto closeAll = [&] {
+        for (CChildFrame* child : frame->Frames())
+            child->close();
+        DrainEvents();
+        ASSERT_TRUE(frame->Frames().isEmpty());
+    };
+    // The maximised frame comes back maximised and active although another
+    // opens after it; the others keep the rectangles they had, however the
+    // frames were widened when they were made.
+    first->showNormal();
+    first->setGeometry(10, 20, 900, 400);
+    const QString c = save(QStringLiteral("c.trw"), 1003);
+    CChildFrame* third = frame->OpenDocument(c);
+    second->showMaximized();
+    frame->MdiArea()->setActiveSubWindow(third);
+    third->showNormal();
+    third->setGeometry(30, 40, 880, 300);
+    second->showMaximized();
     DrainEvents();
-    ASSERT_TRUE(frame->Frames().isEmpty());
+    ASSERT_TRUE(frame->SaveWorkspace());
+    closeAll();
+    EXPECT_EQ(frame->RestoreWorkspace(), 3);
+    DrainEvents();
+    ASSERT_EQ(frame->Frames().size(), 3);
+    EXPECT_EQ(frame->Frames()[0]->geometry(), QRect(10, 20, 900, 400));
+    EXPECT_TRUE(frame->Frames()[1]->isMaximized());
+    EXPECT_EQ(frame->ActiveFrame(), frame->Frames()[1]);
+    EXPECT_FALSE(frame->Frames()[2]->isMaximized());
+    EXPECT_EQ(frame->Frames()[2]->WindowState().right, 30 + 880);
+
+    closeAll();
     QFile::remove(b); // a file that is gone is skipped quietly
-    EXPECT_EQ(frame->RestoreWorkspace(), 1);
-    ASSERT_EQ(frame->Frames().size(), 1);
-    EXPECT_EQ(frame->Frames()[0]->geometry(), QRect(10, 20, 1100, 400));
+    EXPECT_EQ(frame->RestoreWorkspace(), 2);
+    ASSERT_EQ(frame->Frames().size(), 2);
+    EXPECT_EQ(frame->Frames()[0]->geometry(), QRect(10, 20, 900, 400));
     EXPECT_TRUE(alerts.Messages().isEmpty());
 }
 

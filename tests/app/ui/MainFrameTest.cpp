@@ -64,6 +64,7 @@ protected:
     void SetUp() override
     {
         Platform::OpenProfile()->remove(QStringLiteral("Recent File List"));
+        Platform::OpenProfile()->remove(QStringLiteral("MainFrame/Geometry"));
         frame = std::make_unique<CMainFrame>(context);
         frame->show();
     }
@@ -176,6 +177,46 @@ TEST_F(MainFrameTest, DamagedFileOpensWithWhatWasRead)
     EXPECT_EQ(child->GetDocument()->Info().m_nNetworkPort, 4242);
     EXPECT_EQ(frame->OpenDocument(dir.filePath(QStringLiteral("absent.trw"))), nullptr);
     EXPECT_EQ(frame->Frames().size(), 1);
+}
+
+// Frames as a user of a multi-document program expects them: a window
+// without a remembered size shows the first session whole (as far as the
+// screen allows), new frames never stack on one another, Cascade keeps each
+// session's size and brings the active frame to the front, and a minimised
+// active frame hands the keyboard to the one shown on top.
+TEST_F(MainFrameTest, FramesAreLaidOutAsAMultiDocumentUserExpects)
+{
+    CChildFrame* first = frame->NewDocument();
+    QApplication::processEvents();
+    const QSize area = frame->MdiArea()->viewport()->size();
+    const QSize room = frame->screen()->availableGeometry().size() - frame->size();
+    EXPECT_TRUE((area.width() >= first->width() || room.width() < 50) &&
+                (area.height() >= first->height() || room.height() < 50))
+        << area.width() << "x" << area.height() << " for " << first->width() << "x"
+        << first->height();
+
+    CChildFrame* second = frame->NewDocument();
+    CChildFrame* third = frame->NewDocument();
+    EXPECT_NE(first->pos(), second->pos());
+    EXPECT_NE(second->pos(), third->pos());
+
+    frame->MdiArea()->setActiveSubWindow(first);
+    QMenu* window = TopMenu(*frame, QStringLiteral("&Window"));
+    ASSERT_NE(window, nullptr);
+    for (QAction* action : window->actions()) {
+        if (action->text() == QStringLiteral("&Cascade"))
+            action->trigger();
+    }
+    const QList<QMdiSubWindow*> stacked = frame->MdiArea()->subWindowList(QMdiArea::StackingOrder);
+    EXPECT_EQ(stacked.last(), first);
+    EXPECT_EQ(frame->ActiveFrame(), first);
+    EXPECT_EQ(first->size(), first->SessionSize().boundedTo(frame->MdiArea()->viewport()->size()));
+    EXPECT_GT(first->pos().x(), second->pos().x()); // in front, so last in the cascade
+
+    first->showMinimized();
+    EXPECT_NE(frame->ActiveFrame(), nullptr);
+    EXPECT_NE(frame->ActiveFrame(), first);
+    EXPECT_FALSE(frame->ActiveFrame()->isMinimized());
 }
 
 } // namespace

@@ -110,6 +110,20 @@ TEST_F(Pane, OnlineGreysTheParametersUntilOffline)
     EXPECT_TRUE(view->ServiceBox()->isEnabled());
 }
 
+TEST_F(Pane, ConnectionsButtonOpensTheLiveLogWhileTheServerRuns)
+{
+    Select(PortIdTcpServer);
+    doc.EditInfo()->m_nNetworkPort = 0;
+    QTest::mouseClick(view->OnlineBox(), Qt::LeftButton);
+    ASSERT_TRUE(doc.IsOnline());
+    EXPECT_FALSE(view->ServiceBox()->isEnabled());
+    ASSERT_TRUE(view->ConnectionsButton()->isEnabled());
+    QTest::mouseClick(view->ConnectionsButton(), Qt::LeftButton);
+    ASSERT_NE(view->ServerDialog(), nullptr);
+    EXPECT_TRUE(view->ServerDialog()->findChild<QPlainTextEdit*>()->toPlainText().contains(
+        QStringLiteral("Server started")));
+}
+
 TEST_F(Pane, LoadedSettingsSelectTheirEntries)
 {
     Select(0);
