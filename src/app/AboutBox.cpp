@@ -1,12 +1,13 @@
 #include "app/AboutBox.h"
 
 #include "TrelliumVersion.h"
+#include "platform/WindowKinds.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 
-CAboutBox::CAboutBox(const QIcon& icon, QWidget* parent) : QDialog(parent)
+CAboutBox::CAboutBox(const QIcon& icon, QWidget* parent) : QDialog(parent, WindowKinds::kDialog)
 {
     setWindowTitle(QStringLiteral("About Trellium"));
     auto* layout = new QGridLayout(this);

@@ -273,6 +273,20 @@ void CMainFrame::CreateMenus()
                QStringLiteral("Open the instructions document"));
     AddCommand(m_pHelpMenu, Ids::CmdAppAbout, {}, {});
     RefreshRecentMenu();
+
+    // The status bar shows menu prompts instead of the key panes for as long
+    // as a menu of the bar is open, whether or not an item is highlighted.
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+        connect(menu, &QMenu::aboutToShow, this, [this] {
+            ++m_nOpenMenus;
+            m_pStatusBar->SetMenuState(true);
+        });
+        connect(menu, &QMenu::aboutToHide, this, [this] {
+            m_nOpenMenus = std::max(0, m_nOpenMenus - 1);
+            if (m_nOpenMenus == 0)
+                m_pStatusBar->SetMenuState(false);
+        });
+    }
 }
 
 void CMainFrame::RefreshWindowMenu()

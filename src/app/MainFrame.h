@@ -115,4 +115,5 @@ private:
     std::unique_ptr<CPortWatcher> m_pPortWatcher;
     int m_nNewFrames = 0;
     bool m_bFitFirstSession = false;
+    int m_nOpenMenus = 0;
 };

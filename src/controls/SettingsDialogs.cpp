@@ -1,5 +1,6 @@
 #include "controls/SettingsDialogs.h"
 
+#include "platform/WindowKinds.h"
 #include "session/CommInfo.h"
 
 #include <QCheckBox>
@@ -33,7 +34,8 @@ int LeadingInteger(const QString& text)
                                                   std::numeric_limits<int>::max()));
 }
 
-CCustomBaud::CCustomBaud(int baud, QWidget* parent) : QDialog(parent), m_nBaud(baud)
+CCustomBaud::CCustomBaud(int baud, QWidget* parent)
+    : QDialog(parent, WindowKinds::kDialog), m_nBaud(baud)
 {
     setWindowTitle(QStringLiteral("Custom Baud"));
     auto* layout = new QGridLayout(this);
@@ -67,7 +69,7 @@ void CCustomBaud::accept()
 }
 
 CCommSettingsDlg::CCommSettingsDlg(CCommInfo* info, QWidget* parent)
-    : QDialog(parent), m_pInfo(info)
+    : QDialog(parent, WindowKinds::kDialog), m_pInfo(info)
 {
     setWindowTitle(QStringLiteral("Echo Setting"));
     auto* layout = new QVBoxLayout(this);

@@ -1,6 +1,7 @@
 #include "display/ui/ColorDlg.h"
 
 #include "display/ui/ColorRef.h"
+#include "platform/WindowKinds.h"
 
 #include <QColorDialog>
 #include <QFontMetrics>
@@ -8,7 +9,8 @@
 #include <QPushButton>
 #include <algorithm>
 
-CColorDlg::CColorDlg(Colors* colors, QWidget* parent) : QDialog(parent), m_pColors(colors)
+CColorDlg::CColorDlg(Colors* colors, QWidget* parent)
+    : QDialog(parent, WindowKinds::kDialog), m_pColors(colors)
 {
     setWindowTitle(QStringLiteral("Colors"));
     static const char* const kNames[4] = {"Background", "Text", "Special", "Time stamps"};

@@ -44,6 +44,19 @@ void CDwStatusBar::Refresh()
     }
 }
 
+void CDwStatusBar::SetMenuState(bool open)
+{
+    if (open == m_bMenuOpen)
+        return;
+    m_bMenuOpen = open;
+    // Hidden explicitly, the panes stay hidden between two prompts and come
+    // back only when the menus have closed.
+    for (QLabel* pane : m_panes)
+        pane->setVisible(!open);
+    if (!open)
+        clearMessage();
+}
+
 int CDwStatusBar::KeyAt(int x) const
 {
     for (int key = 1; key <= 12; ++key) {

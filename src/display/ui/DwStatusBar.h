@@ -25,6 +25,10 @@ public:
     int KeyAt(int x) const;
     // Redraws the panes from the table.
     void Refresh();
+    // A menu opened (true) or the last one closed (false): while a menu is
+    // open the key panes give way to its prompts.
+    void SetMenuState(bool open);
+    bool IsMenuOpen() const { return m_bMenuOpen; }
 
 signals:
     void Command(int id);
@@ -37,4 +41,5 @@ private:
     CKeyPaneTable& m_table;
     std::array<QLabel*, 12> m_panes{};
     int m_nKeyPaneWidth = 0;
+    bool m_bMenuOpen = false;
 };

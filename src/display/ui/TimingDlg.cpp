@@ -1,6 +1,7 @@
 #include "display/ui/TimingDlg.h"
 
 #include "display/TimeStamp.h"
+#include "platform/WindowKinds.h"
 #include "session/CommInfo.h"
 
 #include <QBoxLayout>
@@ -15,7 +16,7 @@
 #include <cstdint>
 
 CTimingDlg::CTimingDlg(CTimingInfo* timing, QWidget* parent)
-    : QDialog(parent), m_pTiming(timing), m_pFormat(new QComboBox(this)),
+    : QDialog(parent, WindowKinds::kDialog), m_pTiming(timing), m_pFormat(new QComboBox(this)),
       m_pInterval(new QLineEdit(this)), m_pNegativeNote(new QLabel(this))
 {
     setWindowTitle(QStringLiteral("Timing"));

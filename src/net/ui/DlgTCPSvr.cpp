@@ -2,12 +2,13 @@
 
 #include "controls/TrelliumView.h"
 #include "net/ServerLog.h"
+#include "platform/WindowKinds.h"
 
 #include <QCloseEvent>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-CDlgTCPSvr::CDlgTCPSvr(QWidget* parent) : QDialog(parent)
+CDlgTCPSvr::CDlgTCPSvr(QWidget* parent) : QDialog(parent, WindowKinds::kDialog)
 {
     setWindowTitle(QStringLiteral("TCP/IP Server Connections"));
     setAttribute(Qt::WA_DeleteOnClose);

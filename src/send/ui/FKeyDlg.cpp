@@ -1,6 +1,7 @@
 #include "send/ui/FKeyDlg.h"
 
 #include "controls/SettingsDialogs.h"
+#include "platform/WindowKinds.h"
 #include "send/DataStringCheck.h"
 
 #include <QCheckBox>
@@ -10,10 +11,30 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 #include <QTabBar>
 
+void CFKeyDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_bPlaced || !parentWidget())
+        return;
+    m_bPlaced = true;
+    const QRect main = parentWidget()->window()->frameGeometry();
+    const QSize outer = frameGeometry().size();
+    QPoint at(main.left(), main.bottom() - 20 - outer.height() + 1);
+    if (const QScreen* screen = parentWidget()->screen()) {
+        const QRect room = screen->availableGeometry();
+        at.setY(std::max(at.y(), room.top()));
+        at.setX(
+            std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - outer.width())));
+    }
+    move(at);
+}
+
 CFKeyDlg::CFKeyDlg(CFuncKeys* keys, int key, QWidget* parent)
-    : QDialog(parent), m_pKeys(keys), m_nKey(std::clamp(key, 0, 11))
+    : QDialog(parent, WindowKinds::kDialog), m_pKeys(keys), m_nKey(std::clamp(key, 0, 11))
 {
     setWindowTitle(QStringLiteral("Function Key Macro Setup"));
     m_work.Assign(*keys);

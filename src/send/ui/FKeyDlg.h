@@ -53,6 +53,11 @@ public:
     // set by the window, which owns the chart.
     void SetChartOpener(std::function<CASCIIWnd*()> opener, CASCIIWnd* existing);
 
+protected:
+    // Opens at the main window's left edge, its bottom 20 pixels above the
+    // main window's bottom, so the session's display stays in sight.
+    void showEvent(QShowEvent* event) override;
+
 private:
     void LoadPage();
     void SavePage();
@@ -86,4 +91,5 @@ private:
     QPushButton* m_pStop;
     QCheckBox* m_pAutoResponse;
     QLineEdit* m_pPattern;
+    bool m_bPlaced = false;
 };

@@ -1,5 +1,6 @@
 #include "session/ui/CapDlg.h"
 
+#include "platform/WindowKinds.h"
 #include "session/Capture.h"
 
 #include <QCheckBox>
@@ -9,7 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
-CCapDlg::CCapDlg(CCapture* capture, QWidget* parent) : QDialog(parent), m_pCapture(capture)
+CCapDlg::CCapDlg(CCapture* capture, QWidget* parent)
+    : QDialog(parent, WindowKinds::kDialog), m_pCapture(capture)
 {
     setWindowTitle(QStringLiteral("Capture Options"));
     auto* layout = new QGridLayout(this);

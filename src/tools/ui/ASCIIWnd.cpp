@@ -1,7 +1,8 @@
 #include "tools/ui/ASCIIWnd.h"
 
-#include "platform/Profile.h"
+#include "platform/WindowKinds.h"
 #include "tools/AsciiTable.h"
+#include "tools/ui/ToolWindowPlace.h"
 
 #include <QFontDatabase>
 #include <QLabel>
@@ -31,7 +32,7 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& rect)
 
 } // namespace
 
-CASCIIWnd::CASCIIWnd(QWidget* parent) : QWidget(parent, Qt::Window)
+CASCIIWnd::CASCIIWnd(QWidget* parent) : QWidget(parent, WindowKinds::kToolWindow)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("ASCII Chart"));
@@ -97,17 +98,12 @@ CASCIIWnd::CASCIIWnd(QWidget* parent) : QWidget(parent, Qt::Window)
         label->setPalette(colors);
     }
 
-    auto profile = Platform::OpenProfile();
-    const QVariant x = profile->value(QStringLiteral("TRASCII/X"));
-    if (x.isValid())
-        move(x.toInt(), profile->value(QStringLiteral("TRASCII/Y")).toInt());
+    ToolWindowPlace::Restore(this, QStringLiteral("TRASCII"));
 }
 
 CASCIIWnd::~CASCIIWnd()
 {
-    auto profile = Platform::OpenProfile();
-    profile->setValue(QStringLiteral("TRASCII/X"), pos().x());
-    profile->setValue(QStringLiteral("TRASCII/Y"), pos().y());
+    ToolWindowPlace::Save(this, QStringLiteral("TRASCII"));
 }
 
 void CASCIIWnd::SetListener(CASCIIWndListener* listener, QObject* owner)

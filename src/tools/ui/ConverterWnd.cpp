@@ -1,7 +1,8 @@
 #include "tools/ui/ConverterWnd.h"
 
-#include "platform/Profile.h"
+#include "platform/WindowKinds.h"
 #include "tools/Converter.h"
+#include "tools/ui/ToolWindowPlace.h"
 
 #include <QFontDatabase>
 #include <QLabel>
@@ -21,7 +22,7 @@ void Tint(QWidget* widget, bool shown)
 
 } // namespace
 
-CConverterWnd::CConverterWnd(QWidget* parent) : QWidget(parent, Qt::Window)
+CConverterWnd::CConverterWnd(QWidget* parent) : QWidget(parent, WindowKinds::kToolWindow)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Converter"));
@@ -96,17 +97,12 @@ CConverterWnd::CConverterWnd(QWidget* parent) : QWidget(parent, Qt::Window)
     m_pNote->setAutoFillBackground(true);
     m_pNote->setGeometry(cx, y2 + 13 * cy, 30 * cx, cy);
 
-    auto profile = Platform::OpenProfile();
-    const QVariant x = profile->value(QStringLiteral("TRCNV/X"));
-    if (x.isValid())
-        move(x.toInt(), profile->value(QStringLiteral("TRCNV/Y")).toInt());
+    ToolWindowPlace::Restore(this, QStringLiteral("TRCNV"));
 }
 
 CConverterWnd::~CConverterWnd()
 {
-    auto profile = Platform::OpenProfile();
-    profile->setValue(QStringLiteral("TRCNV/X"), pos().x());
-    profile->setValue(QStringLiteral("TRCNV/Y"), pos().y());
+    ToolWindowPlace::Save(this, QStringLiteral("TRCNV"));
 }
 
 QLineEdit* CConverterWnd::Field(int row, int column) const

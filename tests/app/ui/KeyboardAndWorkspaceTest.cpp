@@ -20,6 +20,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -146,6 +148,31 @@ TEST_F(Window, StatusBarPanesMapClicksToKeysEdgesIncluded)
     child->GetDocument()->RefreshKeyLabels(false, false);
     DrainEvents();
     EXPECT_EQ(bar->KeyPane(3)->text(), QStringLiteral("3 Three"));
+}
+
+// For as long as a menu is open, nothing highlighted in it, the key panes
+// give way to the menu prompts, and a click there presses no key.
+TEST_F(Window, KeyPanesGiveWayWhileAMenuIsOpen)
+{
+    EchoSession();
+    CDwStatusBar* bar = frame->KeyBar();
+    const QPoint onThird = bar->KeyPane(3)->geometry().center();
+    QMenu* options = nullptr;
+    for (QAction* action : frame->menuBar()->actions()) {
+        if (action->text() == QStringLiteral("&Options"))
+            options = action->menu();
+    }
+    ASSERT_NE(options, nullptr);
+    options->popup(frame->mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(options->isVisible());
+    EXPECT_TRUE(bar->IsMenuOpen());
+    for (int key = 1; key <= 12; ++key)
+        EXPECT_FALSE(bar->KeyPane(key)->isVisible()) << key;
+    EXPECT_EQ(bar->KeyAt(onThird.x()), 0);
+    options->hide();
+    EXPECT_FALSE(bar->IsMenuOpen());
+    EXPECT_TRUE(bar->KeyPane(3)->isVisible());
+    EXPECT_EQ(bar->KeyAt(onThird.x()), 3);
 }
 
 TEST_F(Window, PortChangesInABurstGiveOneRebuild)

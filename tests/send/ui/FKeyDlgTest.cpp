@@ -125,4 +125,19 @@ TEST_F(FKeyDialog, ChartCharactersAndDataHints)
               QStringLiteral("Sends: 31 32 33 34 35 36 37 38 39 37 4B"));
 }
 
+// The dialog opens at the main window's left edge with its bottom 20 pixels
+// above the main window's, leaving the session in sight.
+TEST_F(FKeyDialog, OpensAtTheMainWindowsLowerLeft)
+{
+    QWidget main;
+    // At the test screen's left: the dialog is wider than the test screen.
+    main.setGeometry(2, 30, 760, 560);
+    main.show();
+    CFKeyDlg dialog(&keys, 0, &main);
+    dialog.show();
+    EXPECT_EQ(dialog.frameGeometry().left(), main.frameGeometry().left());
+    EXPECT_EQ(dialog.frameGeometry().bottom(), main.frameGeometry().bottom() - 20);
+    dialog.reject();
+}
+
 } // namespace

@@ -4,8 +4,12 @@
 #include "tools/ui/ASCIIWnd.h"
 #include "tools/ui/ConverterWnd.h"
 
+#include "platform/Profile.h"
+
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -76,6 +80,30 @@ TEST(ConverterWindow, FollowsTheInput)
     EXPECT_EQ(window.Field(0, 1)->text(), QStringLiteral("0x3FC00000"));
     EXPECT_TRUE(window.Field(0, 3)->text().isEmpty());
     EXPECT_TRUE(window.Note()->text().isEmpty());
+}
+
+// A tool window comes back where it was left, but never out of reach: a
+// position saved with a larger screen (or a hand-edited profile) is moved
+// back onto the screen, whole. Neither window offers to maximise.
+TEST(ToolWindows, ComeBackWhereTheyWereLeftButAlwaysOnScreen)
+{
+    const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+    {
+        auto converter = std::make_unique<CConverterWnd>();
+        converter->move(room.left() + 7, room.top() + 9);
+    } // closing stores the position
+    {
+        CConverterWnd converter;
+        EXPECT_EQ(converter.pos(), QPoint(room.left() + 7, room.top() + 9));
+    }
+    Platform::OpenProfile()->setValue(QStringLiteral("TRCNV/X"), room.right() + 4000);
+    Platform::OpenProfile()->setValue(QStringLiteral("TRCNV/Y"), room.bottom() - 10);
+    CConverterWnd converter;
+    ASSERT_LE(converter.frameGeometry().width(), room.width()); // fits the test screen
+    EXPECT_TRUE(room.contains(converter.frameGeometry()))
+        << converter.frameGeometry().x() << "," << converter.frameGeometry().y();
+    EXPECT_FALSE(converter.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(CASCIIWnd().windowFlags() & Qt::WindowMaximizeButtonHint);
 }
 
 } // namespace
