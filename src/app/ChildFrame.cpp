@@ -49,7 +49,8 @@ bool CChildFrame::DoSave(bool saveAs)
 {
     QString path = m_pDoc->GetPathName();
     if (saveAs || path.isEmpty()) {
-        path = FileDialogs::AskSavePath(this, path);
+        path = FileDialogs::AskSavePath(
+            this, path.isEmpty() ? FileDialogs::SuggestedName(m_pDoc->GetTitle()) : path);
         if (path.isEmpty())
             return false;
     }

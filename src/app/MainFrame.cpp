@@ -21,6 +21,7 @@
 #include "session/TrelliumDoc.h"
 #include "session/TrelliumIds.h"
 #include "session/ui/CapDlg.h"
+#include "session/ui/CaptureFileDialog.h"
 #include "tools/ui/ASCIIWnd.h"
 #include "tools/ui/ConverterWnd.h"
 
@@ -28,7 +29,6 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMdiArea>
@@ -743,15 +743,9 @@ void CMainFrame::OnStartCapture()
     CChildFrame* frame = ActiveFrame();
     if (!frame)
         return;
-    QFileDialog dialog(frame, QStringLiteral("Start Capture"), QString(),
-                       QStringLiteral("Text Files (*.txt)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("txt"));
-    // An existing file is appended to: no overwrite question.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const QString path = CaptureFileDialog::AskPath(frame, QStringLiteral("Start Capture"));
+    if (path.isEmpty())
         return;
-    const QString path = dialog.selectedFiles().constFirst();
     if (!frame->GetDocument()->StartCapture(path))
         QMessageBox::warning(
             frame->GetView(), Alerts::AppTitle(),

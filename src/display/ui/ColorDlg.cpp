@@ -6,6 +6,9 @@
 #include <QColorDialog>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <algorithm>
 
@@ -22,6 +25,7 @@ CColorDlg::CColorDlg(Colors* colors, QWidget* parent)
         connect(button, &QPushButton::clicked, this, [this, i] { PickColor(i); });
         layout->addWidget(button, i / 2, i % 2);
         m_buttons[static_cast<size_t>(i)] = button;
+        ShowSwatch(i);
     }
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("ok"));
@@ -47,6 +51,23 @@ void CColorDlg::PickColor(int index)
     uint32_t& word = (*m_pColors)[static_cast<size_t>(index)];
     QColorDialog picker(ColorFromRef(word), this);
     picker.setWindowTitle(m_buttons[static_cast<size_t>(index)]->text());
-    if (picker.exec() == QDialog::Accepted)
+    if (picker.exec() == QDialog::Accepted) {
         word = RefFromColor(picker.selectedColor());
+        ShowSwatch(index);
+    }
+}
+
+// Each button shows a sample of the colour it stands for.
+void CColorDlg::ShowSwatch(int index)
+{
+    const int side = QFontMetrics(font()).height();
+    QPixmap swatch(side, side);
+    swatch.fill(ColorFromRef((*m_pColors)[static_cast<size_t>(index)]));
+    QPainter frame(&swatch);
+    frame.setPen(palette().color(QPalette::WindowText));
+    frame.drawRect(0, 0, side - 1, side - 1);
+    frame.end();
+    QPushButton* button = m_buttons[static_cast<size_t>(index)];
+    button->setIcon(QIcon(swatch));
+    button->setIconSize(swatch.size());
 }

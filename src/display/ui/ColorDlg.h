@@ -25,6 +25,7 @@ public:
 
 private:
     void PickColor(int index);
+    void ShowSwatch(int index);
 
     Colors* m_pColors;
     std::array<QPushButton*, 4> m_buttons{};

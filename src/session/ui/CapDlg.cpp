@@ -2,6 +2,7 @@
 
 #include "platform/WindowKinds.h"
 #include "session/Capture.h"
+#include "session/ui/CaptureFileDialog.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -9,6 +10,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 
 CCapDlg::CCapDlg(CCapture* capture, QWidget* parent)
     : QDialog(parent, WindowKinds::kDialog), m_pCapture(capture)
@@ -22,10 +24,19 @@ CCapDlg::CCapDlg(CCapture* capture, QWidget* parent)
     m_pFile = new QLineEdit(QFile::decodeName(capture->m_strFileName), this);
     m_pFile->setMinimumWidth(QFontMetrics(font()).averageCharWidth() * 50);
     layout->addWidget(m_pFile, 1, 1);
+    auto* browse = new QPushButton(QStringLiteral("&Browse..."), this);
+    browse->setAutoDefault(false);
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString path =
+            CaptureFileDialog::AskPath(this, QStringLiteral("Capture File"), m_pFile->text());
+        if (!path.isEmpty())
+            m_pFile->setText(path);
+    });
+    layout->addWidget(browse, 1, 2);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons, 2, 0, 1, 2);
+    layout->addWidget(buttons, 2, 0, 1, 3);
 }
 
 void CCapDlg::accept()

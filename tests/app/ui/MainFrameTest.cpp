@@ -3,6 +3,7 @@
 #include "app/MainFrame.h"
 #include "SessionTestSupport.h"
 #include "app/ChildFrame.h"
+#include "app/FileDialogs.h"
 #include "platform/Profile.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
@@ -217,6 +218,21 @@ TEST_F(MainFrameTest, FramesAreLaidOutAsAMultiDocumentUserExpects)
     EXPECT_NE(frame->ActiveFrame(), nullptr);
     EXPECT_NE(frame->ActiveFrame(), first);
     EXPECT_FALSE(frame->ActiveFrame()->isMinimized());
+}
+
+// Save As for a session never saved suggests a name made from its
+// connection, without the state words and without characters a file name
+// cannot hold.
+TEST(FileDialogs, SuggestedNameComesFromTheConnection)
+{
+    EXPECT_EQ(
+        FileDialogs::SuggestedName(QStringLiteral("  TCP Svr: 127.0.0.1 Port 5599 Offline [Echo]")),
+        QStringLiteral("TCP Svr 127.0.0.1 Port 5599.trw"));
+    EXPECT_EQ(FileDialogs::SuggestedName(QStringLiteral("  COM7 - 115200,N,8,1 [Capture On] ")),
+              QStringLiteral("COM7 - 115200,N,8,1.trw"));
+    EXPECT_EQ(FileDialogs::SuggestedName(QStringLiteral("a/b\\c?")), QStringLiteral("abc.trw"));
+    EXPECT_EQ(FileDialogs::SuggestedName(QStringLiteral(" Offline ")),
+              QStringLiteral("Session.trw"));
 }
 
 } // namespace

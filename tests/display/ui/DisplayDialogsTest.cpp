@@ -6,6 +6,8 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -46,9 +48,16 @@ TEST(ColorDlg, PickerStartsOnCurrentColourAndStoresAtOnce)
         picker->setCurrentColor(QColor(0x10, 0x20, 0x30));
         picker->accept();
     });
+    const auto swatchCentre = [&] {
+        const QIcon icon = dialog.ColorButton(ColorText)->icon();
+        const QImage image = icon.pixmap(dialog.ColorButton(ColorText)->iconSize()).toImage();
+        return image.pixelColor(image.width() / 2, image.height() / 2);
+    };
+    EXPECT_EQ(swatchCentre(), QColor(0, 0xFF, 0)); // the button shows its colour
     dialog.ColorButton(ColorText)->click();
     EXPECT_EQ(initial, QColor(0, 0xFF, 0));
     EXPECT_EQ(colors[ColorText], 0x00302010u);
+    EXPECT_EQ(swatchCentre(), QColor(0x10, 0x20, 0x30));
 
     // Cancel closes the dialog but keeps what was picked.
     dialog.findChild<QPushButton*>(QStringLiteral("cancel"))->click();
