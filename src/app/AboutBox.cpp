@@ -11,6 +11,7 @@ CAboutBox::CAboutBox(const QIcon& icon, QWidget* parent) : QDialog(parent, Windo
 {
     setWindowTitle(QStringLiteral("About Trellium"));
     auto* layout = new QGridLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     auto* picture = new QLabel(this);
     picture->setPixmap(icon.pixmap(48, 48));
     picture->setAlignment(Qt::AlignTop);

@@ -130,6 +130,7 @@ void CChildFrame::RestoreWindowState(const CWorkspaceRecord& record)
     const int height = std::clamp(record.bottom - record.top, 60, 10000);
     const QRect normal(std::clamp(record.left, -5000, 10000), std::clamp(record.top, -5000, 10000),
                        width, height);
+    m_pView->KeepFrameWidth();
     showNormal();
     setGeometry(normal);
     m_normalRect = normal;

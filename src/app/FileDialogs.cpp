@@ -1,28 +1,53 @@
 #include "app/FileDialogs.h"
 
+#include "platform/Profile.h"
+
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QRegularExpression>
 
 namespace {
+
 const QString kFilter = QStringLiteral("Trellium Files (*.trw)");
+const QString kFolderKey = QStringLiteral("Folders/Sessions");
+
+// The folder the last session file was opened from or saved to: the dialogs
+// start there.
+QString LastFolder()
+{
+    return Platform::OpenProfile()->value(kFolderKey).toString();
 }
+
+QString Remember(const QString& path)
+{
+    if (!path.isEmpty())
+        Platform::OpenProfile()->setValue(kFolderKey, QFileInfo(path).absolutePath());
+    return path;
+}
+
+} // namespace
 
 namespace FileDialogs {
 
 QString AskOpenPath(QWidget* parent)
 {
-    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), QString(), kFilter);
+    return Remember(
+        QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), LastFolder(), kFilter));
 }
 
 QString AskSavePath(QWidget* parent, const QString& current)
 {
-    QFileDialog dialog(parent, QStringLiteral("Save As"), current, kFilter);
+    // A bare suggested name goes into the last folder used.
+    const QString start = QFileInfo(current).isAbsolute() || LastFolder().isEmpty()
+                              ? current
+                              : QDir(LastFolder()).filePath(current);
+    QFileDialog dialog(parent, QStringLiteral("Save As"), start, kFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("trw"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().constFirst();
+    return Remember(dialog.selectedFiles().constFirst());
 }
 
 QString SuggestedName(const QString& title)

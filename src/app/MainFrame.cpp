@@ -509,10 +509,14 @@ CChildFrame* CMainFrame::AddFrame(std::unique_ptr<CTrelliumDoc> doc)
         RefreshRecentMenu();
     });
     connect(frame, &QObject::destroyed, this, [this] { RefreshMenus(); });
-    connect(frame, &QMdiSubWindow::windowStateChanged, this,
-            [this, frame](Qt::WindowStates, Qt::WindowStates state) {
-                OnFrameStateChanged(frame, state);
-            });
+    // Queued: the sub-window finishes minimising (and takes the focus to its
+    // icon) before the keyboard is handed on.
+    connect(
+        frame, &QMdiSubWindow::windowStateChanged, this,
+        [this, frame](Qt::WindowStates, Qt::WindowStates state) {
+            OnFrameStateChanged(frame, state);
+        },
+        Qt::QueuedConnection);
     connect(frame->GetDocument(), &CTrelliumDoc::TitleChanged, this, [this] { RefreshMenus(); });
     PlaceNewFrame(frame);
     frame->show();
@@ -536,6 +540,9 @@ void CMainFrame::OnFrameStateChanged(CChildFrame* frame, Qt::WindowStates state)
     for (auto it = stacked.rbegin(); it != stacked.rend(); ++it) {
         if (*it != frame && !(*it)->isMinimized() && (*it)->isVisible()) {
             m_pMdiArea->setActiveSubWindow(*it);
+            // Activation alone leaves the keyboard with the minimised frame.
+            if (auto* next = qobject_cast<CChildFrame*>(*it))
+                next->GetView()->GetDisplay()->setFocus();
             return;
         }
     }

@@ -39,6 +39,7 @@ CCustomBaud::CCustomBaud(int baud, QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Custom Baud"));
     auto* layout = new QGridLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize); // nothing to gain from resizing
     layout->addWidget(new QLabel(QStringLiteral("Baud:"), this), 0, 0);
     m_pEdit = new QLineEdit(QString::number(baud), this);
     layout->addWidget(m_pEdit, 0, 1);
@@ -73,6 +74,7 @@ CCommSettingsDlg::CCommSettingsDlg(CCommInfo* info, QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Echo Setting"));
     auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     m_pEcho = new QCheckBox(QStringLiteral("Echo sent characters"), this);
     m_pEcho->setChecked(info->EchoOn());
     layout->addWidget(m_pEcho);

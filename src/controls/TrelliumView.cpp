@@ -513,12 +513,13 @@ int CTrelliumView::WantedWidth() const
     return std::max(DisplayWidth(), m_pConnections->geometry().right() + m_cw);
 }
 
-// Only a frame narrower than the display is widened: a width the user chose
-// (or a restored workspace gave) that shows the display stays.
+// Only a frame narrower than the display is widened, and not one whose
+// placement the user made (a tiled frame saved in the workspace comes back
+// as narrow as it was).
 void CTrelliumView::WidenFrame()
 {
     auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
-    if (!frame)
+    if (!frame || m_bKeepFrameWidth)
         return;
     const int wanted = DisplayWidth();
     const int chrome = frame->width() - width();

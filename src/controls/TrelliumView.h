@@ -83,6 +83,9 @@ public:
     // The width the frame is widened to when narrower (command 3036): the
     // display's line width and seven more characters.
     int DisplayWidth() const;
+    // The frame was given a placement of its own (a restored workspace):
+    // command 3036 leaves its width as it is.
+    void KeepFrameWidth() { m_bKeepFrameWidth = true; }
 
     // Where the pane reads the held modifiers (bit 0 Shift, bit 1 Ctrl); the
     // keyboard unless a test gives its own.
@@ -146,4 +149,5 @@ private:
     std::function<int()> m_modifiers;
     int m_nWatchedModifiers = 0;
     int m_nLabelTicks = 0;
+    bool m_bKeepFrameWidth = false;
 };

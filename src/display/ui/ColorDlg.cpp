@@ -42,8 +42,8 @@ CColorDlg::CColorDlg(Colors* colors, QWidget* parent)
     // 232 x 91 dialog units (a quarter of the average character width
     // across, an eighth of the line height down) unless the texts need more.
     const QFontMetrics metrics(font());
-    resize(std::max(sizeHint().width(), 232 * metrics.averageCharWidth() / 4),
-           std::max(sizeHint().height(), 91 * metrics.height() / 8));
+    setFixedSize(std::max(sizeHint().width(), 232 * metrics.averageCharWidth() / 4),
+                 std::max(sizeHint().height(), 91 * metrics.height() / 8));
 }
 
 void CColorDlg::PickColor(int index)

@@ -8,12 +8,18 @@
 #include <QLayout>
 #include <QMouseEvent>
 #include <QToolTip>
+#include <algorithm>
 
 CDwStatusBar::CDwStatusBar(CKeyPaneTable& panes, QWidget* parent)
     : QStatusBar(parent), m_table(panes)
 {
     setSizeGripEnabled(true);
-    m_nKeyPaneWidth = 8 * QFontMetrics(font()).averageCharWidth();
+    // Eight average characters, and room besides for the pane's border and
+    // indent, so that a key number with a six-letter label ("2 Status") is
+    // read whole in a proportional font.
+    const QFontMetrics metrics(font());
+    m_nKeyPaneWidth = std::max(8 * metrics.averageCharWidth(),
+                               metrics.horizontalAdvance(QStringLiteral("12 Status")) + 8);
     layout()->setSpacing(0);
     for (int key = 1; key <= 12; ++key) {
         auto* pane = new QLabel(this);

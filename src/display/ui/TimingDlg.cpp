@@ -52,7 +52,8 @@ CTimingDlg::CTimingDlg(CTimingInfo* timing, QWidget* parent)
     // 266 dialog units wide (a quarter of the average character width each)
     // unless the texts need more.
     const QFontMetrics metrics(font());
-    resize(std::max(sizeHint().width(), 266 * metrics.averageCharWidth() / 4), sizeHint().height());
+    setFixedSize(std::max(sizeHint().width(), 266 * metrics.averageCharWidth() / 4),
+                 sizeHint().height());
 
     connect(m_pInterval, &QLineEdit::textChanged, this, &CTimingDlg::ShowNegativeNote);
     ShowNegativeNote();

@@ -18,11 +18,26 @@
 void CFKeyDlg::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (m_bPlaced || !parentWidget())
+    if (m_sinceShown.isValid() || !parentWidget())
         return;
-    m_bPlaced = true;
+    m_sinceShown.start();
+    Place();
+}
+
+// The window manager frames the dialog after it is shown, which moves it and
+// changes its outer size: placed again while that happens, not when the user
+// moves it later.
+void CFKeyDlg::moveEvent(QMoveEvent* event)
+{
+    QDialog::moveEvent(event);
+    if (m_sinceShown.isValid() && !m_sinceShown.hasExpired(500) && parentWidget())
+        Place();
+}
+
+void CFKeyDlg::Place()
+{
     const QRect main = parentWidget()->window()->frameGeometry();
-    const QSize outer = frameGeometry().size();
+    const QRect outer = frameGeometry();
     QPoint at(main.left(), main.bottom() - 20 - outer.height() + 1);
     if (const QScreen* screen = parentWidget()->screen()) {
         const QRect room = screen->availableGeometry();
@@ -30,7 +45,8 @@ void CFKeyDlg::showEvent(QShowEvent* event)
         at.setX(
             std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - outer.width())));
     }
-    move(at);
+    if (at != outer.topLeft())
+        move(at); // a window's position is its frame's
 }
 
 CFKeyDlg::CFKeyDlg(CFuncKeys* keys, int key, QWidget* parent)
@@ -71,7 +87,9 @@ CFKeyDlg::CFKeyDlg(CFuncKeys* keys, int key, QWidget* parent)
     m_pPreview = new QLabel(this);
     m_pPreview->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_pPreview->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_pPreview->setWordWrap(true);
+    // One line: a long preview is shortened to the room there is (the whole
+    // of it in the tool tip) instead of growing over the fields below.
+    m_pPreview->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     layout->addWidget(m_pPreview, 6, 1, 1, 3);
 
     layout->addWidget(new QLabel(QStringLiteral("Repeat times (* infinite):"), this), 7, 0);
@@ -198,8 +216,34 @@ void CFKeyDlg::UpdateDataCheck()
     const CDataStringCheck check = CheckDataString(m_pData->text().toLatin1());
     m_pHint->setText(check.problem);
     m_pHint->setVisible(!check.problem.isEmpty());
-    m_pPreview->setText(m_pData->text().isEmpty() ? QString()
-                                                  : QStringLiteral("Sends: ") + check.preview);
+    m_previewText =
+        m_pData->text().isEmpty() ? QString() : QStringLiteral("Sends: ") + check.preview;
+    m_nPreviewBytes = check.preview.startsWith(QLatin1Char('(')) || check.preview.isEmpty()
+                          ? -1
+                          : static_cast<int>(check.preview.count(QLatin1Char(' '))) + 1;
+    ShowPreview();
+}
+
+void CFKeyDlg::ShowPreview()
+{
+    const QFontMetrics metrics(m_pPreview->font());
+    const int room = m_pPreview->width();
+    QString shown = m_previewText;
+    if (metrics.horizontalAdvance(shown) > room) {
+        const QString total =
+            m_nPreviewBytes > 0 ? QStringLiteral(" (%1 bytes)").arg(m_nPreviewBytes) : QString();
+        shown = metrics.elidedText(m_previewText, Qt::ElideRight,
+                                   room - metrics.horizontalAdvance(total)) +
+                total;
+    }
+    m_pPreview->setText(shown);
+    m_pPreview->setToolTip(shown == m_previewText ? QString() : m_previewText);
+}
+
+void CFKeyDlg::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    ShowPreview();
 }
 
 void CFKeyDlg::OnTab(int index)

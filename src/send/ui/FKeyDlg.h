@@ -3,6 +3,7 @@
 #include "tools/ui/ASCIIWnd.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <functional>
 
@@ -57,8 +58,12 @@ protected:
     // Opens at the main window's left edge, its bottom 20 pixels above the
     // main window's bottom, so the session's display stays in sight.
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void Place();
+    void ShowPreview();
     void LoadPage();
     void SavePage();
     void UpdateEnables();
@@ -91,5 +96,7 @@ private:
     QPushButton* m_pStop;
     QCheckBox* m_pAutoResponse;
     QLineEdit* m_pPattern;
-    bool m_bPlaced = false;
+    QElapsedTimer m_sinceShown;
+    QString m_previewText; // the whole preview, shortened to fit when shown
+    int m_nPreviewBytes = -1;
 };

@@ -17,6 +17,7 @@ CCapDlg::CCapDlg(CCapture* capture, QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Capture Options"));
     auto* layout = new QGridLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize); // nothing to gain from resizing
     m_pAutoBegin = new QCheckBox(QStringLiteral("Automatically begin capture"), this);
     m_pAutoBegin->setChecked(capture->m_bAutoBegin != 0);
     layout->addWidget(m_pAutoBegin, 0, 0, 1, 2);

@@ -148,6 +148,15 @@ TEST_F(Window, StatusBarPanesMapClicksToKeysEdgesIncluded)
     child->GetDocument()->RefreshKeyLabels(false, false);
     DrainEvents();
     EXPECT_EQ(bar->KeyPane(3)->text(), QStringLiteral("3 Three"));
+    // A six-letter label is read whole.
+    ASSERT_TRUE(
+        child->GetDocument()->m_funcKeys.AddKey(1, 0, 0, 0, "Status", "", "S", 0, 0, 0, {}));
+    child->GetDocument()->RefreshKeyLabels(false, false);
+    DrainEvents();
+    const QLabel* second = bar->KeyPane(2);
+    EXPECT_EQ(second->text(), QStringLiteral("2 Status"));
+    EXPECT_LE(second->fontMetrics().horizontalAdvance(second->text()) + second->indent(),
+              second->contentsRect().width());
 }
 
 // For as long as a menu is open, nothing highlighted in it, the key panes
@@ -245,7 +254,7 @@ TEST_F(Window, WorkspaceComesBackWithPlacementsAndMaximisedFrames)
     // opens after it; the others keep the rectangles they had, however the
     // frames were widened when they were made.
     first->showNormal();
-    first->setGeometry(10, 20, 900, 400);
+    first->setGeometry(10, 20, 500, 400); // narrower than the display: tiled
     const QString c = save(QStringLiteral("c.trw"), 1003);
     CChildFrame* third = frame->OpenDocument(c);
     second->showMaximized();
@@ -259,7 +268,7 @@ TEST_F(Window, WorkspaceComesBackWithPlacementsAndMaximisedFrames)
     EXPECT_EQ(frame->RestoreWorkspace(), 3);
     DrainEvents();
     ASSERT_EQ(frame->Frames().size(), 3);
-    EXPECT_EQ(frame->Frames()[0]->geometry(), QRect(10, 20, 900, 400));
+    EXPECT_EQ(frame->Frames()[0]->geometry(), QRect(10, 20, 500, 400));
     EXPECT_TRUE(frame->Frames()[1]->isMaximized());
     EXPECT_EQ(frame->ActiveFrame(), frame->Frames()[1]);
     EXPECT_FALSE(frame->Frames()[2]->isMaximized());
@@ -269,7 +278,7 @@ TEST_F(Window, WorkspaceComesBackWithPlacementsAndMaximisedFrames)
     QFile::remove(b); // a file that is gone is skipped quietly
     EXPECT_EQ(frame->RestoreWorkspace(), 2);
     ASSERT_EQ(frame->Frames().size(), 2);
-    EXPECT_EQ(frame->Frames()[0]->geometry(), QRect(10, 20, 900, 400));
+    EXPECT_EQ(frame->Frames()[0]->geometry(), QRect(10, 20, 500, 400));
     EXPECT_TRUE(alerts.Messages().isEmpty());
 }
 

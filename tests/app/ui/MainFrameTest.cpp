@@ -4,13 +4,17 @@
 #include "SessionTestSupport.h"
 #include "app/ChildFrame.h"
 #include "app/FileDialogs.h"
+#include "controls/TrelliumView.h"
+#include "display/ui/RichCtrl.h"
 #include "platform/Profile.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 #include "session/TrelliumIds.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -214,10 +218,15 @@ TEST_F(MainFrameTest, FramesAreLaidOutAsAMultiDocumentUserExpects)
     EXPECT_EQ(first->size(), first->SessionSize().boundedTo(frame->MdiArea()->viewport()->size()));
     EXPECT_GT(first->pos().x(), second->pos().x()); // in front, so last in the cascade
 
+    QApplication::setActiveWindow(frame.get());
+    first->GetView()->GetDisplay()->setFocus();
     first->showMinimized();
-    EXPECT_NE(frame->ActiveFrame(), nullptr);
+    QApplication::processEvents();
+    ASSERT_NE(frame->ActiveFrame(), nullptr);
     EXPECT_NE(frame->ActiveFrame(), first);
     EXPECT_FALSE(frame->ActiveFrame()->isMinimized());
+    // The keys typed next go to the session now in front.
+    EXPECT_EQ(QApplication::focusWidget(), frame->ActiveFrame()->GetView()->GetDisplay());
 }
 
 // Save As for a session never saved suggests a name made from its
@@ -233,6 +242,34 @@ TEST(FileDialogs, SuggestedNameComesFromTheConnection)
     EXPECT_EQ(FileDialogs::SuggestedName(QStringLiteral("a/b\\c?")), QStringLiteral("abc.trw"));
     EXPECT_EQ(FileDialogs::SuggestedName(QStringLiteral(" Offline ")),
               QStringLiteral("Session.trw"));
+}
+
+// Answers the next file dialog with `path`, noting the folder it opened in.
+void AnswerNextFileDialog(const QString& path, QString* openedIn)
+{
+    QTimer::singleShot(0, [=] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* files = qobject_cast<QFileDialog*>(w); files && files->isVisible()) {
+                *openedIn = files->directory().absolutePath();
+                files->selectFile(path);
+                QMetaObject::invokeMethod(files, "accept");
+                return;
+            }
+        }
+        AnswerNextFileDialog(path, openedIn);
+    });
+}
+
+// The session file dialogs start in the folder of the last session file.
+TEST_F(MainFrameTest, SaveAsStartsInTheFolderLastUsed)
+{
+    QString openedIn;
+    AnswerNextFileDialog(dir.filePath(QStringLiteral("first")), &openedIn);
+    EXPECT_EQ(FileDialogs::AskSavePath(frame.get(), QStringLiteral("first.trw")),
+              dir.filePath(QStringLiteral("first.trw")));
+    AnswerNextFileDialog(dir.filePath(QStringLiteral("second.trw")), &openedIn);
+    FileDialogs::AskSavePath(frame.get(), QStringLiteral("second.trw"));
+    EXPECT_EQ(openedIn, QDir(dir.path()).absolutePath());
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "SessionTestSupport.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -110,6 +111,7 @@ TEST_F(FKeyDialog, StopEndsTheRunningRepeatAtOnce)
 TEST_F(FKeyDialog, ChartCharactersAndDataHints)
 {
     CFKeyDlg dialog(&keys, 0);
+    dialog.show();
     dialog.DataEdit()->clear();
     dialog.CharClicked('A');
     dialog.CharClicked(13);
@@ -123,6 +125,14 @@ TEST_F(FKeyDialog, ChartCharactersAndDataHints)
     EXPECT_TRUE(dialog.DataHint()->text().isEmpty());
     EXPECT_EQ(dialog.DataPreview()->text(),
               QStringLiteral("Sends: 31 32 33 34 35 36 37 38 39 37 4B"));
+    // A long string's preview stays on its line, shortened, with the count
+    // of bytes; the whole of it is in the tool tip.
+    dialog.DataEdit()->setText(QString(100, QLatin1Char('U')));
+    const QString shown = dialog.DataPreview()->text();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral(" (100 bytes)"))) << shown.toStdString();
+    EXPECT_LE(QFontMetrics(dialog.DataPreview()->font()).horizontalAdvance(shown),
+              dialog.DataPreview()->width());
+    EXPECT_EQ(dialog.DataPreview()->toolTip().count(QStringLiteral("55")), 100);
 }
 
 // The dialog opens at the main window's left edge with its bottom 20 pixels
