@@ -151,7 +151,10 @@ void CDisplayRenderer::WriteStamp(uint32_t nowTick, const CDisplaySettings& sett
 
 void CDisplayRenderer::RenderMont(const char* bytes, size_t count, CTextSink& sink)
 {
+    // The runs of a chunk go to the sink in one batch: random data makes a
+    // run of every byte or two, and a call per run cost more than the rest.
     const CNameTable& names = Names();
+    m_bBatching = true;
     size_t i = 0;
     while (i < count) {
         const int cls = MontClass(static_cast<uint8_t>(bytes[i]));
@@ -168,6 +171,24 @@ void CDisplayRenderer::RenderMont(const char* bytes, size_t count, CTextSink& si
         }
         i = end;
     }
+    m_bBatching = false;
+    sink.AppendCells(m_batchText, m_batchFormats);
+    m_batchText.clear();
+    m_batchFormats.clear();
+}
+
+void CDisplayRenderer::Emit(RunFormat format, std::string_view text, CTextSink& sink)
+{
+    if (!m_bBatching) {
+        sink.AppendText(format, text);
+        return;
+    }
+    if (text.empty())
+        return;
+    const auto cell = static_cast<uint8_t>(format);
+    m_batchText.append(text);
+    m_batchFormats.push_back(cell | kCellRunStart);
+    m_batchFormats.resize(m_batchText.size(), cell);
 }
 
 void CDisplayRenderer::FlushPending(CTextSink& sink)
@@ -294,7 +315,7 @@ void CDisplayRenderer::Write(RunFormat format, const char* text, size_t length, 
     if (length > 0 && static_cast<size_t>(kLineWidth - m_nColumn) >= length &&
         (!m_bTextMode || !std::memchr(text, kCr, length))) {
         m_nColumn += static_cast<int>(length);
-        sink.AppendText(format, std::string_view(text, length));
+        Emit(format, std::string_view(text, length), sink);
         return;
     }
     m_out.clear();
@@ -329,5 +350,5 @@ void CDisplayRenderer::Write(RunFormat format, const char* text, size_t length, 
         }
     }
     if (!m_out.empty())
-        sink.AppendText(format, m_out);
+        Emit(format, m_out, sink);
 }

@@ -60,13 +60,18 @@ private:
     // The line-breaking writer: a break follows the character that raises the
     // column above the line width; in Text mode a carriage return restarts it.
     void Write(RunFormat format, const char* text, size_t length, CTextSink& sink);
+    // Where Write puts a finished run: the sink, or Mont mode's batch.
+    void Emit(RunFormat format, std::string_view text, CTextSink& sink);
 
     int m_nColumn = 0;
     int m_nEscape = 0; // Text mode: 0 plain, 1 after ESC, 2 after ESC [
     uint32_t m_lastDisplayTick;
-    bool m_bTextMode = false;     // mode of the append in progress
-    std::string m_out;            // writer output, reused
-    std::string m_pending;        // Text mode's pending run, reused
-    std::string m_names;          // Mont mode's run of names, reused
+    bool m_bTextMode = false;       // mode of the append in progress
+    std::string m_out;              // writer output, reused
+    std::string m_pending;          // Text mode's pending run, reused
+    std::string m_names;            // Mont mode's run of names, reused
     std::vector<uint8_t> m_formats; // Hex mode's format byte per character, reused
+    bool m_bBatching = false;       // Write adds to the batch below (Mont mode)
+    std::string m_batchText;
+    std::vector<uint8_t> m_batchFormats;
 };
