@@ -126,4 +126,43 @@ TEST(RunBatch, HexChunksAcrossBatchBoundariesEndAsByteByByte)
     }
 }
 
+// A line buffer that takes a batch run by run, as a sink without a batch
+// path of its own does.
+class CRunByRunBuffer final : public CLineBuffer
+{
+public:
+    void AppendCells(std::string_view text, std::span<const uint8_t> formats) override
+    {
+        CTextSink::AppendCells(text, formats);
+    }
+};
+
+// Mont and Hex hand their runs over in batches; the display ends exactly as
+// when every run is written on its own, breaks inside names and stamps
+// included.
+TEST(RunBatch, BatchedModesEndAsRunByRun)
+{
+    std::mt19937 random(3);
+    for (const int mode : {0, 2}) {
+        CDisplaySettings settings;
+        settings.m_nMode = mode;
+        settings.m_nStampFormat = 1;
+        CDisplayRenderer batchedRenderer(0);
+        CDisplayRenderer singleRenderer(0);
+        CLineBuffer batched;
+        CRunByRunBuffer single;
+        uint32_t tick = 0;
+        for (int chunk = 0; chunk < 200; ++chunk) {
+            std::string bytes(random() % 700, '\0');
+            for (char& c : bytes)
+                c = static_cast<char>(random());
+            tick += random() % 3;
+            batchedRenderer.AppendData(bytes.data(), bytes.size(), tick, settings, batched);
+            singleRenderer.AppendData(bytes.data(), bytes.size(), tick, settings, single);
+            ASSERT_EQ(RunsText(batched), RunsText(single)) << "mode " << mode << " chunk " << chunk;
+        }
+        EXPECT_EQ(batchedRenderer.Column(), singleRenderer.Column());
+    }
+}
+
 } // namespace
