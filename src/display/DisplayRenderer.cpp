@@ -201,6 +201,24 @@ void CDisplayRenderer::FlushPending(CTextSink& sink)
 
 void CDisplayRenderer::RenderText(const char* bytes, size_t count, CTextSink& sink)
 {
+    // What each byte does outside an escape sequence: shown (printable, or a
+    // carriage return), ESC, backspace, or dropped (line feed included).
+    enum : uint8_t
+    {
+        kShown,
+        kEscape,
+        kBackspace,
+        kDropped
+    };
+    static const auto kinds = [] {
+        std::array<uint8_t, 256> table{};
+        for (int b = 0; b < 256; ++b)
+            table[static_cast<size_t>(b)] = (b >= 32 && b <= 126) || b == kCr ? kShown
+                                            : b == kEsc                       ? kEscape
+                                            : b == kBs                        ? kBackspace
+                                                                              : kDropped;
+        return table;
+    }();
     m_pending.clear();
     for (size_t i = 0; i < count; ++i) {
         const char c = bytes[i];
@@ -216,20 +234,30 @@ void CDisplayRenderer::RenderText(const char* bytes, size_t count, CTextSink& si
             m_nEscape = 0;
             continue;
         }
-        const uint8_t byte = static_cast<uint8_t>(c);
-        if ((byte >= 32 && byte <= 126) || c == kCr) {
-            m_pending += c;
-        } else if (c == kEsc) {
+        switch (kinds[static_cast<uint8_t>(c)]) {
+        case kShown: {
+            // The whole run of shown bytes at once.
+            size_t end = i + 1;
+            while (end < count && kinds[static_cast<uint8_t>(bytes[end])] == kShown)
+                ++end;
+            m_pending.append(bytes + i, end - i);
+            i = end - 1;
+            break;
+        }
+        case kEscape:
             FlushPending(sink);
             m_nEscape = 1;
-        } else if (c == kBs) {
+            break;
+        case kBackspace:
             FlushPending(sink);
             if (sink.CharCount() >= 2 && m_nColumn >= 1) {
                 --m_nColumn;
                 sink.DeleteLastChar();
             }
+            break;
+        default:
+            break;
         }
-        // Every other byte, line feed included, is dropped.
     }
     FlushPending(sink);
 }

@@ -45,17 +45,23 @@ CReceiveRing::CDelivery CReceiveRing::TakeNew()
     const uint64_t from = std::max(m_delivered, oldest);
     delivery.lost = from - m_delivered;
     const int count = static_cast<int>(m_total - from);
+    delivery.bytes = CopyLast(count);
+    m_delivered = m_total;
+    return delivery;
+}
+
+// The last `count` bytes stored, oldest first: the ring's two spans copied
+// whole. Called with the lock held.
+QByteArray CReceiveRing::CopyLast(int count) const
+{
+    QByteArray bytes(count, Qt::Uninitialized);
     int index = m_ringPos - count;
     if (index < 0)
         index += kSize;
-    delivery.bytes.resize(count);
-    for (int i = 0; i < count; ++i, ++index) {
-        if (index == kSize)
-            index = 0;
-        delivery.bytes[i] = static_cast<char>(m_ring[index]);
-    }
-    m_delivered = m_total;
-    return delivery;
+    const int first = std::min(count, kSize - index);
+    std::memcpy(bytes.data(), m_ring.get() + index, static_cast<size_t>(first));
+    std::memcpy(bytes.data() + first, m_ring.get(), static_cast<size_t>(count - first));
+    return bytes;
 }
 
 int CReceiveRing::CopyFromRing(char* dest, int start, int count) const
@@ -73,16 +79,7 @@ int CReceiveRing::CopyFromRing(char* dest, int start, int count) const
 QByteArray CReceiveRing::Contents() const
 {
     std::lock_guard lock(m_lock);
-    QByteArray bytes(m_ringCount, Qt::Uninitialized);
-    int index = m_ringPos - m_ringCount;
-    if (index < 0)
-        index += kSize;
-    for (int i = 0; i < m_ringCount; ++i, ++index) {
-        if (index == kSize)
-            index = 0;
-        bytes[i] = static_cast<char>(m_ring[index]);
-    }
-    return bytes;
+    return CopyLast(m_ringCount);
 }
 
 int CReceiveRing::Pos() const

@@ -40,6 +40,8 @@ public:
     int Count() const;
 
 private:
+    QByteArray CopyLast(int count) const;
+
     std::function<void()> m_schedule;
     mutable std::mutex m_lock; // guards everything below
     std::unique_ptr<uint8_t[]> m_ring;
