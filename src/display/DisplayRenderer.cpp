@@ -68,7 +68,9 @@ public:
     const char* operator[](uint8_t byte) const { return m_cells[byte].data(); }
 
 private:
-    std::array<std::array<char, 5>, 256> m_cells{};
+    // Padded to eight, so that a cell is copied with one store (the three
+    // extra characters are overwritten by the next cell).
+    std::array<std::array<char, 8>, 256> m_cells{};
 };
 
 // Mont mode's byte classes: 0 shown as itself, 1 control name, 2 value in braces.
@@ -272,7 +274,7 @@ void CDisplayRenderer::RenderHex(const char* bytes, size_t count, CTextSink& sin
     static const CHexCells cells;
     constexpr auto kShown = static_cast<uint8_t>(RunFormat::Special);
     constexpr auto kValue = static_cast<uint8_t>(RunFormat::Text);
-    static constexpr uint8_t kCellFormats[5] = {kShown | kCellRunStart, kShown,
+    static constexpr uint8_t kCellFormats[8] = {kShown | kCellRunStart, kShown,
                                                 kValue | kCellRunStart, kValue, kValue};
     static constexpr size_t kPartLength[2] = {2, 3};
     constexpr size_t kBatch = 4096; // input bytes per batch: bounds the batch's memory
@@ -281,8 +283,9 @@ void CDisplayRenderer::RenderHex(const char* bytes, size_t count, CTextSink& sin
         const size_t n = end - from;
         // Five characters a byte, and a break of two after every 81.
         const size_t room = n * 5 + 2 * (n * 5 / (kLineWidth + 1) + 2);
-        m_out.resize(room);
-        m_formats.resize(room);
+        // (Eight spare: each cell is copied eight characters wide.)
+        m_out.resize(room + 8);
+        m_formats.resize(room + 8);
         char* out = m_out.data();
         uint8_t* format = m_formats.data();
         size_t i = from;
@@ -290,8 +293,8 @@ void CDisplayRenderer::RenderHex(const char* bytes, size_t count, CTextSink& sin
             // The bytes whose five characters fit the line as they are.
             const size_t fit = std::min(static_cast<size_t>(kLineWidth - m_nColumn) / 5, end - i);
             for (size_t k = 0; k < fit; ++k) {
-                std::memcpy(out, cells[static_cast<uint8_t>(bytes[i + k])], 5);
-                std::memcpy(format, kCellFormats, 5);
+                std::memcpy(out, cells[static_cast<uint8_t>(bytes[i + k])], 8);
+                std::memcpy(format, kCellFormats, 8);
                 out += 5;
                 format += 5;
             }
