@@ -43,8 +43,20 @@ void CheckBuffer(const CLineBuffer& display)
     for (int i = 0; i < display.LineCount(); ++i) {
         const CDisplayLine& line = display.Line(i);
         chars += static_cast<int64_t>(line.m_text.size());
+        // A format byte a character, a run starting the line, the colour
+        // changes in order and inside the line, and the runs covering it.
+        if (line.m_formats.size() != line.m_text.size())
+            std::abort();
+        if (!line.m_text.empty() && (!CDisplayLine::StartsRun(line.m_formats[0]) ||
+                                     line.m_colors.empty() || line.m_colors[0].m_nFrom != 0))
+            std::abort();
+        for (size_t c = 0; c < line.m_colors.size(); ++c) {
+            if (line.m_colors[c].m_nFrom >= line.m_text.size() ||
+                (c > 0 && line.m_colors[c].m_nFrom <= line.m_colors[c - 1].m_nFrom))
+                std::abort();
+        }
         uint32_t next = 0;
-        for (const CLineSpan& span : line.m_spans) {
+        for (const CLineSpan& span : display.Spans(i)) {
             if (span.m_nLength == 0 || span.m_nStart != next)
                 std::abort();
             next = span.m_nStart + span.m_nLength;

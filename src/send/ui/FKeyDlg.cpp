@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QTabBar>
+#include <QTimer>
 
 void CFKeyDlg::showEvent(QShowEvent* event)
 {
@@ -22,6 +23,12 @@ void CFKeyDlg::showEvent(QShowEvent* event)
         return;
     m_sinceShown.start();
     Place();
+    // Some window managers tell the size of their frame only a moment after
+    // the dialog is shown, without moving it: placed once more then.
+    QTimer::singleShot(300, this, [this] {
+        if (!m_bUserMoved)
+            Place();
+    });
 }
 
 // The window manager frames the dialog after it is shown, which moves it and
@@ -30,7 +37,11 @@ void CFKeyDlg::showEvent(QShowEvent* event)
 void CFKeyDlg::moveEvent(QMoveEvent* event)
 {
     QDialog::moveEvent(event);
-    if (m_sinceShown.isValid() && !m_sinceShown.hasExpired(500) && parentWidget())
+    if (!m_sinceShown.isValid() || !parentWidget())
+        return;
+    if (m_sinceShown.hasExpired(500))
+        m_bUserMoved = true;
+    else
         Place();
 }
 

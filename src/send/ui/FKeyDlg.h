@@ -97,6 +97,7 @@ private:
     QCheckBox* m_pAutoResponse;
     QLineEdit* m_pPattern;
     QElapsedTimer m_sinceShown;
+    bool m_bUserMoved = false;
     QString m_previewText; // the whole preview, shortened to fit when shown
     int m_nPreviewBytes = -1;
 };
