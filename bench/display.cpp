@@ -116,7 +116,6 @@ void BM_RendererLineBuffer(benchmark::State& state)
     for (auto _ : state) {
         renderer.AppendData(data.data() + offset, kChunk, tick += 600, settings, lines);
         offset = (offset + kChunk) % data.size();
-        lines.MarkSynced();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kChunk);
     state.SetLabel(std::string(kModeNames[mode]) + "/" + kDataNames[state.range(1)]);

@@ -58,7 +58,6 @@ public:
             m_widget->AppendData(bytes);
         } else {
             m_model.ShowNewBytes(bytes, lostBytes);
-            m_lines.MarkSynced();
         }
         m_taken += bytes.size() + static_cast<int64_t>(lostBytes);
         m_lost += static_cast<int64_t>(lostBytes);

@@ -18,10 +18,6 @@ size_t NextBreak(std::string_view text, size_t from)
     return from + brk;
 }
 
-} // namespace
-
-namespace {
-
 void Empty(CDisplayLine& line)
 {
     line.m_text.clear();
@@ -75,18 +71,12 @@ void CLineBuffer::DropUnusedColorSets()
     m_colorSets = std::move(kept);
 }
 
-void CLineBuffer::Touch(size_t index)
-{
-    m_dirtyFrom = std::min(m_dirtyFrom, m_firstSerial + index);
-}
-
 CDisplayLine& CLineBuffer::LastLineFor(size_t count)
 {
     CDisplayLine& line = Last();
     if (line.m_colors.empty() || line.m_colors.back().m_nColors != m_nCurrentColors)
         line.m_colors.push_back({static_cast<uint32_t>(line.m_text.size()), m_nCurrentColors});
     m_nChars += static_cast<int64_t>(count);
-    Touch(m_nLines - 1);
     return line;
 }
 
@@ -148,7 +138,6 @@ void CLineBuffer::NewLine()
     ++m_nLines;
     Empty(Last());
     ++m_nChars;
-    Touch(m_nLines - 1);
 }
 
 void CLineBuffer::RemoveFirstLine()
@@ -159,7 +148,6 @@ void CLineBuffer::RemoveFirstLine()
     m_nHead = (m_nHead + 1) & (m_ring.size() - 1);
     --m_nLines;
     ++m_firstSerial;
-    m_dirtyFrom = std::max(m_dirtyFrom, m_firstSerial);
 }
 
 void CLineBuffer::DeleteLastChar()
@@ -171,12 +159,10 @@ void CLineBuffer::DeleteLastChar()
         if (line.m_colors.back().m_nFrom >= line.m_text.size())
             line.m_colors.pop_back();
         --m_nChars;
-        Touch(m_nLines - 1);
     } else if (m_nLines > 1) {
         // The last character is the break before an empty last line.
         --m_nLines;
         --m_nChars;
-        Touch(m_nLines - 1);
     }
 }
 
@@ -187,7 +173,6 @@ void CLineBuffer::EraseLastLine()
         return;
     m_nChars -= static_cast<int64_t>(line.m_text.size());
     Empty(line);
-    Touch(m_nLines - 1);
 }
 
 void CLineBuffer::Clear()
@@ -196,27 +181,20 @@ void CLineBuffer::Clear()
     m_nLines = 1;
     Empty(Last());
     m_nChars = 0;
-    m_dirtyFrom = m_firstSerial;
 }
 
 std::vector<CLineSpan> CLineBuffer::Spans(int index) const
 {
     const CDisplayLine& line = Line(index);
     std::vector<CLineSpan> spans;
-    auto change = line.m_colors.begin();
-    uint16_t colors = 0;
+    CColorWalk colors(line);
     for (size_t i = 0; i < line.m_formats.size(); ++i) {
-        bool starts = spans.empty() || CDisplayLine::StartsRun(line.m_formats[i]);
-        if (change != line.m_colors.end() && change->m_nFrom == i) {
-            colors = change->m_nColors;
-            ++change;
-            starts = true; // (a run never changes colour inside)
-        }
-        if (starts) {
-            const RunFormat format = CDisplayLine::FormatOf(line.m_formats[i]);
-            spans.push_back(
-                {static_cast<uint32_t>(i), 0, format, ColorIn(Colors(colors), format)});
-        }
+        bool changed = false;
+        const uint16_t set = colors.At(i, &changed);
+        // (A run never changes colour inside.)
+        if (spans.empty() || changed || CDisplayLine::StartsRun(line.m_formats[i]))
+            spans.push_back({static_cast<uint32_t>(i), 0, CDisplayLine::FormatOf(line.m_formats[i]),
+                             CellColor(set, line.m_formats[i])});
         ++spans.back().m_nLength;
     }
     return spans;

@@ -18,8 +18,8 @@ struct CLineSpan
 // Where a line's characters start being in another set of colours.
 struct CColorChange
 {
-    uint32_t m_nFrom = 0;    // offset in the line's text
-    uint16_t m_nColors = 0;  // the buffer's number for the set (CLineBuffer::Colors)
+    uint32_t m_nFrom = 0;   // offset in the line's text
+    uint16_t m_nColors = 0; // the buffer's number for the set (CLineBuffer::Colors)
 };
 
 // One display line: its characters (break excluded), a format byte for each
@@ -29,7 +29,7 @@ struct CColorChange
 struct CDisplayLine
 {
     std::string m_text;
-    std::string m_formats; // as long as m_text
+    std::string m_formats;              // as long as m_text
     std::vector<CColorChange> m_colors; // the first at 0 unless the line is empty
 
     static RunFormat FormatOf(char cell)
@@ -44,6 +44,34 @@ struct CDisplayLine
     }
 };
 
+// Walks a line's colour changes in step with its characters: At(column)
+// gives the colour set of each column asked, in increasing order.
+class CColorWalk
+{
+public:
+    explicit CColorWalk(const CDisplayLine& line)
+        : m_next(line.m_colors.begin()), m_end(line.m_colors.end())
+    {
+    }
+    // `changed` tells whether a set starts at this column.
+    uint16_t At(size_t column, bool* changed = nullptr)
+    {
+        bool starts = false;
+        for (; m_next != m_end && m_next->m_nFrom <= column; ++m_next) {
+            m_set = m_next->m_nColors;
+            starts = true;
+        }
+        if (changed)
+            *changed = starts;
+        return m_set;
+    }
+
+private:
+    std::vector<CColorChange>::const_iterator m_next;
+    std::vector<CColorChange>::const_iterator m_end;
+    uint16_t m_set = 0;
+};
+
 // A display's text held in memory as lines of formatted characters: the sink
 // the renderer writes into at full speed, and what the terminal widget draws.
 // A character costs its byte and a format byte, whatever the run lengths, so
@@ -51,8 +79,8 @@ struct CDisplayLine
 //
 // Every line has a serial number: line i has FirstSerial() + i. Removing the
 // first line advances FirstSerial; Clear moves it past every serial handed
-// out so far. Lines with serial >= DirtyFrom() may have changed since the
-// last MarkSynced; earlier lines have not (unless they were removed).
+// out so far, so a place in the text (the widget's caret) names its line for
+// as long as the line is there.
 class CLineBuffer : public CTextSink
 {
 public:
@@ -74,6 +102,12 @@ public:
 
     const CDisplayLine& Line(int index) const { return At(static_cast<size_t>(index)); }
     const CDisplayColors& Colors(uint16_t set) const { return m_colorSets[set]; }
+    // The colour a character with format byte `cell` is drawn in, written in
+    // colour set `set`.
+    uint32_t CellColor(uint16_t set, char cell) const
+    {
+        return ColorIn(Colors(set), CDisplayLine::FormatOf(cell));
+    }
     static uint32_t ColorIn(const CDisplayColors& colors, RunFormat format)
     {
         return format == RunFormat::Text      ? colors.m_text
@@ -87,9 +121,6 @@ public:
 
     uint64_t FirstSerial() const { return m_firstSerial; }
     uint64_t EndSerial() const { return m_firstSerial + m_nLines; }
-    uint64_t DirtyFrom() const { return m_dirtyFrom; }
-    bool IsDirty() const { return m_dirtyFrom < EndSerial(); }
-    void MarkSynced() { m_dirtyFrom = EndSerial(); }
 
     // Colour sets the buffer keeps before it drops those no line uses any more.
     static constexpr size_t kMaxColorSets = 1024;
@@ -98,7 +129,6 @@ private:
     // The last line, ready for `count` more characters in the colours in use.
     CDisplayLine& LastLineFor(size_t count);
     void NewLine();
-    void Touch(size_t index);
     void DropUnusedColorSets();
 
     CDisplayLine& At(size_t index) { return m_ring[(m_nHead + index) & (m_ring.size() - 1)]; }
@@ -117,7 +147,6 @@ private:
     size_t m_nLines = 1;
     int64_t m_nChars = 0;
     uint64_t m_firstSerial = 0;
-    uint64_t m_dirtyFrom = 0;
     std::vector<CDisplayColors> m_colorSets;
     uint16_t m_nCurrentColors = 0; // the set runs are written in now
 };

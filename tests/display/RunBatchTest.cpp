@@ -47,7 +47,6 @@ TEST(RunBatch, ALineBufferTakesABatchAsItTakesEachRun)
         batched.AppendCells(batch.text, batch.formats);
         ASSERT_EQ(RunsText(batched), RunsText(single)) << "round " << round;
         ASSERT_EQ(batched.CharCount(), single.CharCount());
-        ASSERT_EQ(batched.DirtyFrom(), single.DirtyFrom());
     }
 }
 

@@ -200,7 +200,6 @@ void CRichCtrl::FlushDisplay()
     m_nWidestLine = 0;
     for (int i = 0; i < m_lines.LineCount(); ++i)
         m_nWidestLine = std::max(m_nWidestLine, static_cast<int>(m_lines.Line(i).m_text.size()));
-    m_lines.MarkSynced();
     // Every append collapses the selection to the end and shows the end.
     m_caret = m_anchor = End();
     m_bSelecting = false;
@@ -336,13 +335,8 @@ QRect CRichCtrl::CaretRect() const
 QColor CRichCtrl::CharColor(int line, int column) const
 {
     const CDisplayLine& shown = m_lines.Line(line);
-    uint16_t colors = 0;
-    for (const CColorChange& change : shown.m_colors) {
-        if (change.m_nFrom <= static_cast<uint32_t>(column))
-            colors = change.m_nColors;
-    }
-    const RunFormat format = CDisplayLine::FormatOf(shown.m_formats[static_cast<size_t>(column)]);
-    return ColorFromRef(CLineBuffer::ColorIn(m_lines.Colors(colors), format));
+    const auto at = static_cast<size_t>(column);
+    return ColorFromRef(m_lines.CellColor(CColorWalk(shown).At(at), shown.m_formats[at]));
 }
 
 CTextPos CRichCtrl::HitTest(const QPoint& point) const
@@ -412,26 +406,19 @@ void CRichCtrl::paintEvent(QPaintEvent* event)
                              m_nLineHeight, selection);
         }
         const int endColumn = std::min(lastColumn, static_cast<int>(line.m_text.size()));
-        auto change = line.m_colors.begin();
-        uint16_t colors = 0;
+        CColorWalk colors(line);
         CRun* run = nullptr;
         uint32_t runColor = 0;
-        for (int column = 0; column < endColumn; ++column) {
-            if (change != line.m_colors.end() && change->m_nFrom == static_cast<uint32_t>(column)) {
-                colors = change->m_nColors;
-                ++change;
-            }
-            if (column < firstColumn || line.m_text[static_cast<size_t>(column)] == ' ')
+        for (int column = firstColumn; column < endColumn; ++column) {
+            const auto at = static_cast<size_t>(column);
+            if (line.m_text[at] == ' ')
                 continue;
-            const uint32_t color = CLineBuffer::ColorIn(
-                m_lines.Colors(colors),
-                CDisplayLine::FormatOf(line.m_formats[static_cast<size_t>(column)]));
+            const uint32_t color = m_lines.CellColor(colors.At(at), line.m_formats[at]);
             if (!run || color != runColor) {
                 run = &runOf(color);
                 runColor = color;
             }
-            run->glyphs.push_back(
-                m_glyphs[static_cast<uint8_t>(line.m_text[static_cast<size_t>(column)])]);
+            run->glyphs.push_back(m_glyphs[static_cast<uint8_t>(line.m_text[at])]);
             run->positions.push_back(QPointF(xOrigin + column * m_nCellWidth, y + m_nAscent));
         }
     }
