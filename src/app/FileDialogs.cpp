@@ -1,6 +1,7 @@
 #include "app/FileDialogs.h"
 
 #include "platform/Profile.h"
+#include "session/ui/SaveFileDialog.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -42,12 +43,8 @@ QString AskSavePath(QWidget* parent, const QString& current)
     const QString start = QFileInfo(current).isAbsolute() || LastFolder().isEmpty()
                               ? current
                               : QDir(LastFolder()).filePath(current);
-    QFileDialog dialog(parent, QStringLiteral("Save As"), start, kFilter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("trw"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return Remember(dialog.selectedFiles().constFirst());
+    return Remember(SaveFileDialog::Ask(parent, QStringLiteral("Save As"), start, kFilter,
+                                        QStringLiteral("trw"), true));
 }
 
 QString SuggestedName(const QString& title)

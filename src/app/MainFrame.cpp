@@ -21,7 +21,7 @@
 #include "session/TrelliumDoc.h"
 #include "session/TrelliumIds.h"
 #include "session/ui/CapDlg.h"
-#include "session/ui/CaptureFileDialog.h"
+#include "session/ui/SaveFileDialog.h"
 #include "tools/ui/ASCIIWnd.h"
 #include "tools/ui/ConverterWnd.h"
 
@@ -750,7 +750,7 @@ void CMainFrame::OnStartCapture()
     CChildFrame* frame = ActiveFrame();
     if (!frame)
         return;
-    const QString path = CaptureFileDialog::AskPath(frame, QStringLiteral("Start Capture"));
+    const QString path = SaveFileDialog::AskCapture(frame, QStringLiteral("Start Capture"));
     if (path.isEmpty())
         return;
     if (!frame->GetDocument()->StartCapture(path))

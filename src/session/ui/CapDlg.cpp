@@ -2,7 +2,7 @@
 
 #include "platform/WindowKinds.h"
 #include "session/Capture.h"
-#include "session/ui/CaptureFileDialog.h"
+#include "session/ui/SaveFileDialog.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -29,7 +29,7 @@ CCapDlg::CCapDlg(CCapture* capture, QWidget* parent)
     browse->setAutoDefault(false);
     connect(browse, &QPushButton::clicked, this, [this] {
         const QString path =
-            CaptureFileDialog::AskPath(this, QStringLiteral("Capture File"), m_pFile->text());
+            SaveFileDialog::AskCapture(this, QStringLiteral("Capture File"), m_pFile->text());
         if (!path.isEmpty())
             m_pFile->setText(path);
     });
