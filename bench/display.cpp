@@ -2,6 +2,7 @@
 // display's line buffer, the widget fed chunk by chunk, and a whole session
 // flooded from a reader thread while the event loop runs.
 #include "BenchSupport.h"
+#include "GuiBenchMain.h"
 #include "display/DisplayRenderer.h"
 #include "display/LineBuffer.h"
 #include "display/ui/RichCtrl.h"
@@ -189,19 +190,8 @@ void BM_SessionFlood(benchmark::State& state)
         });
 
         const double residentBefore = ResidentMb();
-        QElapsedTimer clock;
-        clock.start();
-        qint64 last = 0;
-        qint64 longestGap = 0;
-        QTimer probe;
-        probe.setInterval(1);
-        QObject::connect(&probe, &QTimer::timeout, [&] {
-            const qint64 now = clock.nsecsElapsed();
-            longestGap = std::max(longestGap, now - last);
-            last = now;
-        });
-        probe.start();
-        last = clock.nsecsElapsed();
+        CLoopProbe probe;
+        const QElapsedTimer& clock = probe.clock;
         while (clock.elapsed() < 2000)
             QApplication::processEvents(QEventLoop::AllEvents, 5);
         stop = true;
@@ -213,7 +203,7 @@ void BM_SessionFlood(benchmark::State& state)
         state.counters["ingest_MBps"] = static_cast<double>(fed.load()) / seconds / 1e6;
         state.counters["shown_MBps"] = static_cast<double>(view.m_shown) / seconds / 1e6;
         state.counters["deliveries"] = static_cast<double>(view.m_deliveries);
-        state.counters["longest_loop_gap_ms"] = static_cast<double>(longestGap) / 1e6;
+        state.counters["longest_loop_gap_ms"] = probe.LongestMs();
         state.counters["rss_before_MB"] = residentBefore;
         state.counters["rss_after_MB"] = ResidentMb();
     }
@@ -225,11 +215,5 @@ BENCHMARK(BM_SessionFlood)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark::kMi
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunGuiBenchmarks(argc, argv);
 }

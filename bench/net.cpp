@@ -4,6 +4,7 @@
 // each send. Counters: MB/s through the session, the longest gap between two
 // turns of the event loop (probed by a 1 ms timer), resident memory.
 #include "BenchSupport.h"
+#include "GuiBenchMain.h"
 #include "display/DisplayModel.h"
 #include "display/LineBuffer.h"
 #include "display/ui/RichCtrl.h"
@@ -60,26 +61,6 @@ int ConnectBlocking(uint16_t port)
     return fd;
 }
 
-struct CLoopProbe
-{
-    QElapsedTimer clock;
-    qint64 last = 0;
-    qint64 longest = 0;
-    QTimer timer;
-    CLoopProbe()
-    {
-        clock.start();
-        timer.setInterval(1);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            const qint64 now = clock.nsecsElapsed();
-            longest = std::max(longest, now - last);
-            last = now;
-        });
-        last = clock.nsecsElapsed();
-        timer.start();
-    }
-};
-
 // range(0): 0 headless, 1 widget offscreen.
 void BM_TcpServerFlood(benchmark::State& state)
 {
@@ -133,7 +114,7 @@ void BM_TcpServerFlood(benchmark::State& state)
         state.counters["sent_MBps"] = static_cast<double>(written.load()) / seconds / 1e6;
         state.counters["shown_MBps"] = static_cast<double>(view.shown + view.lost) / seconds / 1e6;
         state.counters["lost_in_ring_MB"] = static_cast<double>(view.lost) / 1e6;
-        state.counters["longest_loop_gap_ms"] = static_cast<double>(probe.longest) / 1e6;
+        state.counters["longest_loop_gap_ms"] = probe.LongestMs();
         state.counters["rss_before_MB"] = before;
         state.counters["rss_after_MB"] = ResidentMb();
         doc.OnCloseDocument();
@@ -186,7 +167,7 @@ void BM_ThousandClients(benchmark::State& state)
         state.counters["received_MB"] = static_cast<double>(view.shown + view.lost) / 1e6;
         state.counters["sent_MB"] = static_cast<double>(kClients) * kBytesEach / 1e6;
         state.counters["log_lines"] = static_cast<double>(doc.TcpServer()->Log().LineCount());
-        state.counters["longest_loop_gap_ms"] = static_cast<double>(probe.longest) / 1e6;
+        state.counters["longest_loop_gap_ms"] = probe.LongestMs();
         doc.OnCloseDocument();
         doc.SetView(nullptr);
     }
@@ -197,11 +178,5 @@ BENCHMARK(BM_ThousandClients)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunGuiBenchmarks(argc, argv);
 }

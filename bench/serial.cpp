@@ -7,6 +7,7 @@
 // of the ring before the view took them; capture would still get them), and
 // the longest gap between two turns of the event loop.
 #include "BenchSupport.h"
+#include "GuiBenchMain.h"
 #include "display/DisplayModel.h"
 #include "display/LineBuffer.h"
 #include "display/ui/RichCtrl.h"
@@ -19,7 +20,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <atomic>
 #include <benchmark/benchmark.h>
@@ -168,28 +168,19 @@ void BM_SerialFlood(benchmark::State& state)
         // does; a 1 ms probe measures its gaps and ends it once every byte
         // has reached the view.
         QEventLoop loop;
-        QElapsedTimer clock;
-        clock.start();
-        qint64 last = clock.nsecsElapsed();
-        qint64 longestGap = 0;
         double residentAt2Mb = 0;
-        QTimer probe;
-        probe.setInterval(1);
-        QObject::connect(&probe, &QTimer::timeout, [&] {
-            const qint64 now = clock.nsecsElapsed();
-            longestGap = std::max(longestGap, now - last);
-            last = now;
+        CLoopProbe probe;
+        probe.tick = [&] {
             if (residentAt2Mb == 0 && rig.view->m_taken >= 2'000'000)
                 residentAt2Mb = StatusMb("VmRSS:");
-            if (rig.view->m_taken >= kFloodBytes || clock.elapsed() > 120000)
+            if (rig.view->m_taken >= kFloodBytes || probe.clock.elapsed() > 120000)
                 loop.quit();
-        });
-        probe.start();
+        };
         const double cpuBefore = CpuSeconds();
         loop.exec();
-        const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+        const double seconds = static_cast<double>(probe.clock.nsecsElapsed()) / 1e9;
         const double cpu = CpuSeconds() - cpuBefore;
-        probe.stop();
+        probe.timer.stop();
         device.join();
 
         const double mb = static_cast<double>(rig.view->m_taken) / 1e6;
@@ -199,7 +190,7 @@ void BM_SerialFlood(benchmark::State& state)
         state.counters["rss_end_MB"] = StatusMb("VmRSS:");
         state.counters["peak_rss_MB"] = StatusMb("VmHWM:");
         state.counters["dropped_bytes"] = static_cast<double>(rig.view->m_lost);
-        state.counters["longest_loop_gap_ms"] = static_cast<double>(longestGap) / 1e6;
+        state.counters["longest_loop_gap_ms"] = probe.LongestMs();
     }
     state.SetLabel(std::string(kModeNames[mode]) + (widget ? "/widget" : "/headless"));
 }
@@ -252,15 +243,5 @@ BENCHMARK(BM_SerialSteady300kBps)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The port list and the numbering layer read and write the profile: a
-    // private one keeps the developer's own untouched.
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunGuiBenchmarks(argc, argv);
 }
