@@ -68,6 +68,30 @@ int32_t ToInt32(const QByteArray& text)
     return static_cast<int32_t>(value);
 }
 
+// The four byte orders of a hexadecimal value: each row's bytes, its signed
+// decimal, its unsigned decimal (only when the signed one is negative) and
+// its IEEE-754 reading. True when an unsigned value was shown.
+template <typename Signed, typename Float, typename Unsigned, size_t N, typename HexText>
+bool FillRows(std::array<CRow, 4>& rows, Unsigned value,
+              const std::array<std::array<int, N>, 4>& orders, const char* const (&labels)[4],
+              HexText hex)
+{
+    bool unsignedShown = false;
+    for (size_t i = 0; i < 4; ++i) {
+        const Unsigned row = Reorder<Unsigned, N>(value, orders[i]);
+        CRow& r = rows[i];
+        r.label = QLatin1String(labels[i]);
+        r.left = hex(row);
+        r.decimal = QString::number(static_cast<Signed>(row));
+        if (static_cast<Signed>(row) < 0) {
+            r.unsignedValue = QString::number(row);
+            unsignedShown = true;
+        }
+        r.ieee = FloatText(std::bit_cast<Float>(row));
+    }
+    return unsignedShown;
+}
+
 } // namespace
 
 QString FloatText(double value)
@@ -121,37 +145,17 @@ CResult Convert(const QString& text)
     result.decimalHeader = QStringLiteral("Decimal");
     result.ieeeHeader = QStringLiteral("IEEE-754");
     const QByteArray digits = bytes.mid(2);
-    bool unsignedShown = false;
-    if (result.mode == ModeHex32) {
-        const uint32_t value =
-            static_cast<uint32_t>(std::strtoul(digits.constData(), nullptr, 16) & 0xFFFFFFFFu);
-        for (size_t i = 0; i < 4; ++i) {
-            const uint32_t row = Reorder<uint32_t, 4>(value, kOrders32[i]);
-            CRow& r = result.rows[i];
-            r.label = QLatin1String(kLabels32[i]);
-            r.left = Hex32(row);
-            r.decimal = QString::number(static_cast<int32_t>(row));
-            if (static_cast<int32_t>(row) < 0) {
-                r.unsignedValue = QString::number(row);
-                unsignedShown = true;
-            }
-            r.ieee = FloatText(std::bit_cast<float>(row));
-        }
-    } else {
-        const uint64_t value = std::strtoull(digits.constData(), nullptr, 16);
-        for (size_t i = 0; i < 4; ++i) {
-            const uint64_t row = Reorder<uint64_t, 8>(value, kOrders64[i]);
-            CRow& r = result.rows[i];
-            r.label = QLatin1String(kLabels64[i]);
-            r.left = Hex64(row);
-            r.decimal = QString::number(static_cast<int64_t>(row));
-            if (static_cast<int64_t>(row) < 0) {
-                r.unsignedValue = QString::number(row);
-                unsignedShown = true;
-            }
-            r.ieee = FloatText(std::bit_cast<double>(row));
-        }
-    }
+    const bool unsignedShown =
+        result.mode == ModeHex32
+            ? FillRows<int32_t, float>(
+                  result.rows,
+                  static_cast<uint32_t>(std::strtoul(digits.constData(), nullptr, 16) &
+                                        0xFFFFFFFFu),
+                  kOrders32, kLabels32, Hex32)
+            : FillRows<int64_t, double>(
+                  result.rows,
+                  static_cast<uint64_t>(std::strtoull(digits.constData(), nullptr, 16)), kOrders64,
+                  kLabels64, Hex64);
     if (unsignedShown)
         result.note = QStringLiteral(" Unsigned integer representation");
     return result;
