@@ -50,7 +50,7 @@ public:
     explicit CCountingView(CRichCtrl* display) : m_pDisplay(display) {}
     virtual ~CCountingView() = default;
     void OnUpdate(int) override {}
-    void OnNewBytes(const QByteArray& bytes, uint64_t lostBytes) override
+    void OnNewBytes(const QByteArray& bytes, uint64_t lostBytes, uint32_t) override
     {
         if (lostBytes > 0)
             m_pDisplay->AppendGap(lostBytes);
@@ -58,6 +58,7 @@ public:
         m_shown += bytes.size();
         ++m_deliveries;
     }
+    void OnDatagramsLost(uint64_t) override {}
     void OnCommand(int) override {}
     void ClearDisplay() override {}
 

@@ -35,12 +35,13 @@ class CBenchView final : public CSessionView
 public:
     explicit CBenchView(CDisplayModel& model) : m_model(model) {}
     void OnUpdate(int) override {}
-    void OnNewBytes(const QByteArray& bytes, uint64_t lost) override
+    void OnNewBytes(const QByteArray& bytes, uint64_t lost, uint32_t tick) override
     {
-        m_model.ShowNewBytes(bytes, lost);
+        m_model.ShowNewBytes(bytes, lost, tick);
         shown += bytes.size();
         this->lost += static_cast<int64_t>(lost);
     }
+    void OnDatagramsLost(uint64_t) override {}
     void OnCommand(int) override {}
     void ClearDisplay() override {}
 

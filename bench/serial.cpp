@@ -50,18 +50,19 @@ public:
         m_model.UpdateColors();
     }
     void OnUpdate(int) override {}
-    void OnNewBytes(const QByteArray& bytes, uint64_t lostBytes) override
+    void OnNewBytes(const QByteArray& bytes, uint64_t lostBytes, uint32_t tick) override
     {
         if (m_widget) {
             if (lostBytes > 0)
                 m_widget->AppendGap(lostBytes);
             m_widget->AppendData(bytes);
         } else {
-            m_model.ShowNewBytes(bytes, lostBytes);
+            m_model.ShowNewBytes(bytes, lostBytes, tick);
         }
         m_taken += bytes.size() + static_cast<int64_t>(lostBytes);
         m_lost += static_cast<int64_t>(lostBytes);
     }
+    void OnDatagramsLost(uint64_t) override {}
     void OnCommand(int) override {}
     void ClearDisplay() override {}
 

@@ -58,3 +58,10 @@ void CGuiAlerts::Message(const QString& text, const QString& title, AlertIcon ic
         QMetaObject::invokeMethod(
             qApp, [=] { Show(text, title, icon); }, Qt::QueuedConnection);
 }
+
+bool CGuiAlerts::Ask(const QString& text, const QString& title)
+{
+    return QMessageBox::question(QApplication::activeWindow(), title, text,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}

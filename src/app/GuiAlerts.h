@@ -9,4 +9,5 @@ class CGuiAlerts final : public CAlertHandler
 public:
     void Beep() override;
     void Message(const QString& text, const QString& title, AlertIcon icon) override;
+    bool Ask(const QString& text, const QString& title) override;
 };

@@ -754,9 +754,9 @@ void CMainFrame::OnStartCapture()
     if (path.isEmpty())
         return;
     if (!frame->GetDocument()->StartCapture(path))
-        QMessageBox::warning(
-            frame->GetView(), Alerts::AppTitle(),
-            QStringLiteral("Error - Cannot open file [%1] to capture data").arg(path));
+        QMessageBox::warning(frame->GetView(), Alerts::AppTitle(),
+                             QStringLiteral("Error - Cannot open file [%1] to capture data: %2")
+                                 .arg(path, frame->GetDocument()->CaptureProblem()));
     RefreshMenus();
 }
 

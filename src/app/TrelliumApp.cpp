@@ -1,5 +1,7 @@
 #include "app/TrelliumApp.h"
 
+#include "net/TCPIPSvr.h"
+
 #include "TrelliumVersion.h"
 #include "app/AppIcon.h"
 #include "app/MainFrame.h"
@@ -15,8 +17,9 @@ CTrelliumApp::CTrelliumApp(int& argc, char** argv) : QApplication(argc, argv)
     setApplicationVersion(QStringLiteral(TRELLIUM_PRODUCT_VERSION));
     Alerts::SetHandler(&m_alerts);
     setWindowIcon(TrelliumIcon());
-    // A TCP server session may hold a thousand clients, each a descriptor.
-    Platform::RaiseOpenFileLimit();
+    // A TCP server session may hold its full count of clients, each a descriptor.
+    Platform::RaiseOpenFileLimit(CTCPIPSvr::kMaxClients + kSpareDescriptors);
+    m_context.SetDeliveryFrameMs(kDisplayFrameMs);
 }
 
 CTrelliumApp::~CTrelliumApp()

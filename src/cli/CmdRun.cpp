@@ -4,6 +4,7 @@
 #include "cli/HeadlessView.h"
 #include "send/TerminalText.h"
 
+#include "net/TCPIPSvr.h"
 #include "platform/Socket.h"
 #include "platform/TerminationSignals.h"
 #include "send/FuncKeys.h"
@@ -12,6 +13,7 @@
 #include "session/TrelliumIds.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTimer>
 #include <cstdio>
@@ -36,6 +38,7 @@ struct CRunOptions
     std::optional<int> seconds;
     QString capture;
     std::vector<CRunAction> actions;
+    bool bAllowAutoFiles = false;
 };
 
 // "F1", "Shift+F2", "Ctrl+Shift+F12" (any order, any case).
@@ -74,6 +77,10 @@ QString ParseOptions(const QList<QByteArray>& args, CRunOptions& options)
         const bool takesValue = arg == QLatin1String("--seconds") ||
                                 arg == QLatin1String("--send") || arg == QLatin1String("--press") ||
                                 arg == QLatin1String("--capture");
+        if (arg == QLatin1String("--allow-auto-response-files")) {
+            options.bAllowAutoFiles = true;
+            continue;
+        }
         if (!takesValue) {
             if (arg.startsWith(QLatin1String("--")) || !options.file.isEmpty())
                 return QStringLiteral("run: unknown argument '%1'").arg(arg);
@@ -124,10 +131,13 @@ int RunRun(const QList<QByteArray>& args)
         return 2;
     }
     // A server may hold many clients, each a descriptor.
-    Platform::RaiseOpenFileLimit();
+    Platform::RaiseOpenFileLimit(CTCPIPSvr::kMaxClients + kSpareDescriptors);
 
     CSessionContext context;
+    context.SetDeliveryFrameMs(kDisplayFrameMs);
     CTrelliumDoc doc(context);
+    // Only the person running the command can let auto responses send files.
+    doc.AllowAutoResponseFiles(options.bAllowAutoFiles);
     CHeadlessView view(doc, stdout, stderr);
     if (!doc.OnOpenDocument(options.file))
         return 1;
@@ -135,7 +145,8 @@ int RunRun(const QList<QByteArray>& args)
 
     doc.ToggleOnline();
     if (!options.capture.isEmpty() && !doc.StartCapture(options.capture)) {
-        PrintError(QStringLiteral("run: cannot open %1 to capture data").arg(options.capture));
+        PrintError(QStringLiteral("run: cannot open %1 to capture data: %2")
+                       .arg(options.capture, doc.CaptureProblem()));
         doc.OnCloseDocument();
         return 1;
     }
@@ -161,14 +172,44 @@ int RunRun(const QList<QByteArray>& args)
     if (!options.actions.empty())
         actions.start(10);
 
+    // Going offline says why when the connection attempt failed.
+    const auto offlineText = [&doc] {
+        return doc.OfflineReason().isEmpty()
+                   ? QStringLiteral("run: the session is offline")
+                   : QStringLiteral("run: the session is offline: %1").arg(doc.OfflineReason());
+    };
     bool wasOnline = doc.IsOnline();
     QObject::connect(&doc, &CTrelliumDoc::TitleChanged, [&] {
         if (wasOnline && !doc.IsOnline())
-            PrintError(QStringLiteral("run: the session is offline"));
+            PrintError(offlineText());
         wasOnline = doc.IsOnline();
     });
     if (!wasOnline)
-        PrintError(QStringLiteral("run: the session is offline"));
+        PrintError(offlineText());
+
+    // A file send that takes a while tells its progress at most once a
+    // second, and then its end.
+    QElapsedTimer sendStarted;
+    QElapsedTimer lastProgress;
+    QObject::connect(
+        &doc, &CTrelliumDoc::FileSendProgress, [&](const QString& file, qint64 done, qint64 total) {
+            const bool end = !doc.IsSendingFile();
+            if (!sendStarted.isValid())
+                sendStarted.start();
+            const bool told = lastProgress.isValid();
+            if (end)
+                sendStarted.invalidate();
+            if (end ? !told : (told ? lastProgress.elapsed() < 1000 : sendStarted.elapsed() < 1000))
+                return;
+            if (end)
+                lastProgress.invalidate();
+            else
+                lastProgress.start();
+            PrintError(QStringLiteral("run: %1 %2: %3 of %4 bytes")
+                           .arg(end ? QStringLiteral("sent") : QStringLiteral("sending"), file)
+                           .arg(done)
+                           .arg(total));
+        });
 
     CTerminationSignals termination;
     QObject::connect(&termination, &CTerminationSignals::Received, qApp, &QCoreApplication::quit);

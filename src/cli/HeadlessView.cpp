@@ -25,12 +25,18 @@ void CHeadlessView::OnUpdate(int)
     // A stream is never rebuilt or re-laid out.
 }
 
-void CHeadlessView::OnNewBytes(const QByteArray& bytes, uint64_t lostBytes)
+void CHeadlessView::OnNewBytes(const QByteArray& bytes, uint64_t lostBytes, uint32_t arrivalTick)
 {
-    m_display.ShowNewBytes(bytes, lostBytes);
+    m_display.ShowNewBytes(bytes, lostBytes, arrivalTick);
     // Text mode may still erase the line being written; the others never do.
     if (m_display.Settings().m_nMode != static_cast<int>(DisplayMode::Text))
         m_sink.FlushPartial();
+}
+
+void CHeadlessView::OnDatagramsLost(uint64_t count)
+{
+    m_display.ShowDatagramsLost(count);
+    m_sink.FlushPartial();
 }
 
 void CHeadlessView::OnCommand(int id)

@@ -319,9 +319,14 @@ void CTrelliumView::OnUpdate(int hint)
     }
 }
 
-void CTrelliumView::OnNewBytes(const QByteArray& bytes, uint64_t lostBytes)
+void CTrelliumView::OnDatagramsLost(uint64_t count)
 {
-    m_pDisplay->Model().ShowNewBytes(bytes, lostBytes);
+    m_pDisplay->Model().ShowDatagramsLost(count);
+}
+
+void CTrelliumView::OnNewBytes(const QByteArray& bytes, uint64_t lostBytes, uint32_t arrivalTick)
+{
+    m_pDisplay->Model().ShowNewBytes(bytes, lostBytes, arrivalTick);
 }
 
 void CTrelliumView::OnCommand(int id)

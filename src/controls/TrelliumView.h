@@ -50,7 +50,8 @@ public:
     CRichCtrl* GetDisplay() const { return m_pDisplay; }
 
     void OnUpdate(int hint) override;
-    void OnNewBytes(const QByteArray& bytes, uint64_t lostBytes) override;
+    void OnNewBytes(const QByteArray& bytes, uint64_t lostBytes, uint32_t arrivalTick) override;
+    void OnDatagramsLost(uint64_t count) override;
     void OnCommand(int id) override;
     void ClearDisplay() override;
     void OnServerDialogClosed() override;

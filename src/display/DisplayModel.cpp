@@ -55,18 +55,22 @@ CDisplaySettings CDisplayModel::Settings() const
 
 void CDisplayModel::AppendData(const QByteArray& bytes)
 {
-    Append(bytes, m_colors);
+    Append(bytes, m_colors, Now());
 }
 
 void CDisplayModel::AppendData(const QByteArray& bytes, const CDisplayModel& source)
 {
-    Append(bytes, source.m_colors);
+    Append(bytes, source.m_colors, Now());
 }
 
-void CDisplayModel::Append(const QByteArray& bytes, const CDisplayColors& colors)
+void CDisplayModel::Append(const QByteArray& bytes, const CDisplayColors& colors, uint32_t tick)
 {
+    // Ticks wrap: "before the last append" is a negative signed difference.
+    const uint32_t last = m_renderer.LastDisplayTick();
+    if (static_cast<int32_t>(tick - last) < 0)
+        tick = last;
     m_sink.SetColors(colors);
-    m_renderer.AppendData(bytes.constData(), static_cast<size_t>(bytes.size()), Now(), Settings(),
+    m_renderer.AppendData(bytes.constData(), static_cast<size_t>(bytes.size()), tick, Settings(),
                           m_sink);
     Changed();
 }
@@ -78,24 +82,39 @@ void CDisplayModel::AppendGap(uint64_t lostBytes, const CDisplayModel* source)
     Changed();
 }
 
+void CDisplayModel::ShowDatagramsLost(uint64_t count)
+{
+    m_sink.SetColors(m_colors);
+    m_renderer.AppendGap(count, m_sink, CDisplayRenderer::GapUnit::Datagrams);
+    Changed();
+    CDisplayModel* merge = m_pContext ? m_pContext->Merge().Get() : nullptr;
+    if (merge && merge != this) {
+        merge->m_sink.SetColors(m_colors);
+        merge->m_renderer.AppendGap(count, merge->m_sink, CDisplayRenderer::GapUnit::Datagrams);
+        merge->Changed();
+    }
+}
+
 void CDisplayModel::Clear()
 {
     m_renderer.Clear(m_sink);
     Changed();
 }
 
-void CDisplayModel::ShowNewBytes(const QByteArray& bytes, uint64_t lostBytes)
+void CDisplayModel::ShowNewBytes(const QByteArray& bytes, uint64_t lostBytes, uint32_t arrivalTick)
 {
     if (lostBytes > 0)
         AppendGap(lostBytes);
-    AppendData(bytes);
+    if (!bytes.isEmpty())
+        Append(bytes, m_colors, arrivalTick);
     if (!m_pContext)
         return;
     CDisplayModel* merge = m_pContext->Merge().Get();
     if (merge && merge != this) {
         if (lostBytes > 0)
             merge->AppendGap(lostBytes, this);
-        merge->AppendData(bytes, *this);
+        if (!bytes.isEmpty())
+            merge->AppendData(bytes, *this);
     }
 }
 

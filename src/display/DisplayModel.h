@@ -47,12 +47,18 @@ public:
     // Appends the marker of `lostBytes` bytes that never reached the display,
     // in the special colour of `source` (this display when null).
     void AppendGap(uint64_t lostBytes, const CDisplayModel* source = nullptr);
+    // The marker of datagrams the system dropped, here and in the merge
+    // display.
+    void ShowDatagramsLost(uint64_t count);
     // Empties the display and restarts the column.
     void Clear();
 
-    // The session's "new bytes": this display first, then the merge display
-    // (when one is registered and is not this one) in this display's colours.
-    void ShowNewBytes(const QByteArray& bytes, uint64_t lostBytes);
+    // The session's "new bytes", which arrived at `arrivalTick`: this display
+    // first, then the merge display (when one is registered and is not this
+    // one) in this display's colours. This display's time stamps measure to
+    // the arrival (never before its last append); the merge display's, which
+    // mixes sessions, to now.
+    void ShowNewBytes(const QByteArray& bytes, uint64_t lostBytes, uint32_t arrivalTick);
     // Clears and appends the session's whole ring as one chunk, not into the
     // merge display (a change of display mode).
     void Rebuild();
@@ -64,7 +70,7 @@ public:
     CDisplaySettings Settings() const;
 
 private:
-    void Append(const QByteArray& bytes, const CDisplayColors& colors);
+    void Append(const QByteArray& bytes, const CDisplayColors& colors, uint32_t tick);
     uint32_t Now() const;
     void Changed();
 

@@ -108,16 +108,17 @@ void CDisplayRenderer::AppendData(const char* bytes, size_t count, uint32_t nowT
     }
 }
 
-std::string CDisplayRenderer::GapText(uint64_t lostBytes)
+std::string CDisplayRenderer::GapText(uint64_t lost, GapUnit unit)
 {
-    return "[... " + std::to_string(lostBytes) + (lostBytes == 1 ? " byte" : " bytes") +
-           " lost ...]";
+    const char* one = unit == GapUnit::Datagrams ? " datagram" : " byte";
+    const char* many = unit == GapUnit::Datagrams ? " datagrams" : " bytes";
+    return "[... " + std::to_string(lost) + (lost == 1 ? one : many) + " lost ...]";
 }
 
-void CDisplayRenderer::AppendGap(uint64_t lostBytes, CTextSink& sink)
+void CDisplayRenderer::AppendGap(uint64_t lost, CTextSink& sink, GapUnit unit)
 {
     Trim(sink);
-    const std::string text = GapText(lostBytes);
+    const std::string text = GapText(lost, unit);
     Write(RunFormat::Special, text.data(), text.size(), sink);
     m_nEscape = 0;
 }

@@ -38,7 +38,14 @@ public:
     // Appends the marker for `lostBytes` bytes that never reached the display,
     // in the special format and through the writer, after the same trim. The
     // bytes after a gap do not continue an escape sequence begun before it.
-    void AppendGap(uint64_t lostBytes, CTextSink& sink);
+    // Datagrams the system dropped are counted as datagrams: their length
+    // was never known.
+    enum class GapUnit
+    {
+        Bytes,
+        Datagrams,
+    };
+    void AppendGap(uint64_t lost, CTextSink& sink, GapUnit unit = GapUnit::Bytes);
     // Empties the sink and restarts the column; the escape state and the last
     // display time carry on.
     void Clear(CTextSink& sink);
@@ -48,7 +55,7 @@ public:
     uint32_t LastDisplayTick() const { return m_lastDisplayTick; }
 
     // The marker text AppendGap writes.
-    static std::string GapText(uint64_t lostBytes);
+    static std::string GapText(uint64_t lost, GapUnit unit = GapUnit::Bytes);
 
 private:
     void Trim(CTextSink& sink);

@@ -9,23 +9,11 @@ struct CTcpConnection;
 class CTCPIPOwner
 {
 public:
-    virtual void OnTcpData(int serverId, CTcpConnection* connection, const char* bytes,
-                           int count) = 0;
     virtual void OnTcpAccept(int serverId, CTcpConnection* connection) = 0;
     virtual void OnTcpClose(int serverId, CTcpConnection* connection) = 0;
 
 protected:
     ~CTCPIPOwner() = default;
-};
-
-// Implemented by the session that owns a UDP server.
-class CUDPOwner
-{
-public:
-    virtual void OnUdpData(int serverId, const char* bytes, int count) = 0;
-
-protected:
-    ~CUDPOwner() = default;
 };
 
 // Implemented by the session that owns a TCP client socket; user-interface
@@ -35,8 +23,6 @@ class CTermSocketOwner
 public:
     // The connection attempt ended: 0 connected, otherwise the errno.
     virtual void OnClientConnect(int error) = 0;
-    // Bytes received (at most 255 a call).
-    virtual void ReceiveClientBytes(const char* bytes, int count) = 0;
     // The peer closed the connection (or it broke); the socket is finished.
     virtual void OnClientClosed() = 0;
 

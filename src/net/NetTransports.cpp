@@ -26,7 +26,7 @@ std::unique_ptr<CTransport> MakeTcpClient(CTrelliumDoc& doc)
 std::unique_ptr<CTransport> MakeTcpServer(CTrelliumDoc& doc)
 {
     auto server = std::make_unique<CTCPIPSvr>(
-        0, PortOf(doc), doc, doc, doc.Context().Clock(),
+        0, PortOf(doc), doc, doc, doc, doc.Context().Clock(),
         [&doc](const QByteArray& address) { doc.EditInfo()->m_strAddress = address; });
     server->Log().SetWindow(doc.ServerLogWindow());
     return server;

@@ -19,7 +19,6 @@ struct CTcpConnection
     uint32_t bytesReceived = 0;
     std::unique_ptr<QSocketNotifier> readable;
     std::unique_ptr<CSocketWriter> writer;
-    bool bOverflowReported = false;
 
     ~CTcpConnection();
 };

@@ -2,56 +2,91 @@
 
 #include "platform/Socket.h"
 
-CSocketWriter::CSocketWriter(int fd, size_t capacity, std::function<void(int)> onError)
-    : m_fd(fd), m_capacity(capacity), m_onError(std::move(onError)),
+#include <algorithm>
+
+namespace {
+
+constexpr size_t kLowWater = 16 * 1024;
+
+} // namespace
+
+CSocketWriter::CSocketWriter(int fd, size_t capacity, std::function<void(int)> onError,
+                             std::function<void()> onRoom)
+    : m_fd(fd), m_queue(capacity), m_onError(std::move(onError)), m_onRoom(std::move(onRoom)),
       m_writable(fd, QSocketNotifier::Write)
 {
     m_writable.setEnabled(false);
     connect(&m_writable, &QSocketNotifier::activated, this, [this] { Flush(); });
 }
 
-bool CSocketWriter::Write(const char* bytes, size_t count)
+size_t CSocketWriter::LowWater() const
 {
-    if (m_bFailed)
-        return true; // the connection is going away; its owner closes it
+    return std::min(kLowWater, m_queue.Capacity() / 4);
+}
+
+CWriteResult CSocketWriter::Write(const char* bytes, size_t count)
+{
+    if (m_error != 0)
+        return CWriteResult::Failed(m_error);
     if (count == 0)
-        return true;
-    if (m_pending.isEmpty()) {
+        return CWriteResult::Sent();
+    // Decided before anything goes out: a refused write sends nothing.
+    if (!m_queue.Fits(count)) {
+        m_bRoomWanted = true;
+        return CWriteResult::Full();
+    }
+    if (m_queue.IsEmpty()) {
         const Platform::IoResult sent = Platform::Send(m_fd, bytes, count);
         if (sent.error) {
-            m_bFailed = true;
-            if (m_onError)
-                m_onError(sent.error);
-            return true;
+            Fail(sent.error);
+            return CWriteResult::Failed(sent.error);
         }
         bytes += sent.count;
         count -= sent.count;
         if (count == 0)
-            return true;
+            return CWriteResult::Sent();
     }
-    if (Pending() + count > m_capacity)
-        return false;
-    m_pending.append(bytes, static_cast<qsizetype>(count));
+    m_queue.Append(bytes, count);
     m_writable.setEnabled(true);
-    return true;
+    return CWriteResult::Sent();
+}
+
+void CSocketWriter::WantRoom()
+{
+    m_bRoomWanted = true;
+    if (m_queue.Size() <= LowWater()) {
+        m_bRoomWanted = false;
+        if (m_onRoom)
+            QMetaObject::invokeMethod(this, m_onRoom, Qt::QueuedConnection);
+    }
+}
+
+void CSocketWriter::Fail(int error)
+{
+    m_error = error;
+    m_queue.Clear();
+    m_writable.setEnabled(false);
+    if (m_onError)
+        m_onError(error);
 }
 
 void CSocketWriter::Flush()
 {
-    while (!m_pending.isEmpty()) {
-        const Platform::IoResult sent =
-            Platform::Send(m_fd, m_pending.constData(), static_cast<size_t>(m_pending.size()));
+    while (!m_queue.IsEmpty()) {
+        const Platform::IoResult sent = Platform::Send(m_fd, m_queue.Data(), m_queue.Size());
         if (sent.wouldBlock)
-            return;
+            break;
         if (sent.error) {
-            m_pending.clear();
-            m_writable.setEnabled(false);
-            m_bFailed = true;
-            if (m_onError)
-                m_onError(sent.error);
+            Fail(sent.error);
             return;
         }
-        m_pending.remove(0, static_cast<qsizetype>(sent.count));
+        m_queue.Consume(sent.count);
     }
-    m_writable.setEnabled(false);
+    if (m_queue.IsEmpty())
+        m_writable.setEnabled(false);
+    if (m_bRoomWanted && m_queue.Size() <= LowWater()) {
+        m_bRoomWanted = false;
+        if (m_onRoom)
+            m_onRoom();
+    }
 }

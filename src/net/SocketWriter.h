@@ -1,5 +1,7 @@
 #pragma once
-#include <QByteArray>
+#include "base/OutputQueue.h"
+#include "base/Transport.h"
+
 #include <QObject>
 #include <QSocketNotifier>
 #include <cstddef>
@@ -7,30 +9,37 @@
 
 // The sending side of one connected stream socket: what the socket takes at
 // once goes out at once, the rest waits in a bounded queue that drains as
-// the peer reads (a write notifier is on only while output waits). A peer
-// that does not read never blocks the caller; once the queue is full, Write
-// refuses the bytes whole instead of dropping part of them. User-interface
-// thread only.
+// the peer reads (a write notifier is on only while output waits). A write
+// is queued whole or refused whole: Full when the queue lacks room, Failed
+// with the errno once a send failed (the peer reset the connection). Never
+// waits. User-interface thread only.
 class CSocketWriter : public QObject
 {
     Q_OBJECT
 public:
     // `fd` is not owned and must outlive the writer. `onError` is called
-    // once when a send fails (the peer reset the connection).
-    CSocketWriter(int fd, size_t capacity, std::function<void(int error)> onError);
+    // once when a send fails; `onRoom` once the queue drained to its low
+    // water mark after a refusal as full or WantRoom.
+    CSocketWriter(int fd, size_t capacity, std::function<void(int error)> onError,
+                  std::function<void()> onRoom = {});
 
-    // False when the bytes do not fit in the queue; nothing of them is sent.
-    bool Write(const char* bytes, size_t count);
-    size_t Pending() const { return static_cast<size_t>(m_pending.size()); }
-    size_t Capacity() const { return m_capacity; }
+    CWriteResult Write(const char* bytes, size_t count);
+    size_t Pending() const { return m_queue.Size(); }
+    size_t Room() const { return m_error != 0 ? 0 : m_queue.Room(); }
+    size_t Capacity() const { return m_queue.Capacity(); }
+    int Error() const { return m_error; }
+    void WantRoom();
 
 private:
     void Flush();
+    void Fail(int error);
+    size_t LowWater() const;
 
     int m_fd;
-    size_t m_capacity;
+    COutputQueue m_queue;
     std::function<void(int)> m_onError;
-    QByteArray m_pending;
+    std::function<void()> m_onRoom;
     QSocketNotifier m_writable;
-    bool m_bFailed = false;
+    int m_error = 0;
+    bool m_bRoomWanted = false;
 };

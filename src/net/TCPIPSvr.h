@@ -1,8 +1,8 @@
 #pragma once
+#include "base/Transport.h"
 #include "net/ReqList.h"
 #include "net/ServerLog.h"
 #include "platform/UniqueFd.h"
-#include "session/Transport.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -15,22 +15,33 @@ class CClock;
 class CSendProblemSink;
 class CTCPIPOwner;
 
-// A session's TCP server: listens on the session's port, accepts any number
-// of clients, hands their bytes to the owner (1023 at most a read) and sends
-// every transmit to all of them. Keeps a bounded, time-stamped event log.
-// Each client's unsent output waits in a bounded queue of its own, so a
-// client that does not read neither blocks the window nor holds back the
-// others. User-interface thread only.
+// A session's TCP server: listens on the session's port, accepts clients up
+// to a cap, hands what they send to the data owner (large reads; every
+// client stops being read while the owner is full) and sends every transmit
+// to all of them. Keeps a bounded, time-stamped event log.
+//
+// Output: each client's unsent bytes wait in a queue of its own, and all
+// queues together stay within one budget. A client whose queue would grow
+// past its share of the budget is not reading: it is disconnected and the
+// log says how many bytes it missed, so it neither blocks the window nor
+// holds back the others. User-interface thread only.
 class CTCPIPSvr final : public QObject, public CTransport
 {
     Q_OBJECT
 public:
-    static constexpr int kReadSize = 1023;
-    static constexpr size_t kQueueCapacity = 256 * 1024;
+    static constexpr int kReadSize = 64 * 1024;
+    static constexpr int kReadsPerNotification = 4;
+    static constexpr size_t kMaxClients = 10000;
+    // What all clients' queues may hold together, and the most one write
+    // to a client may be.
+    static constexpr size_t kOutputBudget = 16 * 1024 * 1024;
+    static constexpr size_t kMinShare = 4 * 1024;
+    static constexpr size_t kMaxWrite = 1024 * 1024;
 
     // `onAddress` receives the local host's addresses once listening starts.
-    CTCPIPSvr(int serverId, uint16_t port, CTCPIPOwner& owner, CSendProblemSink& problems,
-              CClock& clock, std::function<void(const QByteArray&)> onAddress);
+    CTCPIPSvr(int serverId, uint16_t port, CTCPIPOwner& owner, CTransportOwner& data,
+              CSendProblemSink& problems, CClock& clock,
+              std::function<void(const QByteArray&)> onAddress);
     ~CTCPIPSvr() override;
 
     // Always online: a failure to listen shows only as a line in the log.
@@ -38,6 +49,10 @@ public:
     void Close() override { StopServer(); }
     CWriteResult Write(const char* bytes, int count) override;
     bool IsUsable() const override { return m_bRunning && m_connections.Count() > 0; }
+    // A file send is paced by the client that reads fastest.
+    size_t OutputPending() const override;
+    void WantOutputRoom() override;
+    void ResumeReading() override;
 
     bool StartListening(QByteArray& addressText);
     void StopServer();
@@ -55,10 +70,12 @@ private:
     void CloseConnection(CTcpConnection* connection);
     void CloseLater(int socket);
     bool SpareAccept();
+    void OnClientRoom();
 
     int m_nServerId;
     uint16_t m_port;
     CTCPIPOwner& m_owner;
+    CTransportOwner& m_data;
     CSendProblemSink& m_problems;
     CClock& m_clock;
     std::function<void(const QByteArray&)> m_onAddress;
@@ -69,6 +86,11 @@ private:
     std::unique_ptr<QSocketNotifier> m_acceptable;
     int m_nConnections = 0;
     bool m_bRunning = false;
+    bool m_bReadPaused = false;
+    bool m_bRoomWanted = false;
+    bool m_bCapTold = false;      // the cap was reached; told once until below it
+    bool m_bDroppingTold = false; // slow clients were dropped; told once per episode
+    std::unique_ptr<char[]> m_buffer;
     CReqList m_connections;
     CServerLog m_log;
 };

@@ -8,9 +8,9 @@
 #include <QHostInfo>
 #include <cerrno>
 
-CTermSocket::CTermSocket(CTermSocketOwner& owner, CSendProblemSink& problems, QByteArray host,
+CTermSocket::CTermSocket(CTermSocketOwner& owner, CTransportOwner& data, QByteArray host,
                          uint16_t port)
-    : m_owner(owner), m_problems(problems), m_host(std::move(host)), m_port(port)
+    : m_owner(owner), m_data(data), m_host(std::move(host)), m_port(port)
 {
 }
 
@@ -80,10 +80,13 @@ void CTermSocket::OnWritable()
     m_state = State::Connected;
     m_readable = std::make_unique<QSocketNotifier>(m_fd.Get(), QSocketNotifier::Read);
     connect(m_readable.get(), &QSocketNotifier::activated, this, [this] { OnReadable(); });
-    m_writer = std::make_unique<CSocketWriter>(m_fd.Get(), kQueueCapacity, [this](int) {
-        // The peer reset the connection: handled like its close.
-        QMetaObject::invokeMethod(this, &CTermSocket::PeerClosed, Qt::QueuedConnection);
-    });
+    m_writer = std::make_unique<CSocketWriter>(
+        m_fd.Get(), kQueueCapacity,
+        [this](int) {
+            // The peer reset the connection: handled like its close.
+            QMetaObject::invokeMethod(this, &CTermSocket::PeerClosed, Qt::QueuedConnection);
+        },
+        [this] { m_data.OnOutputRoom(); });
     m_owner.OnClientConnect(0);
 }
 
@@ -96,18 +99,35 @@ void CTermSocket::Fail(int error)
 
 void CTermSocket::OnReadable()
 {
-    char buffer[kReadSize + 1] = {};
-    const Platform::IoResult got = Platform::Receive(m_fd.Get(), buffer, kReadSize);
-    if (got.wouldBlock)
-        return;
-    if (got.error || got.AtEnd()) {
-        // The peer closed (or reset) the connection. The notifier stops here:
-        // left on, an ended stream would be reported readable for ever.
-        m_readable->setEnabled(false);
-        PeerClosed();
-        return;
+    if (!m_buffer)
+        m_buffer = std::make_unique<char[]>(kReadSize);
+    // Reads what the socket holds, a few large reads a turn; more waiting
+    // brings another notification.
+    for (int reads = 0; reads < kReadsPerNotification; ++reads) {
+        const Platform::IoResult got = Platform::Receive(m_fd.Get(), m_buffer.get(), kReadSize);
+        if (got.wouldBlock)
+            return;
+        if (got.error || got.AtEnd()) {
+            // The peer closed (or reset) the connection. The notifier stops
+            // here: left on, an ended stream would be reported readable for ever.
+            m_readable->setEnabled(false);
+            PeerClosed();
+            return;
+        }
+        if (!m_data.OnReceive(m_buffer.get(), static_cast<int>(got.count))) {
+            // The session is full: TCP holds the peer back until it has room.
+            m_readable->setEnabled(false);
+            return;
+        }
+        if (got.count < static_cast<size_t>(kReadSize))
+            return;
     }
-    m_owner.ReceiveClientBytes(buffer, static_cast<int>(got.count));
+}
+
+void CTermSocket::ResumeReading()
+{
+    if (m_readable && m_state == State::Connected)
+        m_readable->setEnabled(true);
 }
 
 void CTermSocket::PeerClosed()
@@ -145,21 +165,22 @@ void CTermSocket::Close()
 CWriteResult CTermSocket::Write(const char* bytes, int count)
 {
     if (m_state != State::Connected || !m_writer || count <= 0)
-        return CWriteResult::Sent; // nothing reaches a peer; as the plain socket would
-    if (m_writer->Write(bytes, static_cast<size_t>(count))) {
-        if (m_writer->Pending() == 0)
-            m_bOverflowReported = false;
-        return CWriteResult::Sent;
-    }
-    if (!m_bOverflowReported) {
-        m_bOverflowReported = true;
-        m_problems.ReportSendProblem(
-            QStringLiteral("The peer %1 port %2 is not reading: %3 bytes are waiting to be sent, "
-                           "so %4 more bytes were not sent.")
-                .arg(QString::fromLatin1(m_host))
-                .arg(m_port)
-                .arg(m_writer->Pending())
-                .arg(count));
-    }
-    return CWriteResult::Refused;
+        return CWriteResult::Sent(); // nothing reaches a peer; as the plain socket would
+    return m_writer->Write(bytes, static_cast<size_t>(count));
+}
+
+size_t CTermSocket::OutputRoom() const
+{
+    return m_writer ? m_writer->Room() : SIZE_MAX;
+}
+
+size_t CTermSocket::OutputPending() const
+{
+    return m_writer ? m_writer->Pending() : 0;
+}
+
+void CTermSocket::WantOutputRoom()
+{
+    if (m_writer)
+        m_writer->WantRoom();
 }

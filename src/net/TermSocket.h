@@ -1,6 +1,6 @@
 #pragma once
+#include "base/Transport.h"
 #include "platform/UniqueFd.h"
-#include "session/Transport.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -8,26 +8,27 @@
 #include <cstdint>
 #include <memory>
 
-class CSendProblemSink;
 class CSocketWriter;
 class CTermSocketOwner;
+class CTransportOwner;
 class QHostInfo;
 
 // The TCP client connection of a session: one non-blocking stream socket to
 // the session's address and port. A dotted address connects at once; a host
-// name is resolved first without blocking the window. Received bytes go to
-// the owner 255 at a time (one read per notification; data left waiting
-// brings another). Output the peer does not take yet waits in a bounded
-// queue. User-interface thread only.
+// name is resolved first without blocking the window. What the socket holds
+// is read in large reads and handed to the data owner; when the owner is
+// full, reading stops (TCP then holds the peer back) until ResumeReading.
+// Output the peer does not take yet waits in a bounded queue. User-interface
+// thread only.
 class CTermSocket final : public QObject, public CTransport
 {
     Q_OBJECT
 public:
-    static constexpr int kReadSize = 255;
+    static constexpr int kReadSize = 64 * 1024;
+    static constexpr int kReadsPerNotification = 4;
     static constexpr size_t kQueueCapacity = 1 << 20;
 
-    CTermSocket(CTermSocketOwner& owner, CSendProblemSink& problems, QByteArray host,
-                uint16_t port);
+    CTermSocket(CTermSocketOwner& owner, CTransportOwner& data, QByteArray host, uint16_t port);
     ~CTermSocket() override;
 
     // Online while the attempt is under way; the outcome arrives through the
@@ -38,6 +39,10 @@ public:
     void Close() override;
     CWriteResult Write(const char* bytes, int count) override;
     bool IsUsable() const override { return m_state == State::Connected; }
+    size_t OutputRoom() const override;
+    size_t OutputPending() const override;
+    void WantOutputRoom() override;
+    void ResumeReading() override;
 
 private:
     enum class State
@@ -58,7 +63,7 @@ private:
     void PeerClosed();
 
     CTermSocketOwner& m_owner;
-    CSendProblemSink& m_problems;
+    CTransportOwner& m_data;
     QByteArray m_host;
     uint16_t m_port;
     State m_state = State::Idle;
@@ -67,5 +72,5 @@ private:
     std::unique_ptr<QSocketNotifier> m_readable;
     std::unique_ptr<QSocketNotifier> m_connecting;
     std::unique_ptr<CSocketWriter> m_writer;
-    bool m_bOverflowReported = false;
+    std::unique_ptr<char[]> m_buffer;
 };

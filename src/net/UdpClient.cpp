@@ -24,10 +24,17 @@ COpenResult CUdpClient::Open()
 CWriteResult CUdpClient::Write(const char* bytes, int count)
 {
     if (!m_socket.IsValid() || m_address.size() > kMaxAddressLength || count < 0)
-        return CWriteResult::Sent;
+        return CWriteResult::Sent();
     const auto address = Platform::ParseDottedIpv4(m_address);
     if (!address)
-        return CWriteResult::Sent;
-    Platform::SendDatagram(m_socket.Get(), bytes, static_cast<size_t>(count), {*address, m_port});
-    return CWriteResult::Sent;
+        return CWriteResult::Sent();
+    const Platform::IoResult sent = Platform::SendDatagram(
+        m_socket.Get(), bytes, static_cast<size_t>(count), {*address, m_port});
+    // A datagram is whole or nothing: one the socket cannot take now is
+    // refused as full, one it can never take (too large) as failed.
+    if (sent.wouldBlock)
+        return CWriteResult::Full();
+    if (sent.error)
+        return CWriteResult::Failed(sent.error);
+    return CWriteResult::Sent();
 }

@@ -1,6 +1,6 @@
 #pragma once
+#include "base/Transport.h"
 #include "platform/UniqueFd.h"
-#include "session/Transport.h"
 
 #include <QByteArray>
 #include <cstdint>

@@ -37,6 +37,11 @@ void Message(const QString& text, const QString& title, AlertIcon icon)
     g_handler.load()->Message(text, title, icon);
 }
 
+bool Ask(const QString& text, const QString& title)
+{
+    return g_handler.load()->Ask(text, title);
+}
+
 void SetHandler(CAlertHandler* handler)
 {
     g_handler.store(handler ? handler : &g_stderrAlerts);

@@ -63,8 +63,15 @@ struct CDatagram
     bool truncated = false; // the datagram was longer than the buffer
     bool wouldBlock = false;
     int error = 0;
+    // Datagrams the system dropped on this socket since counting began
+    // (CountDroppedDatagrams), when the system said.
+    uint32_t dropCounter = 0;
+    bool hasDropCounter = false;
 };
 CDatagram ReceiveDatagram(int fd, void* buffer, size_t size);
+// Asks the system to report, with each datagram, how many it dropped for
+// want of buffer space.
+CPlatformError CountDroppedDatagrams(int fd);
 IoResult SendDatagram(int fd, const void* bytes, size_t count, const CIpv4Endpoint& to);
 
 void ShutdownSending(int fd);
@@ -73,8 +80,9 @@ void ShutdownBoth(int fd);
 // The local host's IPv4 addresses in the order its name resolves to them.
 QStringList HostIpv4Addresses();
 
-// Raises the soft limit of open files to the hard limit, so that a server
-// can hold a thousand clients. Returns the limit now in force.
-uint64_t RaiseOpenFileLimit();
+// Raises the soft limit of open files to `wanted` (never past the hard
+// limit, never lowering it), so that a server can hold its clients. Returns
+// the limit now in force.
+uint64_t RaiseOpenFileLimit(uint64_t wanted);
 
 } // namespace Platform

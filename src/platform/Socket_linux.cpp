@@ -1,7 +1,9 @@
 #include "platform/Socket.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
@@ -158,12 +160,18 @@ CDatagram ReceiveDatagram(int fd, void* buffer, size_t size)
 {
     CDatagram datagram;
     sockaddr_in from{};
-    socklen_t length = sizeof from;
+    iovec io{buffer, size};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(uint32_t))] = {};
+    msghdr message{};
+    message.msg_name = &from;
+    message.msg_namelen = sizeof from;
+    message.msg_iov = &io;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
     // MSG_TRUNC returns the datagram's whole length, so one longer than the
     // buffer is seen as such instead of being cut silently.
-    const ssize_t got = RetryOnEintr([&] {
-        return ::recvfrom(fd, buffer, size, MSG_TRUNC, reinterpret_cast<sockaddr*>(&from), &length);
-    });
+    const ssize_t got = RetryOnEintr([&] { return ::recvmsg(fd, &message, MSG_TRUNC); });
     if (got < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK)
             datagram.wouldBlock = true;
@@ -173,7 +181,22 @@ CDatagram ReceiveDatagram(int fd, void* buffer, size_t size)
     }
     datagram.truncated = static_cast<size_t>(got) > size;
     datagram.count = datagram.truncated ? size : static_cast<size_t>(got);
+    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header;
+         header = CMSG_NXTHDR(&message, header)) {
+        if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SO_RXQ_OVFL) {
+            std::memcpy(&datagram.dropCounter, CMSG_DATA(header), sizeof datagram.dropCounter);
+            datagram.hasDropCounter = true;
+        }
+    }
     return datagram;
+}
+
+CPlatformError CountDroppedDatagrams(int fd)
+{
+    const int on = 1;
+    if (::setsockopt(fd, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on) != 0)
+        return CPlatformError(errno, QStringLiteral("setsockopt(SO_RXQ_OVFL)"));
+    return {};
 }
 
 IoResult SendDatagram(int fd, const void* bytes, size_t count, const CIpv4Endpoint& to)
@@ -217,13 +240,14 @@ QStringList HostIpv4Addresses()
     return addresses;
 }
 
-uint64_t RaiseOpenFileLimit()
+uint64_t RaiseOpenFileLimit(uint64_t wanted)
 {
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
         return 0;
-    if (limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
+    const rlim_t target = std::min<rlim_t>(limit.rlim_max, static_cast<rlim_t>(wanted));
+    if (limit.rlim_cur < target) {
+        limit.rlim_cur = target;
         ::setrlimit(RLIMIT_NOFILE, &limit);
         ::getrlimit(RLIMIT_NOFILE, &limit);
     }

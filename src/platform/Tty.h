@@ -35,6 +35,16 @@ struct CTtyErrorCounts
     uint32_t breaks = 0;
 };
 
+// What a combined wait (CTtyDevice::WaitEvents) saw.
+struct CTtyEvents
+{
+    bool interrupted = false; // Interrupt was called
+    bool hungUp = false;      // the device is gone
+    bool readable = false;
+    bool writable = false;
+    bool kicked = false; // Kick was called since the last wait
+};
+
 enum class CTtyWait
 {
     Ready,       // readable (WaitReadable) or writable (WaitWritable)
@@ -87,8 +97,14 @@ public:
     // -1 waits until ready, hung up or interrupted.
     CTtyWait WaitReadable(int timeoutMs);
     CTtyWait WaitWritable(int timeoutMs);
+    // Waits for what is asked (either may be off) or a Kick, up to
+    // `timeoutMs` (-1: no limit). A kick is taken by the wait that sees it.
+    CTtyEvents WaitEvents(bool read, bool write, int timeoutMs);
     // Ends every wait, now and later, with Interrupted. Any thread.
     void Interrupt();
+    // Ends the current or next WaitEvents once (new output to write, room to
+    // read again). Any thread.
+    void Kick();
 
 private:
     struct CState;

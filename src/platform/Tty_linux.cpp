@@ -71,6 +71,7 @@ struct CTtyDevice::CState
 {
     UniqueFd fd;
     UniqueFd wake; // eventfd: readable once Interrupt was called
+    UniqueFd kick; // eventfd: readable after Kick, until a wait takes it
     termios original{};
     int32_t originalRate = 0; // an arbitrary rate survives only through CustomBaud
 };
@@ -106,7 +107,8 @@ CErrorOr<std::unique_ptr<CTtyDevice>> CTtyDevice::Open(const QString& path)
         return Failure(error, context);
     }
     state->wake.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (!state->wake.IsValid()) {
+    state->kick.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!state->wake.IsValid() || !state->kick.IsValid()) {
         const int error = errno;
         ::ioctl(fd, TIOCNXCL);
         return Failure(error, context);
@@ -302,6 +304,37 @@ CTtyWait CTtyDevice::Wait(short events, int timeoutMs)
     if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))
         return CTtyWait::HungUp;
     return CTtyWait::TimedOut;
+}
+
+CTtyEvents CTtyDevice::WaitEvents(bool read, bool write, int timeoutMs)
+{
+    const short events = static_cast<short>((read ? POLLIN : 0) | (write ? POLLOUT : 0));
+    pollfd fds[3] = {{m_state->wake.Get(), POLLIN, 0},
+                     {m_state->kick.Get(), POLLIN, 0},
+                     {m_state->fd.Get(), events, 0}};
+    CTtyEvents seen;
+    const int ready = Platform::RetryOnEintr([&] { return ::poll(fds, 3, timeoutMs); });
+    if (ready < 0) {
+        seen.hungUp = true; // only EFAULT, EINVAL or ENOMEM: nothing to wait for
+        return seen;
+    }
+    seen.interrupted = fds[0].revents != 0;
+    if (fds[1].revents != 0) {
+        uint64_t count = 0;
+        [[maybe_unused]] const ssize_t got = ::read(m_state->kick.Get(), &count, sizeof count);
+        seen.kicked = true;
+    }
+    seen.readable = (fds[2].revents & POLLIN) != 0;
+    seen.writable = (fds[2].revents & POLLOUT) != 0;
+    // A hang-up with data still to read is read first: the read then ends.
+    seen.hungUp = (fds[2].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 && !seen.readable;
+    return seen;
+}
+
+void CTtyDevice::Kick()
+{
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(m_state->kick.Get(), &one, sizeof one);
 }
 
 void CTtyDevice::Interrupt()

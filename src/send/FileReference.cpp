@@ -8,92 +8,44 @@
 
 namespace {
 
-using Transmit = std::function<void(const char* bytes, int count)>;
-
-constexpr size_t kBlockSize = 512;
 // Reads of files that do not tell their size. A multiple of 8, because
 // /proc/self/pagemap refuses reads of any other length.
 constexpr size_t kGatherChunk = 64 * 1024;
 
-QString Problem(const QString& shown, const QString& reason)
+QString ProblemWith(const QString& shown, const QString& reason)
 {
     return QStringLiteral("Cannot send file %1: %2").arg(shown, reason);
 }
 
-QString TooLarge(const QString& shown)
+QString TooLargeReason()
 {
-    return Problem(
-        shown, QStringLiteral("it is larger than %1 MiB").arg(kMaxFileSendBytes / (1024 * 1024)));
+    return QStringLiteral("it is larger than %1 MiB").arg(kMaxFileSendBytes / (1024 * 1024));
 }
 
 // A file that would make the reader wait (a live kernel log, say) is read no
 // further: a send never waits.
-QString NothingMore(const QString& shown, int64_t sent)
+QString NothingMoreReason(int64_t sent)
 {
     if (sent == 0)
-        return Problem(shown, QStringLiteral("it had nothing to read"));
-    return Problem(shown, QStringLiteral("it had nothing more to read after %1 bytes").arg(sent));
-}
-
-// A file whose size is known: blocks go out as they are read, as they always
-// have. The bound still holds if the file grows while it is being sent.
-QString SendAsRead(int fd, const QString& shown, const Transmit& transmit)
-{
-    char block[kBlockSize];
-    int64_t sent = 0;
-    for (;;) {
-        const Platform::IoResult read = Platform::ReadNonBlocking(fd, block, sizeof block);
-        if (read.error != 0)
-            return Problem(shown, SystemErrorText(read.error));
-        if (read.wouldBlock)
-            return NothingMore(shown, sent);
-        if (read.count > 0 && sent >= kMaxFileSendBytes)
-            return Problem(shown, QStringLiteral("it grew past %1 MiB while being sent")
-                                      .arg(kMaxFileSendBytes / (1024 * 1024)));
-        if (read.count > 0)
-            transmit(block, static_cast<int>(read.count));
-        sent += static_cast<int64_t>(read.count);
-        if (read.count < kBlockSize)
-            return {};
-    }
-}
-
-// A file that reports no size (most of /proc) may hold nothing or endless
-// bytes: it is read whole, up to just past the bound, before any of it goes
-// out, so an oversized one sends nothing.
-QString SendGathered(int fd, const QString& shown, const Transmit& transmit)
-{
-    QByteArray content;
-    bool wouldBlock = false;
-    for (;;) {
-        const qsizetype at = content.size();
-        if (content.capacity() < at + static_cast<qsizetype>(kGatherChunk))
-            content.reserve(std::max(content.capacity() * 2, at + qsizetype{kGatherChunk}));
-        content.resize(at + static_cast<qsizetype>(kGatherChunk));
-        const Platform::IoResult read =
-            Platform::ReadNonBlocking(fd, content.data() + at, kGatherChunk);
-        content.resize(at + static_cast<qsizetype>(read.count));
-        if (read.error != 0)
-            return Problem(shown, SystemErrorText(read.error));
-        if (content.size() > kMaxFileSendBytes)
-            return TooLarge(shown);
-        if (read.wouldBlock) {
-            wouldBlock = true;
-            break;
-        }
-        if (read.AtEnd())
-            break;
-    }
-    for (qsizetype at = 0; at < content.size(); at += kBlockSize) {
-        const qsizetype count = std::min(qsizetype{kBlockSize}, content.size() - at);
-        transmit(content.constData() + at, static_cast<int>(count));
-    }
-    return wouldBlock ? NothingMore(shown, content.size()) : QString();
+        return QStringLiteral("it had nothing to read");
+    return QStringLiteral("it had nothing more to read after %1 bytes").arg(sent);
 }
 
 } // namespace
 
-QString SendFileReference(const QByteArray& pathBytes, const Transmit& transmit)
+CFileSource::CFileSource(UniqueFd fd, QString shown, int64_t size)
+    : m_fd(std::move(fd)), m_shown(std::move(shown)), m_total(size)
+{
+}
+
+CFileSource::~CFileSource() = default;
+
+QString CFileSource::Problem(const QString& reason) const
+{
+    return ProblemWith(m_shown, reason);
+}
+
+std::unique_ptr<CFileSource> CFileSource::Open(const QByteArray& pathBytes, QString& problem)
 {
     // The path names the file as Latin-1 text (as it is typed and shown) or
     // as the file system's own bytes.
@@ -108,26 +60,135 @@ QString SendFileReference(const QByteArray& pathBytes, const Transmit& transmit)
             status = asLocal;
         }
     }
-    if (status.IsError())
-        return Problem(shown, SystemErrorText(status.Error().ErrorNumber()));
+    if (status.IsError()) {
+        problem = ProblemWith(shown, SystemErrorText(status.Error().ErrorNumber()));
+        return nullptr;
+    }
     // Devices are refused before they are opened: opening a terminal alone
     // can change its modem lines.
-    if (!status.Value().regular)
-        return Problem(shown, QStringLiteral("it is not a regular file"));
-
+    if (!status.Value().regular) {
+        problem = ProblemWith(shown, QStringLiteral("it is not a regular file"));
+        return nullptr;
+    }
     CErrorOr<UniqueFd> file = Platform::OpenReadNonBlocking(native);
-    if (file.IsError())
-        return Problem(shown, SystemErrorText(file.Error().ErrorNumber()));
+    if (file.IsError()) {
+        problem = ProblemWith(shown, SystemErrorText(file.Error().ErrorNumber()));
+        return nullptr;
+    }
     // The name may have been pointed elsewhere since it was looked at; what
     // counts is the file actually open.
     const CErrorOr<Platform::FileStatus> opened = Platform::StatusOfFd(file.Value().Get());
-    if (opened.IsError())
-        return Problem(shown, SystemErrorText(opened.Error().ErrorNumber()));
-    if (!opened.Value().regular)
-        return Problem(shown, QStringLiteral("it is not a regular file"));
-    if (opened.Value().size > kMaxFileSendBytes)
-        return TooLarge(shown);
+    if (opened.IsError()) {
+        problem = ProblemWith(shown, SystemErrorText(opened.Error().ErrorNumber()));
+        return nullptr;
+    }
+    if (!opened.Value().regular) {
+        problem = ProblemWith(shown, QStringLiteral("it is not a regular file"));
+        return nullptr;
+    }
+    if (opened.Value().size > kMaxFileSendBytes) {
+        problem = ProblemWith(shown, TooLargeReason());
+        return nullptr;
+    }
+    std::unique_ptr<CFileSource> source(
+        new CFileSource(std::move(file.Value()), shown, opened.Value().size));
     if (opened.Value().size > 0)
-        return SendAsRead(file.Value().Get(), shown, transmit);
-    return SendGathered(file.Value().Get(), shown, transmit);
+        return source;
+
+    // A file that reports no size (most of /proc) may hold nothing or endless
+    // bytes: it is read whole, up to just past the bound, before any of it
+    // goes out, so an oversized one sends nothing.
+    source->m_bGathered = true;
+    QByteArray& content = source->m_content;
+    for (;;) {
+        const qsizetype at = content.size();
+        if (content.capacity() < at + static_cast<qsizetype>(kGatherChunk))
+            content.reserve(std::max(content.capacity() * 2, at + qsizetype{kGatherChunk}));
+        content.resize(at + static_cast<qsizetype>(kGatherChunk));
+        const Platform::IoResult read =
+            Platform::ReadNonBlocking(source->m_fd.Get(), content.data() + at, kGatherChunk);
+        content.resize(at + static_cast<qsizetype>(read.count));
+        if (read.error != 0) {
+            problem = ProblemWith(shown, SystemErrorText(read.error));
+            return nullptr;
+        }
+        if (content.size() > kMaxFileSendBytes) {
+            problem = ProblemWith(shown, TooLargeReason());
+            return nullptr;
+        }
+        if (read.wouldBlock) {
+            source->m_gatherProblem = ProblemWith(shown, NothingMoreReason(content.size()));
+            break;
+        }
+        if (read.AtEnd())
+            break;
+    }
+    source->m_fd.Reset();
+    source->m_total = content.size();
+    return source;
+}
+
+CFileSource::CBlock CFileSource::Next()
+{
+    CBlock block;
+    if (m_bEnded) {
+        block.bLast = true;
+        return block;
+    }
+    if (m_bGathered) {
+        // What was read ahead goes out block by block; a reason it stopped
+        // short follows the last of it.
+        const qsizetype size = m_content.size();
+        if (m_done >= size) {
+            m_bEnded = true;
+            block.problem = m_gatherProblem;
+            block.bLast = true;
+            return block;
+        }
+        const qsizetype count = std::min<qsizetype>(kBlockSize, size - m_done);
+        block.bytes = m_content.mid(static_cast<qsizetype>(m_done), count);
+        m_done += count;
+        if (m_done >= size && m_gatherProblem.isEmpty())
+            m_bEnded = block.bLast = true;
+        return block;
+    }
+    // A file whose size is known: blocks go out as they are read. The bound
+    // still holds if the file grows while it is being sent.
+    block.bytes.resize(kBlockSize);
+    const Platform::IoResult read =
+        Platform::ReadNonBlocking(m_fd.Get(), block.bytes.data(), static_cast<size_t>(kBlockSize));
+    block.bytes.resize(static_cast<qsizetype>(read.count));
+    m_bEnded = true;
+    if (read.error != 0)
+        block.problem = Problem(SystemErrorText(read.error));
+    else if (read.wouldBlock)
+        block.problem = Problem(NothingMoreReason(m_done));
+    else if (read.count > 0 && m_done >= kMaxFileSendBytes)
+        block.problem = Problem(QStringLiteral("it grew past %1 MiB while being sent")
+                                    .arg(kMaxFileSendBytes / (1024 * 1024)));
+    else
+        m_bEnded = read.count < static_cast<size_t>(kBlockSize);
+    if (!block.problem.isEmpty())
+        block.bytes.clear();
+    m_done += block.bytes.size();
+    block.bLast = m_bEnded;
+    return block;
+}
+
+QString SendFileReference(const QByteArray& pathBytes,
+                          const std::function<void(const char* bytes, int count)>& transmit)
+{
+    QString problem;
+    const std::unique_ptr<CFileSource> source = CFileSource::Open(pathBytes, problem);
+    if (!source)
+        return problem;
+    for (;;) {
+        const CFileSource::CBlock block = source->Next();
+        if (!block.bytes.isEmpty())
+            transmit(block.bytes.constData(), static_cast<int>(block.bytes.size()));
+        if (!block.problem.isEmpty())
+            return block.problem;
+        if (block.bLast)
+            return {};
+    }
 }

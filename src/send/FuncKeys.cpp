@@ -424,6 +424,11 @@ void CFuncKeys::RefreshHasAutoResponses()
 
 void CFuncKeys::MatchAutoResponse(uint8_t byte)
 {
+    MatchAutoResponse(byte, {});
+}
+
+void CFuncKeys::MatchAutoResponse(uint8_t byte, const std::function<void()>& beforeSend)
+{
     CCallouts out;
     {
         std::lock_guard lock(m_mutex);
@@ -440,8 +445,11 @@ void CFuncKeys::MatchAutoResponse(uint8_t byte)
             }
         }
     }
-    if (!out.sends.empty())
-        Run(out);
+    if (out.sends.empty())
+        return;
+    if (beforeSend)
+        beforeSend();
+    Run(out);
 }
 
 QString CFuncKeys::ToolTipText(const MacroKey& macro)

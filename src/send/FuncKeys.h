@@ -3,6 +3,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -144,6 +145,9 @@ public:
     // Feeds one received byte; a completed pattern calls the owner's
     // SendMacro before this returns (after the lock is released).
     void MatchAutoResponse(uint8_t byte);
+    // The same, calling `beforeSend` (with no lock held) just before the
+    // byte's responses are sent, and only when one is.
+    void MatchAutoResponse(uint8_t byte, const std::function<void()>& beforeSend);
     bool HasAutoResponses() const { return m_bHasAutoResponses.load(std::memory_order_acquire); }
 
     void UpdateKeyPanes(CKeyPaneTable& panes, int shift, int ctrl) const;

@@ -13,30 +13,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kReadsPerWake = 64;
+constexpr int kReadsPerWake = 16;
 
 int MsUntil(Clock::time_point deadline)
 {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return static_cast<int>(std::max<int64_t>(0, left));
-}
-
-// The flags of the counters that moved.
-uint32_t ErrorFlags(const CTtyErrorCounts& before, const CTtyErrorCounts& now)
-{
-    uint32_t flags = 0;
-    if (now.bufOverrun != before.bufOverrun)
-        flags |= 0x01;
-    if (now.overrun != before.overrun)
-        flags |= 0x02;
-    if (now.parity != before.parity)
-        flags |= 0x04;
-    if (now.frame != before.frame)
-        flags |= 0x08;
-    if (now.breaks != before.breaks)
-        flags |= 0x10;
-    return flags;
 }
 
 } // namespace
@@ -116,11 +99,6 @@ CPlatformError CComm::SetLineControl(char parity, int dataBits, int stopBitsCode
     return ApplyLine(line);
 }
 
-CPlatformError CComm::SetQueueSizes(int, int)
-{
-    return {};
-}
-
 CErrorOr<uint32_t> CComm::ReadModemStatus() const
 {
     if (!m_device)
@@ -146,26 +124,85 @@ CPlatformError CComm::StartThread(CCommOwner& owner)
     return {};
 }
 
-int CComm::Write(const char* bytes, int count)
+CWriteResult CComm::Write(const char* bytes, int count)
 {
-    if (count <= 0 || !m_device)
-        return 0;
-    std::lock_guard lock(m_writeLock);
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kWriteTimeoutMs);
-    int written = 0;
-    while (written < count) {
-        const Platform::IoResult result =
-            m_device->Write(bytes + written, static_cast<size_t>(count - written));
+    if (count <= 0)
+        return CWriteResult::Sent();
+    std::lock_guard lock(m_outLock);
+    if (!m_device)
+        return CWriteResult::Failed(EBADF);
+    if (m_writeError != 0)
+        return CWriteResult::Failed(m_writeError);
+    if (!m_output.Fits(static_cast<size_t>(count))) {
+        m_bRoomWanted = true;
+        return CWriteResult::Full();
+    }
+    m_output.Append(bytes, static_cast<size_t>(count));
+    WriteQueued();
+    if (m_writeError != 0)
+        return CWriteResult::Failed(m_writeError);
+    if (!m_output.IsEmpty() && !m_bOutputWaiting.exchange(true))
+        m_device->Kick();
+    return CWriteResult::Sent();
+}
+
+void CComm::WriteQueued()
+{
+    while (!m_output.IsEmpty()) {
+        const Platform::IoResult result = m_device->Write(m_output.Data(), m_output.Size());
         if (result.count > 0) {
-            written += static_cast<int>(result.count);
+            m_output.Consume(result.count);
             continue;
         }
-        if (!result.wouldBlock)
-            break; // failed: the reader reports a device that is gone
-        if (m_device->WaitWritable(MsUntil(deadline)) != CTtyWait::Ready)
-            break;
+        if (result.wouldBlock)
+            return;
+        m_writeError = result.error != 0 ? result.error : EIO;
+        m_output.Clear();
+        return;
     }
-    return written;
+}
+
+size_t CComm::OutputPending() const
+{
+    std::lock_guard lock(m_outLock);
+    return m_output.Size();
+}
+
+size_t CComm::OutputRoom() const
+{
+    std::lock_guard lock(m_outLock);
+    return m_device && m_writeError == 0 ? m_output.Room() : 0;
+}
+
+void CComm::WantOutputRoom()
+{
+    std::lock_guard lock(m_outLock);
+    m_bRoomWanted = true;
+    if (m_device && m_output.Size() <= kOutputLowWater)
+        m_device->Kick(); // the reader tells the owner on its next turn
+}
+
+void CComm::Kick()
+{
+    if (m_device)
+        m_device->Kick();
+}
+
+void CComm::DrainOutput(CCommOwner& owner)
+{
+    bool tell = false;
+    {
+        std::lock_guard lock(m_outLock);
+        WriteQueued();
+        m_bOutputWaiting.store(!m_output.IsEmpty());
+        if (m_bRoomWanted && (m_output.Size() <= kOutputLowWater || m_writeError != 0)) {
+            m_bRoomWanted = false;
+            tell = true;
+        }
+    }
+    // Told with nothing locked: the owner may write at once.
+    if (tell)
+        owner.OnOutputRoom();
 }
 
 void CComm::Close()
@@ -178,15 +215,9 @@ void CComm::Close()
             return; // misuse: the reader cannot wait for itself; the owner closes later
         m_reader.join();
     }
+    std::lock_guard lock(m_outLock);
+    m_output.Clear();
     m_device.reset();
-}
-
-void CComm::SampleLineErrors()
-{
-    const std::optional<CTtyErrorCounts> counts = m_device->ErrorCounts();
-    if (counts && m_lastCounts)
-        m_lineErrors.fetch_or(ErrorFlags(*m_lastCounts, *counts));
-    m_lastCounts = counts;
 }
 
 void CComm::ReaderLoop(CCommOwner& owner)
@@ -201,48 +232,48 @@ void CComm::ReaderLoop(CCommOwner& owner)
     const bool sampleLines = !first.IsError() && first.Value().has_value();
     uint32_t status = sampleLines ? *first.Value() : 0;
     owner.OnModemStatus(status);
-    SampleLineErrors();
-    const bool sampleErrors = m_lastCounts.has_value();
-    const bool sample = sampleLines || sampleErrors;
     Clock::time_point nextSample = Clock::now() + std::chrono::milliseconds(kModemPollMs);
 
-    char buffer[kReadChunk];
+    const std::unique_ptr<char[]> buffer = std::make_unique<char[]>(kReadChunk);
     for (;;) {
-        const CTtyWait wait = device.WaitReadable(sample ? MsUntil(nextSample) : -1);
-        if (wait == CTtyWait::Interrupted)
+        // While the owner has no room the device is not read: its own buffer
+        // fills and holds the sender back instead of bytes being dropped.
+        const bool read = owner.CanReceive();
+        const CTtyEvents seen = device.WaitEvents(read, m_bOutputWaiting.load(),
+                                                  sampleLines ? MsUntil(nextSample) : -1);
+        if (seen.interrupted)
             return;
-        if (wait == CTtyWait::HungUp) {
-            owner.OnCommLost(CPlatformError(ENODEV, QStringLiteral("%1 hung up").arg(m_path)));
-            return;
-        }
+        if (seen.writable || seen.kicked)
+            DrainOutput(owner);
         // While data keeps coming, read on without waiting in between (a
         // flood would otherwise cost a wait per read), but wait again after
-        // kReadsPerWake reads so that closing is seen.
-        for (int reads = 0; wait == CTtyWait::Ready && reads < kReadsPerWake; ++reads) {
-            const Platform::IoResult read = device.Read(buffer, sizeof buffer);
-            if (read.wouldBlock)
+        // kReadsPerWake reads so that closing and output are seen.
+        for (int reads = 0; seen.readable && reads < kReadsPerWake; ++reads) {
+            const Platform::IoResult got = device.Read(buffer.get(), kReadChunk);
+            if (got.wouldBlock)
                 break;
-            if (read.count == 0) {
+            if (got.count == 0) {
                 // A hung-up terminal reads as 0 bytes; an unplugged adapter as EIO.
-                const int error = read.error != 0 ? read.error : ENODEV;
+                const int error = got.error != 0 ? got.error : ENODEV;
                 owner.OnCommLost(
                     CPlatformError(error, QStringLiteral("cannot read %1").arg(m_path)));
                 return;
             }
-            owner.OnCommData(buffer, static_cast<int>(read.count));
-            if (read.count < sizeof buffer)
+            if (!owner.OnCommData(buffer.get(), static_cast<int>(got.count)))
+                break; // the owner is full: wait until it has room
+            if (got.count < static_cast<size_t>(kReadChunk))
                 break; // the driver's queue is empty for now
         }
-        if (sample && Clock::now() >= nextSample) {
-            if (sampleLines) {
-                const CErrorOr<std::optional<uint32_t>> lines = device.ModemLines();
-                if (!lines.IsError() && lines.Value() && *lines.Value() != status) {
-                    status = *lines.Value();
-                    owner.OnModemStatus(status);
-                }
+        if (seen.hungUp) {
+            owner.OnCommLost(CPlatformError(ENODEV, QStringLiteral("%1 hung up").arg(m_path)));
+            return;
+        }
+        if (sampleLines && Clock::now() >= nextSample) {
+            const CErrorOr<std::optional<uint32_t>> lines = device.ModemLines();
+            if (!lines.IsError() && lines.Value() && *lines.Value() != status) {
+                status = *lines.Value();
+                owner.OnModemStatus(status);
             }
-            if (sampleErrors)
-                SampleLineErrors();
             nextSample = Clock::now() + std::chrono::milliseconds(kModemPollMs);
         }
     }

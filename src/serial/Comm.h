@@ -1,4 +1,6 @@
 #pragma once
+#include "base/OutputQueue.h"
+#include "base/Transport.h"
 #include "platform/PlatformError.h"
 #include "platform/Tty.h"
 
@@ -14,20 +16,21 @@ class CCommOwner;
 
 // The serial port of a session: one open terminal device with its line
 // settings and one reader thread that hands received bytes, modem-line
-// changes and the loss of the device to an owner (CCommOwner). It knows
-// nothing of the session.
+// changes and the loss of the device to an owner (CCommOwner), and drains
+// the port's output queue as the device takes it. It knows nothing of the
+// session.
 //
 // Threads: Open, the setters, StartThread, Close and destruction on one
-// thread (the user-interface thread); Write on that thread or from the
-// owner's callbacks on the reader thread (writes are serialised). Close stops
-// the reader within a bounded time: the reader's waits end at once when
-// closing begins, and a write in progress returns its short count.
+// thread (the user-interface thread); Write, Kick and the output queries on
+// any thread (writes are serialised and never wait). Close stops the reader
+// within a bounded time: the reader's waits end at once when closing begins.
 class CComm
 {
 public:
-    static constexpr int kReadChunk = 1024;      // bytes per read at most
-    static constexpr int kWriteTimeoutMs = 1000; // a write returns by then
-    static constexpr int kModemPollMs = 100;     // modem lines are sampled this often
+    static constexpr int kReadChunk = 64 * 1024;          // bytes per read at most
+    static constexpr size_t kOutputCapacity = 256 * 1024; // output waiting at most
+    static constexpr size_t kOutputLowWater = 16 * 1024;  // OnOutputRoom at or below
+    static constexpr int kModemPollMs = 100;              // modem lines are sampled this often
 
     // Opens the device exclusively in raw mode at 9600,N,8,1 (see
     // CTtyDevice::Open). The error names the device.
@@ -47,28 +50,29 @@ public:
     // in every case); 5 to 8 data bits; stop-bits code 20 gives two stop
     // bits, every other code (15, one and a half, included) one.
     CPlatformError SetLineControl(char parity, int dataBits, int stopBitsCode);
-    // Linux sizes a tty's queues itself (4 KiB line discipline buffer and the
-    // driver's own FIFO); there is nothing to set, so this always succeeds.
-    CPlatformError SetQueueSizes(int inputBytes, int outputBytes);
     // The settings last asked for.
     const CTtyLine& Line() const { return m_line; }
 
     // The modem-line word; 0 for a device that cannot report modem lines.
     CErrorOr<uint32_t> ReadModemStatus() const;
-    // Line errors (framing, parity, overruns, breaks) the reader has seen
-    // since the last call, as flags: 0x01 buffer overrun, 0x02 UART overrun,
-    // 0x04 parity, 0x08 framing, 0x10 break. Reading clears them. Any thread.
-    uint32_t TakeLineErrors() { return m_lineErrors.exchange(0); }
 
     // Starts the reader, which calls `owner` until the port is closed or the
     // device is lost. EEXIST when a reader was started already (it keeps
     // running); the owner must outlive the reader.
     CPlatformError StartThread(CCommOwner& owner);
 
-    // Writes `count` bytes; returns how many were written, fewer when the
-    // device did not take them within kWriteTimeoutMs, failed, or closing
-    // began. 0 once closed.
-    int Write(const char* bytes, int count);
+    // Queues `count` bytes whole, or refuses them whole: Full when the queue
+    // lacks room (the owner hears OnOutputRoom once it drained), Failed with
+    // the errno once a write to the device failed or the port is closed.
+    // What the device takes at once goes out at once; the reader writes the
+    // rest as the device takes it. Never waits.
+    CWriteResult Write(const char* bytes, int count);
+    size_t OutputPending() const;
+    size_t OutputRoom() const;
+    // Asks for one OnOutputRoom once the queue is at or below kOutputLowWater.
+    void WantOutputRoom();
+    // Wakes the reader to look at CanReceive again.
+    void Kick();
 
     // Stops the reader (bounded: no wait outlives this call), restores the
     // device's settings and closes it. Never call it from the reader thread.
@@ -78,14 +82,19 @@ private:
     CComm(std::unique_ptr<CTtyDevice> device, QString path);
     CPlatformError ApplyLine(const CTtyLine& wanted);
     void ReaderLoop(CCommOwner& owner);
-    void SampleLineErrors();
+    // Writes what the device takes now; called with m_outLock held.
+    void WriteQueued();
+    // The reader's turn at the queue: writes, then tells the owner of room.
+    void DrainOutput(CCommOwner& owner);
 
     std::unique_ptr<CTtyDevice> m_device;
     QString m_path;
     CTtyLine m_line;
-    std::mutex m_writeLock; // one write at a time
-    std::atomic<uint32_t> m_lineErrors{0};
-    std::optional<CTtyErrorCounts> m_lastCounts; // reader thread
+    mutable std::mutex m_outLock; // guards the three below
+    COutputQueue m_output{kOutputCapacity};
+    int m_writeError = 0;
+    bool m_bRoomWanted = false;
+    std::atomic<bool> m_bOutputWaiting{false};
     std::thread m_reader;
 };
 

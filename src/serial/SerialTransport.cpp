@@ -59,7 +59,6 @@ COpenResult CSerialTransport::Open()
         return COpenResult::Offline(ErrorText(comm.Error()), title);
     if (const CPlatformError error = ApplyLine(*comm.Value(), info); error.IsError())
         return COpenResult::Offline(ErrorText(error), title);
-    comm.Value()->SetQueueSizes(4096, 4096);
 
     m_pAlive = std::make_shared<std::atomic<bool>>(true);
     m_pComm = std::move(comm.Value());
@@ -85,11 +84,31 @@ void CSerialTransport::Close()
 
 CWriteResult CSerialTransport::Write(const char* bytes, int count)
 {
-    if (count <= 0)
-        return CWriteResult::Sent;
-    if (!m_pComm || m_pComm->Write(bytes, count) < count)
-        return CWriteResult::Refused;
-    return CWriteResult::Sent;
+    if (!m_pComm)
+        return CWriteResult::Failed(EBADF);
+    return m_pComm->Write(bytes, count);
+}
+
+size_t CSerialTransport::OutputRoom() const
+{
+    return m_pComm ? m_pComm->OutputRoom() : 0;
+}
+
+size_t CSerialTransport::OutputPending() const
+{
+    return m_pComm ? m_pComm->OutputPending() : 0;
+}
+
+void CSerialTransport::WantOutputRoom()
+{
+    if (m_pComm)
+        m_pComm->WantOutputRoom();
+}
+
+void CSerialTransport::ResumeReading()
+{
+    if (m_pComm)
+        m_pComm->Kick();
 }
 
 bool CSerialTransport::IsUsable() const
@@ -112,9 +131,27 @@ QString CSerialTransport::ApplySettings(const CCommInfo& info)
     return ErrorText(error);
 }
 
-void CSerialTransport::OnCommData(const char* bytes, int count)
+bool CSerialTransport::OnCommData(const char* bytes, int count)
 {
-    m_doc.ReceiveData(bytes, count);
+    return m_doc.OnReceive(bytes, count);
+}
+
+bool CSerialTransport::CanReceive()
+{
+    return m_doc.CanReceive();
+}
+
+void CSerialTransport::OnOutputRoom()
+{
+    // The owner hears of room on its own thread.
+    CTrelliumDoc* doc = &m_doc;
+    QMetaObject::invokeMethod(
+        doc,
+        [doc, alive = m_pAlive] {
+            if (alive->load())
+                doc->OnOutputRoom();
+        },
+        Qt::QueuedConnection);
 }
 
 void CSerialTransport::OnModemStatus(uint32_t status)

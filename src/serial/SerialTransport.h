@@ -1,7 +1,7 @@
 #pragma once
+#include "base/Transport.h"
 #include "serial/CommOwner.h"
 #include "session/CommInfo.h"
-#include "session/Transport.h"
 
 #include <QString>
 #include <atomic>
@@ -9,6 +9,7 @@
 #include <optional>
 
 class CComm;
+class CTransportOwner;
 class CTrelliumDoc;
 struct CTtyLine;
 
@@ -37,16 +38,22 @@ public:
     // list. A failure leaves nothing open and says why, naming the device.
     COpenResult Open() override;
     void Close() override;
-    // Refused when the port took fewer bytes than asked within its timeout.
+    // Queued whole or refused whole (see CComm::Write); never waits.
     CWriteResult Write(const char* bytes, int count) override;
     bool IsUsable() const override;
+    size_t OutputRoom() const override;
+    size_t OutputPending() const override;
+    void WantOutputRoom() override;
+    void ResumeReading() override;
     // Baud rate, parity, data bits and stop bits; flow control is never
     // applied. A refusal is told once per refused combination.
     QString ApplySettings(const CCommInfo& info) override;
 
 private:
-    void OnCommData(const char* bytes, int count) override;
+    bool OnCommData(const char* bytes, int count) override;
+    bool CanReceive() override;
     void OnModemStatus(uint32_t status) override;
+    void OnOutputRoom() override;
     void OnCommLost(const CPlatformError& why) override;
 
     CTrelliumDoc& m_doc;

@@ -10,6 +10,12 @@
 class CClock;
 class CTrelliumDoc;
 
+// The program's and the companion's display frame: new bytes reach a view at
+// most this often while data keeps coming.
+inline constexpr int kDisplayFrameMs = 16;
+// Descriptors a program needs beside a full TCP server's clients.
+inline constexpr uint64_t kSpareDescriptors = 256;
+
 // What the sessions of one program share: the clock and its timers, the live
 // sessions in creation order, the port list, the merge display, the status
 // bar's key panes, the colour-set rotation and the checksum state of data
@@ -35,6 +41,13 @@ public:
     // when the last is removed. User-interface thread only.
     CPortList& Ports() { return m_ports; }
 
+    // The shortest time between two deliveries of a session's new bytes to
+    // its view while data keeps coming (a display frame); 0 delivers at
+    // every turn of the event loop. The first bytes after a quiet spell are
+    // always delivered at once.
+    int DeliveryFrameMs() const { return m_nDeliveryFrameMs; }
+    void SetDeliveryFrameMs(int ms) { m_nDeliveryFrameMs = ms; }
+
     // Live sessions in creation order (the workspace order). User-interface
     // thread only; sessions add and remove themselves.
     const std::vector<CTrelliumDoc*>& Sessions() const { return m_sessions; }
@@ -49,4 +62,5 @@ private:
     CSharedChecksum m_checksum;
     CPortList m_ports;
     std::vector<CTrelliumDoc*> m_sessions;
+    int m_nDeliveryFrameMs = 0;
 };

@@ -10,12 +10,15 @@ class CSessionView
 public:
     // View-update hints 3033, 3037, 3038, 3039, 3040.
     virtual void OnUpdate(int hint) = 0;
-    // New bytes in the session's ring (message 1524). The session coalesces
-    // its notifications: `bytes` is everything new since the last call, taken
-    // out of the ring in one step. When the view fell more than a ring's
-    // length behind, `lostBytes` counts the bytes that were overwritten
-    // before it could take them; `bytes` then holds what the ring still had.
-    virtual void OnNewBytes(const QByteArray& bytes, uint64_t lostBytes) = 0;
+    // New bytes (message 1524), taken from the session's backlog: the session
+    // coalesces its notifications and hands over what arrived in chunks, at
+    // most once per display frame while data keeps coming. `arrivalTick` is
+    // when the chunk's first byte arrived (time stamps mark pauses there).
+    // `lostBytes` counts bytes dropped before the chunk (datagrams that found
+    // the backlog full, or that the system dropped); `bytes` may then be empty.
+    virtual void OnNewBytes(const QByteArray& bytes, uint64_t lostBytes, uint32_t arrivalTick) = 0;
+    // Datagrams the system dropped before the session could read them.
+    virtual void OnDatagramsLost(uint64_t count) = 0;
     // Posted commands (3001 modem status, 3002 refill ports, 3011 refresh title).
     virtual void OnCommand(int id) = 0;
     // The session's Clear command: empty the display (not the ring).

@@ -1,5 +1,5 @@
 #pragma once
-#include "session/Transport.h"
+#include "base/Transport.h"
 
 #include <memory>
 

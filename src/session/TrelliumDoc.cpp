@@ -2,12 +2,11 @@
 
 #include "display/TimeStamp.h"
 #include "net/TCPIPSvr.h"
-#include "net/TermSocket.h"
 #include "net/UDPSvr.h"
-#include "net/UdpClient.h"
 #include "platform/Alerts.h"
 #include "platform/Clock.h"
 #include "send/DataString.h"
+#include "send/FileReference.h"
 #include "send/KeyPanes.h"
 #include "serial/PortNames.h"
 #include "session/Archive.h"
@@ -22,6 +21,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QThread>
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -51,13 +51,33 @@ QString KeyName(const MacroKey& macro)
     return name + QStringLiteral("F%1").arg(macro.m_nKey + 1);
 }
 
+// A file send keeps this much waiting in its connection's queue: enough to
+// keep the line busy, little enough that typed bytes are not stuck behind it.
+constexpr size_t kFileQueueTarget = 64 * 1024;
+// Blocks a file send hands over per turn of the event loop.
+constexpr int kFileBlocksPerTurn = 256;
+// A delivery hands the view at most this much; more follows at the next turn.
+constexpr size_t kDeliverySlice = 256 * 1024;
+// How often a running file send reports its progress.
+constexpr qint64 kFileProgressMs = 250;
+
 } // namespace
 
-CTrelliumDoc::CTrelliumDoc(CSessionContext& context)
-    : m_context(context), m_info(context.ColorRotation()), m_ring([this] {
-          QMetaObject::invokeMethod(this, &CTrelliumDoc::DeliverNewBytes, Qt::QueuedConnection);
-      })
+struct CTrelliumDoc::CFileSend
 {
+    std::unique_ptr<CFileSource> source;
+    MacroKey macro;
+    QByteArray waiting; // a block the connection refused as full, sent next
+    QElapsedTimer started;
+    QElapsedTimer lastReport;
+    bool bShowProgress = false;
+};
+
+CTrelliumDoc::CTrelliumDoc(CSessionContext& context)
+    : m_context(context), m_info(context.ColorRotation()), m_backlog([this] { ScheduleDelivery(); })
+{
+    m_deliveryTimer.setSingleShot(true);
+    connect(&m_deliveryTimer, &QTimer::timeout, this, &CTrelliumDoc::DeliverNewBytes);
     m_funcKeys.SetOwner(this);
     m_funcKeys.SetKeyPanes(&context.KeyPanes());
     m_context.AddSession(this);
@@ -66,6 +86,7 @@ CTrelliumDoc::CTrelliumDoc(CSessionContext& context)
 
 CTrelliumDoc::~CTrelliumDoc()
 {
+    m_pFileSend.reset();
     if (m_info.m_nConnectionType == ConnMerge)
         m_context.Merge().Unregister();
     if (m_pTransport) {
@@ -271,6 +292,7 @@ void CTrelliumDoc::ApplyOnlineState()
 
 void CTrelliumDoc::OpenConnection()
 {
+    m_strOfflineReason.clear();
     m_lastRxTick = m_context.Clock().TickCount();
     const CTransportKind& kind = TransportKindOf(m_info.m_nConnectionType);
     if (m_info.m_nConnectionType == ConnSerial)
@@ -324,11 +346,6 @@ bool CTrelliumDoc::IsConnectionUsable() const
     return m_pTransport && m_pTransport->IsUsable();
 }
 
-CTermSocket* CTrelliumDoc::ClientSocket() const
-{
-    return dynamic_cast<CTermSocket*>(m_pTransport.get());
-}
-
 CTCPIPSvr* CTrelliumDoc::TcpServer() const
 {
     return dynamic_cast<CTCPIPSvr*>(m_pTransport.get());
@@ -337,11 +354,6 @@ CTCPIPSvr* CTrelliumDoc::TcpServer() const
 CUDPSvr* CTrelliumDoc::UdpServer() const
 {
     return dynamic_cast<CUDPSvr*>(m_pTransport.get());
-}
-
-CUdpClient* CTrelliumDoc::UdpClient() const
-{
-    return dynamic_cast<CUdpClient*>(m_pTransport.get());
 }
 
 void CTrelliumDoc::SetServerLogWindow(CServerLogSink* window)
@@ -438,8 +450,21 @@ void CTrelliumDoc::UpdateTitle()
         title += QStringLiteral("[Hold] ");
     if (m_info.m_nConnectionType != ConnMerge) {
         title += QString::fromLatin1(m_funcKeys.ProgressText());
-        if (!m_bOnline)
+        if (m_pFileSend && m_pFileSend->bShowProgress) {
+            const CFileSend& send = *m_pFileSend;
+            const QString label = send.macro.m_strLabel.isEmpty()
+                                      ? KeyName(send.macro)
+                                      : QString::fromLatin1(send.macro.m_strLabel);
+            title += QStringLiteral("(%1 %2/%3) ")
+                         .arg(label)
+                         .arg(send.source->Done() - send.waiting.size())
+                         .arg(send.source->Total());
+        }
+        if (!m_bOnline) {
             title += QStringLiteral("Offline");
+            if (!m_strOfflineReason.isEmpty())
+                title += QStringLiteral(" (%1)").arg(m_strOfflineReason);
+        }
     }
     if (m_info.EchoOn())
         title += QStringLiteral(" [Echo]");
@@ -456,21 +481,62 @@ void CTrelliumDoc::SetTitle(const QString& title)
 
 // --- sending ------------------------------------------------------------------
 
-int CTrelliumDoc::SendData(const char* bytes, int count)
+CWriteResult CTrelliumDoc::Transmit(const char* bytes, int count)
 {
     // The transport stays put while a reader thread can send: a serial port's
     // reader is stopped before its transport is destroyed.
-    if (CTransport* transport = m_pTransport.get()) {
-        if (transport->Write(bytes, count) == CWriteResult::Refused) {
-            Alerts::Beep();
-            return 0;
-        }
-    } else if (TransportKindOf(m_nConnectionType.load()).bRefusesWithoutTransport) {
+    CTransport* transport = m_pTransport.get();
+    if (!transport) {
+        if (TransportKindOf(m_nConnectionType.load()).bRefusesWithoutTransport)
+            return CWriteResult::Failed(ENODEV);
+        return CWriteResult::Sent();
+    }
+    const CWriteResult result = transport->Write(bytes, count);
+    if (result.IsSent())
+        m_bRefusalTold = false;
+    else
+        NoteRefusal(result, count);
+    return result;
+}
+
+void CTrelliumDoc::NoteRefusal(const CWriteResult& result, int count)
+{
+    // Once per episode: a macro that repeats into a full queue would
+    // otherwise raise a message per send.
+    if (m_bRefusalTold.exchange(true))
+        return;
+    const QString connection = ConnectionText();
+    if (result.kind == CWriteResult::Kind::Full) {
+        const CTransport* transport = m_pTransport.get();
+        ReportSendProblem(
+            QStringLiteral("%1 is not taking data: %2 bytes are waiting to be sent, so %3 more "
+                           "bytes were not sent.")
+                .arg(connection)
+                .arg(transport ? static_cast<qulonglong>(transport->OutputPending()) : 0)
+                .arg(count));
+    } else if (result.error != ENODEV || m_pTransport) {
+        ReportSendProblem(QStringLiteral("Sending to %1 failed: %2")
+                              .arg(connection, SystemErrorText(result.error)));
+    }
+}
+
+void CTrelliumDoc::Echo(const char* bytes, int count)
+{
+    if (count <= 0)
+        return;
+    std::lock_guard lock(m_storeLock);
+    m_ring.Append(bytes, count);
+    m_backlog.AppendStream(bytes, count, m_context.Clock().TickCount(), m_nStampFormat.load() == 0);
+}
+
+int CTrelliumDoc::SendData(const char* bytes, int count)
+{
+    if (!Transmit(bytes, count).IsSent()) {
         Alerts::Beep();
         return 0;
     }
     if (m_bEchoOn)
-        m_ring.Append(bytes, count);
+        Echo(bytes, count);
     return 1;
 }
 
@@ -482,14 +548,28 @@ int CTrelliumDoc::SendChar(uint8_t byte)
 
 void CTrelliumDoc::PressFunctionKey(int key, bool shift, bool ctrl, bool alt)
 {
-    const std::optional<MacroKey> macro =
-        m_funcKeys.Press(CMacroId::Of(key, shift ? 1 : 0, ctrl ? 1 : 0, alt ? 1 : 0));
+    const CMacroId id = CMacroId::Of(key, shift ? 1 : 0, ctrl ? 1 : 0, alt ? 1 : 0);
+    // Pressing the key of a file send under way stops it, as it stops a repeat.
+    if (m_pFileSend && m_pFileSend->macro.Id() == id) {
+        EndFileSend(QString());
+        return;
+    }
+    const std::optional<MacroKey> macro = m_funcKeys.Press(id);
     if (macro)
         SendDataString(*macro);
 }
 
 void CTrelliumDoc::SendDataString(const MacroKey& macro)
 {
+    if (macro.m_strData.startsWith('*')) {
+        if (!OnUiThread()) {
+            QMetaObject::invokeMethod(
+                this, [this, macro] { SendDataString(macro); }, Qt::QueuedConnection);
+            return;
+        }
+        StartFileSend(macro);
+        return;
+    }
     EncodeResult result;
     try {
         result = m_context.Checksum().Encode(
@@ -503,14 +583,204 @@ void CTrelliumDoc::SendDataString(const MacroKey& macro)
             Alerts::AppTitle(), AlertIcon::Warning);
         return;
     }
-    // A file reference that failed says why (no lock is held here either).
     if (!result.message.isEmpty())
         Alerts::Message(result.message, Alerts::AppTitle(), AlertIcon::Warning);
-    if (result.kind == EncodeResult::Kind::FileSent || macro.m_nRepeat == 0)
+    if (macro.m_nRepeat == 0)
         return;
     m_funcKeys.RepeatBookkeeping(macro.Id(), this);
     UpdateTitle();
 }
+
+// --- file sends -------------------------------------------------------------------
+
+void CTrelliumDoc::StartFileSend(const MacroKey& macro)
+{
+    if (m_pFileSend) {
+        Alerts::Message(QStringLiteral("%1 is still being sent; press %2 again to stop it.")
+                            .arg(m_pFileSend->source->Shown(), KeyName(m_pFileSend->macro)),
+                        Alerts::AppTitle(), AlertIcon::Warning);
+        return;
+    }
+    QString problem;
+    std::unique_ptr<CFileSource> source = CFileSource::Open(macro.m_strData.mid(1), problem);
+    if (!source) {
+        Alerts::Message(problem, Alerts::AppTitle(), AlertIcon::Warning);
+        return;
+    }
+    m_pFileSend = std::make_unique<CFileSend>();
+    m_pFileSend->source = std::move(source);
+    m_pFileSend->macro = macro;
+    m_pFileSend->started.start();
+    m_pFileSend->lastReport.start();
+    PumpFileSend();
+}
+
+void CTrelliumDoc::PumpFileSend()
+{
+    for (int blocks = 0; m_pFileSend; ++blocks) {
+        CFileSend& send = *m_pFileSend;
+        CTransport* transport = m_pTransport.get();
+        if (!transport && TransportKindOf(m_info.m_nConnectionType).bRefusesWithoutTransport) {
+            EndFileSend(QStringLiteral("the session is offline"));
+            return;
+        }
+        // A file sent into a connection that reaches no one would be lost
+        // whole while looking sent.
+        if (transport && !transport->IsUsable()) {
+            EndFileSend(QStringLiteral("the connection reaches no peer"));
+            return;
+        }
+        if (blocks == kFileBlocksPerTurn) {
+            // Let the window breathe; the rest follows at the next turn.
+            QMetaObject::invokeMethod(
+                this,
+                [this, source = send.source.get()] {
+                    if (m_pFileSend && m_pFileSend->source.get() == source)
+                        PumpFileSend();
+                },
+                Qt::QueuedConnection);
+            break;
+        }
+        if (transport && transport->OutputPending() >= kFileQueueTarget) {
+            transport->WantOutputRoom();
+            break;
+        }
+        QString problem;
+        bool last = false;
+        if (send.waiting.isEmpty()) {
+            CFileSource::CBlock block = send.source->Next();
+            send.waiting = std::move(block.bytes);
+            problem = block.problem;
+            last = block.bLast;
+        }
+        if (!send.waiting.isEmpty()) {
+            const CWriteResult result =
+                transport ? transport->Write(send.waiting.constData(),
+                                             static_cast<int>(send.waiting.size()))
+                          : CWriteResult::Sent();
+            if (result.kind == CWriteResult::Kind::Full) {
+                // Kept and sent first once the connection has room: no block
+                // is ever skipped.
+                transport->WantOutputRoom();
+                break;
+            }
+            if (result.kind == CWriteResult::Kind::Failed) {
+                EndFileSend(SystemErrorText(result.error));
+                return;
+            }
+            if (m_bEchoOn)
+                Echo(send.waiting.constData(), static_cast<int>(send.waiting.size()));
+            send.waiting.clear();
+        }
+        if (!problem.isEmpty()) {
+            EndFileSend(problem);
+            return;
+        }
+        if (last && send.waiting.isEmpty()) {
+            EndFileSend(QString());
+            return;
+        }
+    }
+    ReportFileProgress(false);
+}
+
+void CTrelliumDoc::ReportFileProgress(bool force)
+{
+    if (!m_pFileSend)
+        return;
+    CFileSend& send = *m_pFileSend;
+    if (!force && send.lastReport.elapsed() < kFileProgressMs)
+        return;
+    send.lastReport.start();
+    const qint64 done = send.source->Done() - send.waiting.size();
+    emit FileSendProgress(send.source->Shown(), done, send.source->Total());
+    // A send that ends at once never shows in the title.
+    if (!send.bShowProgress && send.started.elapsed() >= kFileProgressMs)
+        send.bShowProgress = true;
+    if (send.bShowProgress)
+        UpdateTitle();
+}
+
+void CTrelliumDoc::EndFileSend(const QString& problem)
+{
+    if (!m_pFileSend)
+        return;
+    const std::unique_ptr<CFileSend> send = std::move(m_pFileSend);
+    const qint64 done = send->source->Done() - send->waiting.size();
+    emit FileSendProgress(send->source->Shown(), done, send->source->Total());
+    if (send->bShowProgress)
+        UpdateTitle();
+    if (problem.isEmpty())
+        return;
+    // A problem the file itself names stands as it is; a connection's is
+    // told with how far the send came.
+    const QString message = problem.startsWith(QLatin1String("Cannot send file"))
+                                ? problem
+                                : QStringLiteral("Sending %1 stopped after %2 of %3 bytes: %4")
+                                      .arg(send->source->Shown())
+                                      .arg(done)
+                                      .arg(send->source->Total())
+                                      .arg(problem);
+    Alerts::Message(message, Alerts::AppTitle(), AlertIcon::Warning);
+}
+
+void CTrelliumDoc::OnOutputRoom()
+{
+    if (m_pFileSend)
+        PumpFileSend();
+    // Repeats that waited for their previous send to go out fire now.
+    std::vector<int> waiting;
+    waiting.swap(m_waitingRepeats);
+    for (const int timerId : waiting)
+        OnRepeatTimer(timerId);
+}
+
+QString CTrelliumDoc::ConnectionText() const
+{
+    const QString address = QString::fromLatin1(m_info.m_strAddress);
+    switch (m_info.m_nConnectionType) {
+    case ConnTcpClient:
+    case ConnUdpClient:
+        return QStringLiteral("%1 port %2").arg(address).arg(m_info.m_nNetworkPort & 0xFFFF);
+    case ConnTcpServer:
+        return QStringLiteral("the clients of TCP port %1").arg(m_info.m_nNetworkPort & 0xFFFF);
+    case ConnUdpServer:
+        return QStringLiteral("UDP port %1").arg(m_info.m_nNetworkPort & 0xFFFF);
+    default:
+        return QString::fromStdString(ComName(m_info.m_nPortId));
+    }
+}
+
+void CTrelliumDoc::AutoResponseFile(const MacroKey& macro)
+{
+    // A file goes out on bytes a peer chose only with a person's leave,
+    // given for this session while it is open.
+    const QString file = QString::fromLatin1(macro.m_strData.mid(1));
+    if (m_autoFiles == Permission::Unasked && !m_bAskingAutoFiles) {
+        m_bAskingAutoFiles = true;
+        const bool allow = Alerts::Ask(
+            QStringLiteral("The auto response of %1 (%2) would send the file %3 to %4.\n\n"
+                           "Allow auto responses of this session to send files?")
+                .arg(KeyName(macro), QString::fromLatin1(macro.m_strLabel), file, ConnectionText()),
+            Alerts::AppTitle());
+        m_bAskingAutoFiles = false;
+        m_autoFiles = allow ? Permission::Allowed : Permission::Refused;
+        if (!allow)
+            return;
+    }
+    if (m_autoFiles != Permission::Allowed) {
+        if (!m_bAskingAutoFiles)
+            Alerts::Message(
+                QStringLiteral("The auto response of %1 (%2) did not send the file %3: auto "
+                               "responses of this session may not send files.")
+                    .arg(KeyName(macro), QString::fromLatin1(macro.m_strLabel), file),
+                Alerts::AppTitle(), AlertIcon::Warning);
+        return;
+    }
+    StartFileSend(macro);
+}
+
+// --- repeats --------------------------------------------------------------------
 
 void CTrelliumDoc::RefreshKeyLabels(bool shift, bool ctrl)
 {
@@ -546,8 +816,17 @@ bool CTrelliumDoc::IsRepeatTimerActive(int timerId) const
 
 void CTrelliumDoc::OnRepeatTimer(int timerId)
 {
-    if (const auto macro = m_funcKeys.MacroInSlot(timerId - Ids::TimerRepeatFirst))
-        SendDataString(*macro);
+    const auto macro = m_funcKeys.MacroInSlot(timerId - Ids::TimerRepeatFirst);
+    if (!macro)
+        return;
+    // A repeat whose previous send is still waiting in the queue waits for
+    // it, rather than piling up behind it or being refused.
+    if (m_pTransport && m_pTransport->OutputPending() > 0) {
+        m_waitingRepeats.push_back(timerId);
+        m_pTransport->WantOutputRoom();
+        return;
+    }
+    SendDataString(*macro);
 }
 
 void CTrelliumDoc::StopRepeat(int slot)
@@ -562,7 +841,9 @@ void CTrelliumDoc::StopRepeat(int slot)
             Qt::QueuedConnection);
         return;
     }
-    const auto it = m_repeatTimers.find(Ids::TimerRepeatFirst + slot);
+    const int timerId = Ids::TimerRepeatFirst + slot;
+    std::erase(m_waitingRepeats, timerId);
+    const auto it = m_repeatTimers.find(timerId);
     if (it != m_repeatTimers.end())
         it->second->Stop();
     UpdateTitle();
@@ -570,17 +851,60 @@ void CTrelliumDoc::StopRepeat(int slot)
 
 void CTrelliumDoc::SendMacro(const MacroKey& macro)
 {
+    // An auto response: a file goes out only with a person's leave.
+    if (macro.m_strData.startsWith('*')) {
+        QMetaObject::invokeMethod(
+            this, [this, macro] { AutoResponseFile(macro); }, Qt::QueuedConnection);
+        return;
+    }
     SendDataString(macro);
 }
 
 // --- receiving ------------------------------------------------------------------
 
-void CTrelliumDoc::ReceiveData(const char* bytes, int count)
+bool CTrelliumDoc::ReceiveData(const char* bytes, int count)
+{
+    return Receive(bytes, count, false);
+}
+
+void CTrelliumDoc::OnDatagram(const char* bytes, int count)
+{
+    Receive(bytes, count, true);
+}
+
+bool CTrelliumDoc::CanReceive() const
+{
+    // On hold nothing reaches the backlog, so reading goes on.
+    return m_bHold || m_backlog.HasRoom();
+}
+
+void CTrelliumDoc::OnDatagramsDropped(uint64_t count)
+{
+    m_backlog.CountLostDatagrams(count);
+}
+
+bool CTrelliumDoc::Store(const char* bytes, int count, uint32_t tick, bool datagram)
+{
+    if (count <= 0)
+        return true;
+    // The ring and the backlog see the same order when a reader and an echo
+    // store at once.
+    std::lock_guard lock(m_storeLock);
+    m_ring.Append(bytes, count);
+    const bool join = m_nStampFormat.load() == 0;
+    if (datagram) {
+        m_backlog.AppendDatagram(bytes, count, tick, join);
+        return true;
+    }
+    return m_backlog.AppendStream(bytes, count, tick, join);
+}
+
+bool CTrelliumDoc::Receive(const char* bytes, int count, bool datagram)
 {
     m_stampText.clear();
+    const uint32_t now = m_context.Clock().TickCount();
     const int format = m_nStampFormat.load();
     if (format != 0) {
-        const uint32_t now = m_context.Clock().TickCount();
         const uint32_t gap = now - m_lastRxTick;
         if (TimeStamp::IsDue(gap, m_nStampMinInterval.load())) {
             m_stampText = TimeStamp::Format(format, gap, QDateTime::currentDateTime(),
@@ -592,38 +916,69 @@ void CTrelliumDoc::ReceiveData(const char* bytes, int count)
         }
         m_lastRxTick = now;
     }
-    if (m_bCapturing)
+    if (m_bCapturing && count > 0)
         WriteCapture(bytes, count);
     if (m_bHold || count <= 0)
-        return;
+        return true;
 
-    if (!m_funcKeys.HasAutoResponses()) {
-        m_ring.Append(bytes, count);
-        return;
-    }
-    // Each byte reaches the ring before the matcher sees it, so a response
-    // fired by a byte follows that byte and precedes the rest of the block.
+    if (!m_funcKeys.HasAutoResponses())
+        return Store(bytes, count, now, datagram);
+    // The bytes up to one that completes a pattern reach the ring and the
+    // display before its response is sent, and the response goes out before
+    // the rest of the block is looked at.
+    bool room = true;
+    int stored = 0;
     for (int i = 0; i < count; ++i) {
-        m_ring.Append(bytes + i, 1);
-        m_funcKeys.MatchAutoResponse(static_cast<uint8_t>(bytes[i]));
+        m_funcKeys.MatchAutoResponse(static_cast<uint8_t>(bytes[i]), [&] {
+            room = Store(bytes + stored, i + 1 - stored, now, datagram) && room;
+            stored = i + 1;
+        });
     }
+    return Store(bytes + stored, count - stored, now, datagram) && room;
 }
 
-void CTrelliumDoc::ReceiveClientBytes(const char* bytes, int count)
+void CTrelliumDoc::ScheduleDelivery()
 {
-    if (count <= 0)
-        return;
-    if (m_bCapturing)
-        WriteCapture(bytes, count);
-    if (!m_bHold)
-        m_ring.Append(bytes, count);
+    QMetaObject::invokeMethod(this, &CTrelliumDoc::OnDeliveryDue, Qt::QueuedConnection);
+}
+
+void CTrelliumDoc::OnDeliveryDue()
+{
+    // At most one delivery per display frame while data keeps coming; the
+    // first after a quiet spell goes at once.
+    const int frameMs = m_context.DeliveryFrameMs();
+    if (frameMs > 0 && m_lastDelivery.isValid()) {
+        const qint64 since = m_lastDelivery.elapsed();
+        if (since < frameMs) {
+            if (!m_deliveryTimer.isActive())
+                m_deliveryTimer.start(static_cast<int>(frameMs - since));
+            return;
+        }
+    }
+    DeliverNewBytes();
 }
 
 void CTrelliumDoc::DeliverNewBytes()
 {
-    const CReceiveRing::CDelivery delivery = m_ring.TakeNew();
-    if (m_pView && (!delivery.bytes.isEmpty() || delivery.lost))
-        m_pView->OnNewBytes(delivery.bytes, delivery.lost);
+    m_deliveryTimer.stop();
+    m_lastDelivery.start();
+    const CDeliveryBacklog::CTaken taken = m_backlog.Take(kDeliverySlice);
+    if (m_pView) {
+        for (const CDeliveryBacklog::CChunk& chunk : taken.chunks) {
+            if (chunk.lostDatagramsBefore > 0)
+                m_pView->OnDatagramsLost(chunk.lostDatagramsBefore);
+            m_pView->OnNewBytes(chunk.bytes, chunk.lostBefore, chunk.tick);
+        }
+        if (taken.lostDatagramsAtEnd > 0)
+            m_pView->OnDatagramsLost(taken.lostDatagramsAtEnd);
+        if (taken.lostAtEnd > 0)
+            m_pView->OnNewBytes(QByteArray(), taken.lostAtEnd, m_context.Clock().TickCount());
+    }
+    if (taken.bResume && m_pTransport)
+        m_pTransport->ResumeReading();
+    // A flood is shown a slice a turn, so that the window keeps answering.
+    if (taken.bMore)
+        QMetaObject::invokeMethod(this, &CTrelliumDoc::DeliverNewBytes, Qt::QueuedConnection);
 }
 
 int CTrelliumDoc::CopyFromRing(char* dest, int start, int count) const
@@ -666,10 +1021,18 @@ int CTrelliumDoc::StartCapture(const QString& fileName)
     // going-online would otherwise fight its own open file).
     if (m_bCapturing)
         return 1;
-    if (m_captureFile.Open(fileName).IsError())
+    m_strCaptureProblem.clear();
+    if (const CPlatformError error = m_captureFile.Open(fileName); error.IsError()) {
+        m_strCaptureProblem = SystemErrorText(error.ErrorNumber());
         return 0;
-    if (m_captureFile.Write(CaptureStartLine(QDateTime::currentDateTime())).IsError())
+    }
+    if (const CPlatformError error =
+            m_captureFile.Write(CaptureStartLine(QDateTime::currentDateTime()));
+        error.IsError()) {
+        m_strCaptureProblem = SystemErrorText(error.ErrorNumber());
+        m_captureFile.Close();
         return 0;
+    }
     m_bCapturing = true;
     UpdateTitle();
     return 1;
@@ -715,11 +1078,6 @@ void CTrelliumDoc::ClearDisplay()
 
 // --- transport callbacks --------------------------------------------------------
 
-void CTrelliumDoc::OnTcpData(int, CTcpConnection*, const char* bytes, int count)
-{
-    ReceiveData(bytes, count);
-}
-
 void CTrelliumDoc::OnTcpAccept(int, CTcpConnection*)
 {
     SendToView(Ids::HintConnectionStatus);
@@ -730,14 +1088,10 @@ void CTrelliumDoc::OnTcpClose(int, CTcpConnection*)
     SendToView(Ids::HintConnectionStatus);
 }
 
-void CTrelliumDoc::OnUdpData(int, const char* bytes, int count)
-{
-    m_ring.Append(bytes, count);
-}
-
 void CTrelliumDoc::OnClientConnect(int error)
 {
     m_bOnline = error == 0;
+    m_strOfflineReason = error == 0 ? QString() : SystemErrorText(error);
     SendToView(Ids::HintOnlineSettled);
     SendToView(Ids::HintConnectionType);
     UpdateTitle();

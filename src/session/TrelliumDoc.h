@@ -1,15 +1,18 @@
 #pragma once
+#include "base/Transport.h"
 #include "net/NetOwners.h"
 #include "send/FuncKeys.h"
 #include "session/Capture.h"
 #include "session/CaptureFile.h"
 #include "session/CommInfo.h"
+#include "session/DeliveryBacklog.h"
 #include "session/ReceiveRing.h"
-#include "session/Transport.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <atomic>
 #include <cstdint>
 #include <map>
@@ -18,6 +21,7 @@
 #include <string>
 
 class CArchive;
+class CFileSource;
 class COneShotTimer;
 class CTCPIPSvr;
 class CTermSocket;
@@ -42,8 +46,8 @@ class QIODevice;
 // every change (EditInfo). The view is only ever called on the user-interface
 // thread.
 class CTrelliumDoc : public QObject,
+                     public CTransportOwner,
                      public CTCPIPOwner,
-                     public CUDPOwner,
                      public CFuncKeysOwner,
                      public CTermSocketOwner,
                      public CSendProblemSink,
@@ -128,10 +132,8 @@ public:
     // m_pUdpServer or the UDP client socket, by connection type), or none,
     // and the same as each kind.
     CTransport* GetTransport() const { return m_pTransport.get(); }
-    CTermSocket* ClientSocket() const;
     CTCPIPSvr* TcpServer() const;
     CUDPSvr* UdpServer() const;
-    CUdpClient* UdpClient() const;
 
     // The TCP server connections window (m_pServerDlg), or none; a server
     // made while one is set writes its log lines there too. Not owned.
@@ -140,28 +142,45 @@ public:
     // True once sends reach a peer (see CTransport::IsUsable).
     bool IsConnectionUsable() const;
 
-    // 1 sent (or nothing to send for this kind), 0 refused (beep, no echo).
-    // The user-interface thread, or a reader thread through an auto response.
+    // 1 queued whole for the connection (or nothing to send for this kind),
+    // 0 refused whole (beep, no echo; the cause is told once). The
+    // user-interface thread, or a reader thread through an auto response.
     int SendData(const char* bytes, int count);
     int SendChar(uint8_t byte);
     void PressFunctionKey(int key, bool shift, bool ctrl, bool alt);
     void RefreshKeyLabels(bool shift, bool ctrl);
+    // Sends a macro's data string as a person started it (a key, a pane, the
+    // companion's --send). A file reference starts a file send.
     void SendDataString(const MacroKey& macro);
+    // Whether auto responses of this session may send files. Never stored:
+    // only a person gives it (the window asks; the companion has an option).
+    void AllowAutoResponseFiles(bool allow)
+    {
+        m_autoFiles = allow ? Permission::Allowed : Permission::Refused;
+    }
+    // The file send under way: its text ("/x/y"), bytes done and total.
+    bool IsSendingFile() const { return m_pFileSend != nullptr; }
     // Repeat timer 1400 + slot fired (the timer is already stopped).
     void OnRepeatTimer(int timerId);
     bool IsRepeatTimerActive(int timerId) const;
 
-    // Receive path of serial and TCP server data. Any thread.
-    void ReceiveData(const char* bytes, int count);
-    // Receive path of TCP client data (capture, hold, ring; no stamp, no match).
-    void ReceiveClientBytes(const char* bytes, int count);
+    // The receive path of every stream source: stamps and capture, hold,
+    // ring, backlog and auto responses. False once the backlog is full: the
+    // source stops reading until ResumeReading. Any thread.
+    bool ReceiveData(const char* bytes, int count);
     int CopyFromRing(char* dest, int start, int count) const;
     // The whole ring, oldest byte first (the display rebuild of hint 3033).
     QByteArray RingContents() const;
     int RingPos() const;
     int RingCount() const;
 
+    // 1 capturing, 0 when the file cannot be opened or written: then
+    // CaptureProblem says why in the system's words.
     int StartCapture(const QString& fileName);
+    const QString& CaptureProblem() const { return m_strCaptureProblem; }
+    // Why the last connection attempt failed ("Connection refused"), shown
+    // in the title while offline; empty when none failed.
+    const QString& OfflineReason() const { return m_strOfflineReason; }
     void EndCapture();
     bool IsCapturing() const { return m_bCapturing.load(); }
 
@@ -174,10 +193,13 @@ public:
     void ClearDisplay();
 
     // --- callback interfaces --------------------------------------------
-    void OnTcpData(int serverId, CTcpConnection* connection, const char* bytes, int count) override;
+    bool OnReceive(const char* bytes, int count) override { return ReceiveData(bytes, count); }
+    bool CanReceive() const override;
+    void OnDatagram(const char* bytes, int count) override;
+    void OnDatagramsDropped(uint64_t count) override;
+    void OnOutputRoom() override;
     void OnTcpAccept(int serverId, CTcpConnection* connection) override;
     void OnTcpClose(int serverId, CTcpConnection* connection) override;
-    void OnUdpData(int serverId, const char* bytes, int count) override;
     void StopRepeat(int slot) override;
     void SendMacro(const MacroKey& macro) override;
     void OnClientConnect(int error) override;
@@ -191,15 +213,39 @@ public:
 signals:
     void TitleChanged(const QString& title);
     void ModifiedChanged(bool modified);
+    // A file send's progress, at most a few times a second and once at its
+    // end (`done` == `total` when it went out whole).
+    void FileSendProgress(const QString& file, qint64 done, qint64 total);
 
 private:
     void StartRepeatTimer(int timerId, int intervalMs, const CMacroId& macro) override;
     void PublishSettings();
     void OpenConnection();
     void CloseConnection();
+    enum class Permission
+    {
+        Unasked,
+        Allowed,
+        Refused,
+    };
+    struct CFileSend;
+
     void SendToView(int hint);
     void PostCommand(int id);
+    bool Receive(const char* bytes, int count, bool datagram);
+    bool Store(const char* bytes, int count, uint32_t tick, bool datagram);
+    void Echo(const char* bytes, int count);
+    void ScheduleDelivery();
+    void OnDeliveryDue();
     void DeliverNewBytes();
+    CWriteResult Transmit(const char* bytes, int count);
+    void NoteRefusal(const CWriteResult& result, int count);
+    void StartFileSend(const MacroKey& macro);
+    void PumpFileSend();
+    void EndFileSend(const QString& problem);
+    void ReportFileProgress(bool force);
+    void AutoResponseFile(const MacroKey& macro);
+    QString ConnectionText() const;
     // Writes to the capture file; a write that fails ends the capture and
     // says so once. Any thread.
     void WriteCapture(const char* bytes, int count);
@@ -210,7 +256,17 @@ private:
     CCommInfo m_info;
     std::unique_ptr<CTransport> m_pTransport;
     std::string m_portName;
+    std::mutex m_storeLock; // orders ring and backlog appends together
     CReceiveRing m_ring;
+    CDeliveryBacklog m_backlog;
+    QTimer m_deliveryTimer;
+    QElapsedTimer m_lastDelivery;
+    // Told once per episode: reset when a send goes through again.
+    std::atomic<bool> m_bRefusalTold{false};
+    std::unique_ptr<CFileSend> m_pFileSend;
+    Permission m_autoFiles = Permission::Unasked;
+    bool m_bAskingAutoFiles = false;
+    std::vector<int> m_waitingRepeats; // repeat timers waiting for output to drain
 
     CCaptureFile m_captureFile;
     std::atomic<bool> m_bCapturing{false};
@@ -231,6 +287,8 @@ private:
 
     std::map<int, std::unique_ptr<COneShotTimer>> m_repeatTimers;
 
+    QString m_strCaptureProblem;
+    QString m_strOfflineReason;
     QString m_strPathName;
     QString m_strTitle;
     bool m_bModified = false;

@@ -1,6 +1,7 @@
 // UDP sessions on the loopback: a server takes datagrams from any sender
-// whole (and drops one over 1023 bytes); a client sends one datagram per
-// transmit to a dotted address only.
+// whole, up to the protocol's largest, says when the system dropped some and
+// when it cannot have its port; a client sends one datagram per transmit to
+// a dotted address only and tells a datagram too large to send.
 #include "NetTestSupport.h"
 #include "net/UDPSvr.h"
 #include "session/SessionContext.h"
@@ -44,7 +45,7 @@ protected:
     CTrelliumDoc doc{context};
 };
 
-TEST_F(UdpSession, ServerTakesDatagramsFromAnySenderAndDropsLongOnes)
+TEST_F(UdpSession, ServerTakesWholeDatagramsFromAnySender)
 {
     doc.SelectPort(PortIdUdpServer);
     doc.EditInfo()->m_nNetworkPort = 0;
@@ -58,12 +59,13 @@ TEST_F(UdpSession, ServerTakesDatagramsFromAnySenderAndDropsLongOnes)
     UniqueFd b = UdpSocketOnLoopback(portB);
     SendDatagram(a.Get(), port, "first;");
     ASSERT_TRUE(SpinUntil([&] { return view.received.size() == 6; }));
-    SendDatagram(b.Get(), port, QByteArray(1024, 'L')); // one byte too long: dropped
-    SendDatagram(b.Get(), port, QByteArray(1023, 'k'));
-    ASSERT_TRUE(SpinUntil([&] { return view.received.size() == 6 + 1023; }));
+    // Past the old 1023-byte limit, up to the largest UDP payload.
+    SendDatagram(b.Get(), port, QByteArray(1024, 'L'));
+    SendDatagram(b.Get(), port, QByteArray(65507, 'k'));
     SendDatagram(a.Get(), port, "last");
     ASSERT_TRUE(SpinUntil([&] { return view.received.endsWith("last"); }));
-    EXPECT_EQ(view.received, "first;" + QByteArray(1023, 'k') + "last");
+    EXPECT_EQ(view.received, "first;" + QByteArray(1024, 'L') + QByteArray(65507, 'k') + "last");
+    EXPECT_EQ(view.lost + view.lostDatagrams, 0u);
     // A server sends nothing and does not beep.
     EXPECT_EQ(doc.SendData("x", 1), 1);
     EXPECT_EQ(alerts.beeps.load(), 0);
@@ -107,6 +109,69 @@ TEST_F(UdpSession, ClientWithAHostNameOrALongAddressSendsNothing)
     doc.ToggleOnline();
     doc.SendData("real", 4);
     EXPECT_EQ(ReceiveDatagram(peer.Get()), QByteArray("real"));
+}
+
+} // namespace
+
+namespace {
+
+// A flood the socket cannot hold: what the system dropped is counted and
+// shown, and what arrived plus what was dropped is everything sent.
+TEST_F(UdpSession, DatagramsTheSystemDroppedAreCounted)
+{
+    doc.SelectPort(PortIdUdpServer);
+    doc.EditInfo()->m_nNetworkPort = 0;
+    doc.ToggleOnline();
+    ASSERT_NE(doc.UdpServer(), nullptr);
+    const uint16_t port = doc.UdpServer()->ListeningPort();
+    uint16_t from = 0;
+    UniqueFd sender = UdpSocketOnLoopback(from);
+    // Sent without turning the event loop, so the server's buffer overflows.
+    constexpr int kDatagrams = 20000;
+    const QByteArray datagram(1000, 'u');
+    int sent = 0;
+    for (int i = 0; i < kDatagrams; ++i)
+        sent += Platform::SendDatagram(sender.Get(), datagram.constData(), 1000, {kLoopback, port})
+                            .count == 1000
+                    ? 1
+                    : 0;
+    SendDatagram(sender.Get(), port, "end");
+    ASSERT_TRUE(SpinUntil([&] { return view.received.endsWith("end"); }));
+    EXPECT_GT(view.lostDatagrams, 0u);
+    EXPECT_EQ(view.received.size() / 1000 + view.lostDatagrams, static_cast<uint64_t>(sent));
+}
+
+TEST_F(UdpSession, AServerThatCannotHaveItsPortStaysOfflineAndSaysWhy)
+{
+    uint16_t busy = 0;
+    UniqueFd holder = UdpSocketOnLoopback(busy);
+    doc.SelectPort(PortIdUdpServer);
+    doc.EditInfo()->m_nNetworkPort = busy;
+    doc.ToggleOnline();
+    EXPECT_FALSE(doc.IsOnline());
+    ASSERT_EQ(alerts.Messages().size(), 1);
+    EXPECT_EQ(alerts.Messages()[0],
+              QStringLiteral("Cannot receive on UDP port %1: Address already in use").arg(busy));
+}
+
+TEST_F(UdpSession, ADatagramTooLargeToSendIsRefusedAndToldOnce)
+{
+    uint16_t port = 0;
+    UniqueFd peer = UdpSocketOnLoopback(port);
+    doc.SelectPort(PortIdUdpClient);
+    doc.EditInfo()->m_strAddress = "127.0.0.1";
+    doc.EditInfo()->m_nNetworkPort = port;
+    doc.ToggleOnline();
+    ASSERT_TRUE(doc.IsConnectionUsable());
+    const QByteArray huge(70000, 'h');
+    EXPECT_EQ(doc.SendData(huge.constData(), static_cast<int>(huge.size())), 0);
+    EXPECT_EQ(doc.SendData(huge.constData(), static_cast<int>(huge.size())), 0);
+    DrainEvents();
+    ASSERT_EQ(alerts.Messages().size(), 1);
+    EXPECT_TRUE(alerts.Messages()[0].endsWith(QStringLiteral("Message too long")))
+        << alerts.Messages()[0].toStdString();
+    EXPECT_EQ(doc.SendData("ok", 2), 1);
+    EXPECT_EQ(ReceiveDatagram(peer.Get()), QByteArray("ok"));
 }
 
 } // namespace

@@ -52,12 +52,13 @@ class CRecordingView final : public CSessionView
 {
 public:
     void OnUpdate(int hint) override { hints.push_back(hint); }
-    void OnNewBytes(const QByteArray& bytes, uint64_t lostBytes) override
+    void OnNewBytes(const QByteArray& bytes, uint64_t lostBytes, uint32_t) override
     {
         received += bytes;
         lost += lostBytes;
         ++deliveries;
     }
+    void OnDatagramsLost(uint64_t count) override { lostDatagrams += count; }
     void OnCommand(int id) override { commands.push_back(id); }
     void ClearDisplay() override { ++clears; }
 
@@ -65,6 +66,7 @@ public:
     std::vector<int> commands;
     QByteArray received;
     uint64_t lost = 0;
+    uint64_t lostDatagrams = 0;
     int deliveries = 0;
     int clears = 0;
 };

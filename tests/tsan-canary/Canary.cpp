@@ -1,10 +1,10 @@
 // A deliberately racy program for the ThreadSanitizer build: a writer thread
-// appends to a receive ring and then bumps a counter with no lock, while the
+// appends to a session's delivery backlog and then bumps a counter with no lock, while the
 // user-interface thread's delivery (run by Qt's event loop, so its stack runs
 // through the toolkit's library) reads that counter. `make tsan` runs it with
 // the suppressions the tests use and insists on a report: suppressions broad
 // enough to hide a race of ours in the delivery path would make it pass.
-#include "session/ReceiveRing.h"
+#include "session/DeliveryBacklog.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -21,20 +21,20 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     std::atomic<bool> done{false};
     long seen = 0;
-    CReceiveRing* ringPtr = nullptr;
-    CReceiveRing ring([&] {
+    CDeliveryBacklog* backlogPtr = nullptr;
+    CDeliveryBacklog backlog([&] {
         QMetaObject::invokeMethod(
             &app,
             [&] {
                 seen += g_unguarded;
-                ringPtr->TakeNew();
+                backlogPtr->Take(1 << 20);
             },
             Qt::QueuedConnection);
     });
-    ringPtr = &ring;
+    backlogPtr = &backlog;
     std::thread writer([&] {
         for (int i = 0; i < 20000; ++i) {
-            ring.Append("x", 1);
+            backlog.AppendStream("x", 1, 0, true);
             ++g_unguarded;
         }
         done = true;
