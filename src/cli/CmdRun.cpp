@@ -4,6 +4,8 @@
 #include "cli/HeadlessView.h"
 #include "send/TerminalText.h"
 
+#include "platform/Alerts.h"
+#include "platform/FileIo.h"
 #include "platform/Socket.h"
 #include "platform/TerminationSignals.h"
 #include "send/FuncKeys.h"
@@ -12,6 +14,7 @@
 #include "session/TrelliumIds.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QRegularExpression>
 #include <QTimer>
 #include <cstdio>
@@ -125,6 +128,20 @@ int RunRun(const QList<QByteArray>& args)
     }
     // A server may hold many clients, each a descriptor.
     Platform::RaiseOpenFileLimit();
+
+    // The document reads its file whole: a FIFO or a device named here would
+    // wait for a writer or never end, so it is refused before the document
+    // opens the file, in the words the document uses for a file it cannot open.
+    {
+        const CErrorOr<UniqueFd> file =
+            Platform::OpenRegularForReading(QFile::encodeName(options.file));
+        if (file.IsError()) {
+            Alerts::Message(
+                QStringLiteral("Cannot open %1: %2").arg(options.file, CauseText(file.Error())),
+                Alerts::AppTitle(), AlertIcon::Exclamation);
+            return 1;
+        }
+    }
 
     CSessionContext context;
     CTrelliumDoc doc(context);

@@ -7,9 +7,11 @@
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
@@ -145,6 +147,35 @@ TEST_F(CliRun, BadArgumentsAndMissingFiles)
     const CliResult missing =
         RunCli({QStringLiteral("run"), m_dir.filePath(QStringLiteral("missing.trw"))});
     EXPECT_EQ(missing.exitCode, 1);
+}
+
+// A FIFO without a writer would hold the open for ever and /dev/zero reads as
+// an endless all-zero session; as a capture target a FIFO would wait for a
+// reader and a device would take the data elsewhere. Each is refused at once,
+// as a file that cannot be opened.
+TEST_F(CliRun, FifoAndDeviceAreRefusedAsSessionAndCaptureFiles)
+{
+    const QString fifo = m_dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero")}) {
+        const CliResult run = RunCli({QStringLiteral("run"), path});
+        EXPECT_EQ(run.exitCode, 1) << path.toStdString();
+        EXPECT_EQ(
+            run.err,
+            QStringLiteral("Cannot open %1: it is not a regular file\n").arg(path).toLocal8Bit());
+    }
+
+    uint16_t target = 0;
+    UniqueFd receiver = UdpSocketOnLoopback(target);
+    const QString session = WriteSession(PortIdUdpClient, target);
+    for (const QString& capture : {fifo, QStringLiteral("/dev/null")}) {
+        const CliResult run = RunCli({QStringLiteral("run"), session, QStringLiteral("--capture"),
+                                      capture, QStringLiteral("--seconds"), QStringLiteral("30")});
+        EXPECT_EQ(run.exitCode, 1) << capture.toStdString();
+        EXPECT_TRUE(run.err.contains(
+            QStringLiteral("cannot open %1 to capture data").arg(capture).toLocal8Bit()))
+            << run.err.constData();
+    }
 }
 
 } // namespace
