@@ -2,6 +2,7 @@
 // received data printed as the display renders it.
 #include "cli/Commands.h"
 #include "cli/HeadlessView.h"
+#include "cli/RunDeadline.h"
 #include "send/TerminalText.h"
 
 #include "platform/Alerts.h"
@@ -17,11 +18,15 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTimer>
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <vector>
 
 namespace {
+
+constexpr int64_t kMaxRunSeconds = std::numeric_limits<int64_t>::max() / 1000;
 
 // One --send string or --press key, in command-line order.
 struct CRunAction
@@ -36,7 +41,7 @@ struct CRunAction
 struct CRunOptions
 {
     QString file;
-    std::optional<int> seconds;
+    std::optional<int64_t> seconds;
     QString capture;
     std::vector<CRunAction> actions;
 };
@@ -87,10 +92,14 @@ QString ParseOptions(const QList<QByteArray>& args, CRunOptions& options)
             return QStringLiteral("run: %1 needs a value").arg(arg);
         const QByteArray value = args[++i];
         if (arg == QLatin1String("--seconds")) {
+            // Counted in 64-bit milliseconds: a number of seconds whose
+            // milliseconds do not fit is refused, not wrapped.
             bool ok = false;
-            const int seconds = value.toInt(&ok);
-            if (!ok || seconds < 0)
-                return QStringLiteral("run: --seconds needs a whole number of seconds, not '%1'")
+            const qlonglong seconds = value.toLongLong(&ok);
+            if (!ok || seconds < 0 || seconds > kMaxRunSeconds)
+                return QStringLiteral("run: --seconds needs a whole number of seconds from 0 to "
+                                      "%1, not '%2'")
+                    .arg(kMaxRunSeconds)
                     .arg(QString::fromLocal8Bit(value));
             options.seconds = seconds;
         } else if (arg == QLatin1String("--send")) {
@@ -189,8 +198,9 @@ int RunRun(const QList<QByteArray>& args)
 
     CTerminationSignals termination;
     QObject::connect(&termination, &CTerminationSignals::Received, qApp, &QCoreApplication::quit);
+    CRunDeadline deadline([] { QCoreApplication::quit(); });
     if (options.seconds)
-        QTimer::singleShot(*options.seconds * 1000, qApp, &QCoreApplication::quit);
+        deadline.Start(*options.seconds * 1000);
     QCoreApplication::exec();
 
     view.Finish();

@@ -178,4 +178,38 @@ TEST_F(CliRun, FifoAndDeviceAreRefusedAsSessionAndCaptureFiles)
     }
 }
 
+// --seconds counts in 64-bit milliseconds. 536870912 s is 0 ms in 32 bits and
+// would end the run at once; the largest accepted value must not end it
+// either. Each run is still serving a client after it started, and ends
+// cleanly on a signal. A value whose milliseconds do not fit is refused.
+TEST_F(CliRun, LongSecondsKeepTheRunGoingAndAbsurdOnesAreRefused)
+{
+    for (const QString& seconds :
+         {QStringLiteral("536870912"), QStringLiteral("9223372036854775")}) {
+        m_out.clear();
+        m_err.clear();
+        Start({WriteSession(PortIdTcpServer, 0), QStringLiteral("--seconds"), seconds,
+               QStringLiteral("--send"), QStringLiteral("still here")});
+        QRegularExpressionMatch started;
+        ASSERT_TRUE(SpinUntil([&] {
+            started = QRegularExpression(QStringLiteral("Server started .* port (\\d+)\\n"))
+                          .match(QString::fromLocal8Bit(Err()));
+            return started.hasMatch() || m_process.state() == QProcess::NotRunning;
+        }));
+        ASSERT_TRUE(started.hasMatch()) << seconds.toStdString() << ": " << Err().constData();
+        UniqueFd client = ConnectTo(static_cast<uint16_t>(started.captured(1).toUInt()));
+        EXPECT_EQ(ReceiveBytes(client.Get(), 10), QByteArray("still here"));
+        ASSERT_EQ(m_process.state(), QProcess::Running) << seconds.toStdString();
+        EXPECT_EQ(Stop(), 0);
+    }
+
+    for (const QString& seconds : {QStringLiteral("9223372036854776"),
+                                   QStringLiteral("99999999999999999999"), QStringLiteral("-1")}) {
+        const CliResult run = RunCli(
+            {QStringLiteral("run"), QStringLiteral("x.trw"), QStringLiteral("--seconds"), seconds});
+        EXPECT_EQ(run.exitCode, 2) << seconds.toStdString();
+        EXPECT_TRUE(run.err.contains("--seconds")) << run.err.constData();
+    }
+}
+
 } // namespace
