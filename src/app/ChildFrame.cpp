@@ -113,10 +113,7 @@ CWorkspaceRecord CChildFrame::WindowState() const
     CWorkspaceRecord record;
     record.path = QFile::encodeName(m_pDoc->GetPathName());
     const QRect normal = m_normalRect.isValid() ? m_normalRect : geometry();
-    record.left = normal.left();
-    record.top = normal.top();
-    record.right = normal.left() + normal.width();
-    record.bottom = normal.top() + normal.height();
+    Workspace::StoreNormalRect(record, normal);
     record.showCommand = isMaximized()   ? CWorkspaceRecord::ShowMaximized
                          : isMinimized() ? CWorkspaceRecord::ShowMinimized
                                          : CWorkspaceRecord::ShowNormal;
@@ -126,10 +123,7 @@ CWorkspaceRecord CChildFrame::WindowState() const
 void CChildFrame::RestoreWindowState(const CWorkspaceRecord& record)
 {
     // Rectangles from a damaged file are kept within reason.
-    const int width = std::clamp(record.right - record.left, 100, 10000);
-    const int height = std::clamp(record.bottom - record.top, 60, 10000);
-    const QRect normal(std::clamp(record.left, -5000, 10000), std::clamp(record.top, -5000, 10000),
-                       width, height);
+    const QRect normal = Workspace::RestoredNormalRect(record);
     m_pView->KeepFrameWidth();
     showNormal();
     setGeometry(normal);

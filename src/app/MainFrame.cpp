@@ -41,8 +41,6 @@
 #include <QUrl>
 
 namespace {
-CMainFrame* g_mainFrame = nullptr;
-
 // The Alt accelerators; everything else a user types belongs to the port.
 struct CAccelerator
 {
@@ -64,15 +62,9 @@ QString InstructionsPath()
 
 } // namespace
 
-CMainFrame* CMainFrame::Instance()
-{
-    return g_mainFrame;
-}
-
 CMainFrame::CMainFrame(CSessionContext& context, QWidget* parent)
     : QMainWindow(parent), m_context(context)
 {
-    g_mainFrame = this;
     setWindowTitle(Alerts::AppTitle());
     m_pMdiArea = new QMdiArea(this);
     m_pMdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -136,8 +128,6 @@ CMainFrame::~CMainFrame()
     // The child frames outlive this part of the window; they must not call back.
     for (CChildFrame* frame : findChildren<CChildFrame*>())
         disconnect(frame, nullptr, this, nullptr);
-    if (g_mainFrame == this)
-        g_mainFrame = nullptr;
 }
 
 QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& text, const QString& prompt)

@@ -58,8 +58,6 @@ public:
     // Watches the system's serial devices from now on (the end of start-up).
     bool WatchDevices();
 
-    static CMainFrame* Instance();
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

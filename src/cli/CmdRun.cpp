@@ -2,9 +2,12 @@
 // received data printed as the display renders it.
 #include "cli/Commands.h"
 #include "cli/HeadlessView.h"
+#include "cli/RunDeadline.h"
 #include "send/TerminalText.h"
 
 #include "net/TCPIPSvr.h"
+#include "platform/Alerts.h"
+#include "platform/FileIo.h"
 #include "platform/Socket.h"
 #include "platform/TerminationSignals.h"
 #include "send/FuncKeys.h"
@@ -14,13 +17,18 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRegularExpression>
 #include <QTimer>
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <vector>
 
 namespace {
+
+constexpr int64_t kMaxRunSeconds = std::numeric_limits<int64_t>::max() / 1000;
 
 // One --send string or --press key, in command-line order.
 struct CRunAction
@@ -35,7 +43,7 @@ struct CRunAction
 struct CRunOptions
 {
     QString file;
-    std::optional<int> seconds;
+    std::optional<int64_t> seconds;
     QString capture;
     std::vector<CRunAction> actions;
     bool bAllowAutoFiles = false;
@@ -91,10 +99,14 @@ QString ParseOptions(const QList<QByteArray>& args, CRunOptions& options)
             return QStringLiteral("run: %1 needs a value").arg(arg);
         const QByteArray value = args[++i];
         if (arg == QLatin1String("--seconds")) {
+            // Counted in 64-bit milliseconds: a number of seconds whose
+            // milliseconds do not fit is refused, not wrapped.
             bool ok = false;
-            const int seconds = value.toInt(&ok);
-            if (!ok || seconds < 0)
-                return QStringLiteral("run: --seconds needs a whole number of seconds, not '%1'")
+            const qlonglong seconds = value.toLongLong(&ok);
+            if (!ok || seconds < 0 || seconds > kMaxRunSeconds)
+                return QStringLiteral("run: --seconds needs a whole number of seconds from 0 to "
+                                      "%1, not '%2'")
+                    .arg(kMaxRunSeconds)
                     .arg(QString::fromLocal8Bit(value));
             options.seconds = seconds;
         } else if (arg == QLatin1String("--send")) {
@@ -132,6 +144,20 @@ int RunRun(const QList<QByteArray>& args)
     }
     // A server may hold many clients, each a descriptor.
     Platform::RaiseOpenFileLimit(CTCPIPSvr::kMaxClients + kSpareDescriptors);
+
+    // The document reads its file whole: a FIFO or a device named here would
+    // wait for a writer or never end, so it is refused before the document
+    // opens the file, in the words the document uses for a file it cannot open.
+    {
+        const CErrorOr<UniqueFd> file =
+            Platform::OpenRegularForReading(QFile::encodeName(options.file));
+        if (file.IsError()) {
+            Alerts::Message(
+                QStringLiteral("Cannot open %1: %2").arg(options.file, CauseText(file.Error())),
+                Alerts::AppTitle(), AlertIcon::Exclamation);
+            return 1;
+        }
+    }
 
     CSessionContext context;
     context.SetDeliveryFrameMs(kDisplayFrameMs);
@@ -213,8 +239,9 @@ int RunRun(const QList<QByteArray>& args)
 
     CTerminationSignals termination;
     QObject::connect(&termination, &CTerminationSignals::Received, qApp, &QCoreApplication::quit);
+    CRunDeadline deadline([] { QCoreApplication::quit(); });
     if (options.seconds)
-        QTimer::singleShot(*options.seconds * 1000, qApp, &QCoreApplication::quit);
+        deadline.Start(*options.seconds * 1000);
     QCoreApplication::exec();
 
     view.Finish();

@@ -2,6 +2,7 @@
 #include "cli/Commands.h"
 #include "cli/JsonWriter.h"
 
+#include "platform/FileIo.h"
 #include "session/SaveTarget.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
@@ -23,11 +24,19 @@ enum Exit
 // "Serialize Error" goes to standard error through the alert handler.
 int ReadSession(const QString& path, CTrelliumDoc& doc)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // A FIFO or a device given as the session file is refused rather than
+    // waited on or read without end.
+    CErrorOr<UniqueFd> fd = Platform::OpenRegularForReading(QFile::encodeName(path));
+    if (fd.IsError()) {
+        PrintError(ErrorText(fd.Error()));
+        return ExitCannotOpen;
+    }
+    QFile file;
+    if (!file.open(fd.Value().Get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         PrintError(QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
         return ExitCannotOpen;
     }
+    fd.Value().Release();
     return doc.Load(file) ? ExitOk : ExitSerializeError;
 }
 

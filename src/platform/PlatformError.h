@@ -16,17 +16,30 @@ public:
         : m_errno(errorNumber), m_context(std::move(context))
     {
     }
+    // A refusal of our own that no errno describes well ("it is not a regular
+    // file"): `reason` stands in for the system's text, `errorNumber` stays
+    // the nearest errno for callers that sort failures by it.
+    CPlatformError(int errorNumber, QString context, QString reason)
+        : m_errno(errorNumber), m_context(std::move(context)), m_reason(std::move(reason))
+    {
+    }
     bool IsError() const { return m_errno != 0; }
     int ErrorNumber() const { return m_errno; }
     const QString& Context() const { return m_context; }
+    // Empty unless the refusal was our own; see CauseText.
+    const QString& Reason() const { return m_reason; }
 
 private:
     int m_errno = 0;
     QString m_context;
+    QString m_reason;
 };
 
 // "cannot open /dev/ttyUSB0: Device or resource busy"; empty for success.
 QString ErrorText(const CPlatformError& error);
+// The cause alone ("Device or resource busy", "it is not a regular file");
+// empty for success.
+QString CauseText(const CPlatformError& error);
 // The system's own text for an errno ("No such file or directory").
 QString SystemErrorText(int errorNumber);
 

@@ -77,7 +77,10 @@ IoResult SendDatagram(int fd, const void* bytes, size_t count, const CIpv4Endpoi
 void ShutdownSending(int fd);
 void ShutdownBoth(int fd);
 
-// The local host's IPv4 addresses in the order its name resolves to them.
+// The local host's IPv4 addresses: those of its interfaces that are up, in
+// the system's order of interfaces, each once; the loopback addresses only
+// when there is no other. Read from the interfaces themselves, so it never
+// waits on a name lookup.
 QStringList HostIpv4Addresses();
 
 // Raises the soft limit of open files to `wanted` (never past the hard

@@ -5,6 +5,9 @@
 #include <cerrno>
 #include <cstring>
 #include <netdb.h>
+#include <ifaddrs.h>
+#include <memory>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -220,24 +223,22 @@ void ShutdownBoth(int fd)
 
 QStringList HostIpv4Addresses()
 {
-    char name[256] = {};
-    if (::gethostname(name, sizeof name - 1) != 0)
+    ifaddrs* found = nullptr;
+    if (::getifaddrs(&found) != 0)
         return {};
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(name, nullptr, &hints, &found) != 0)
-        return {};
+    const std::unique_ptr<ifaddrs, decltype(&::freeifaddrs)> list(found, &::freeifaddrs);
     QStringList addresses;
-    for (const addrinfo* a = found; a; a = a->ai_next) {
-        const auto* in = reinterpret_cast<const sockaddr_in*>(a->ai_addr);
+    QStringList loopback;
+    for (const ifaddrs* a = list.get(); a; a = a->ifa_next) {
+        if (!a->ifa_addr || a->ifa_addr->sa_family != AF_INET || !(a->ifa_flags & IFF_UP))
+            continue;
+        const auto* in = reinterpret_cast<const sockaddr_in*>(a->ifa_addr);
         const QString text = DottedIpv4(ntohl(in->sin_addr.s_addr));
-        if (!addresses.contains(text))
-            addresses.append(text);
+        QStringList& into = (a->ifa_flags & IFF_LOOPBACK) ? loopback : addresses;
+        if (!into.contains(text))
+            into.append(text);
     }
-    ::freeaddrinfo(found);
-    return addresses;
+    return addresses.isEmpty() ? loopback : addresses;
 }
 
 uint64_t RaiseOpenFileLimit(uint64_t wanted)

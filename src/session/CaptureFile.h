@@ -10,7 +10,9 @@
 // by one lock, so the serial reader thread can write while the
 // user-interface thread starts or ends capture. The file is opened for
 // appending, created when missing, and held exclusively (a second open of
-// the same file, by this process or another, fails).
+// the same file, by this process or another, fails). Only a regular file is
+// taken: a FIFO or a device is refused at once ("cannot open /tmp/f: it is
+// not a regular file"), never waited on.
 class CCaptureFile
 {
 public:

@@ -1023,13 +1023,13 @@ int CTrelliumDoc::StartCapture(const QString& fileName)
         return 1;
     m_strCaptureProblem.clear();
     if (const CPlatformError error = m_captureFile.Open(fileName); error.IsError()) {
-        m_strCaptureProblem = SystemErrorText(error.ErrorNumber());
+        m_strCaptureProblem = CauseText(error);
         return 0;
     }
     if (const CPlatformError error =
             m_captureFile.Write(CaptureStartLine(QDateTime::currentDateTime()));
         error.IsError()) {
-        m_strCaptureProblem = SystemErrorText(error.ErrorNumber());
+        m_strCaptureProblem = CauseText(error);
         m_captureFile.Close();
         return 0;
     }

@@ -3,6 +3,8 @@
 #include "session/Archive.h"
 
 #include <QStandardPaths>
+#include <algorithm>
+#include <limits>
 
 namespace Workspace {
 
@@ -70,6 +72,33 @@ QString FilePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
            QStringLiteral("/Trellium/trellium.ws9");
+}
+
+namespace {
+
+int ClampedInt(int64_t value, int64_t low, int64_t high)
+{
+    return static_cast<int>(std::clamp(value, low, high));
+}
+
+} // namespace
+
+QRect RestoredNormalRect(const CWorkspaceRecord& record)
+{
+    const int64_t width = int64_t{record.right} - record.left;
+    const int64_t height = int64_t{record.bottom} - record.top;
+    return {ClampedInt(record.left, -5000, 10000), ClampedInt(record.top, -5000, 10000),
+            ClampedInt(width, 100, 10000), ClampedInt(height, 60, 10000)};
+}
+
+void StoreNormalRect(CWorkspaceRecord& record, const QRect& rect)
+{
+    constexpr int64_t kLow = std::numeric_limits<int32_t>::min();
+    constexpr int64_t kHigh = std::numeric_limits<int32_t>::max();
+    record.left = rect.left();
+    record.top = rect.top();
+    record.right = ClampedInt(int64_t{rect.left()} + rect.width(), kLow, kHigh);
+    record.bottom = ClampedInt(int64_t{rect.top()} + rect.height(), kLow, kHigh);
 }
 
 } // namespace Workspace

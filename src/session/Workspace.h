@@ -1,5 +1,6 @@
 #pragma once
 #include <QByteArray>
+#include <QRect>
 #include <QString>
 #include <cstdint>
 #include <vector>
@@ -54,5 +55,14 @@ bool Write(QIODevice& device, const std::vector<CWorkspaceRecord>& records);
 // The file's path: the data folder ("~/.local/share/Trellium/") plus
 // "trellium.ws9".
 QString FilePath();
+
+// Where a restored frame goes, kept within reason whatever a damaged file
+// holds: its top-left corner within -5000..10000, its width within
+// 100..10000 and its height within 60..10000. Worked out in 64 bits, so
+// corners at the ends of the 32-bit range cannot wrap before they are clamped.
+QRect RestoredNormalRect(const CWorkspaceRecord& record);
+// Stores `rect` as the record's normal rectangle (left, top, right, bottom),
+// the far edges held to the 32-bit range.
+void StoreNormalRect(CWorkspaceRecord& record, const QRect& rect);
 
 } // namespace Workspace

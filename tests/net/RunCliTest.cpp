@@ -7,9 +7,11 @@
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
@@ -145,6 +147,71 @@ TEST_F(CliRun, BadArgumentsAndMissingFiles)
     const CliResult missing =
         RunCli({QStringLiteral("run"), m_dir.filePath(QStringLiteral("missing.trw"))});
     EXPECT_EQ(missing.exitCode, 1);
+}
+
+// A FIFO without a writer would hold the open for ever and /dev/zero reads as
+// an endless all-zero session; as a capture target a FIFO would wait for a
+// reader and a device would take the data elsewhere. Each is refused at once,
+// as a file that cannot be opened.
+TEST_F(CliRun, FifoAndDeviceAreRefusedAsSessionAndCaptureFiles)
+{
+    const QString fifo = m_dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero")}) {
+        const CliResult run = RunCli({QStringLiteral("run"), path});
+        EXPECT_EQ(run.exitCode, 1) << path.toStdString();
+        EXPECT_EQ(
+            run.err,
+            QStringLiteral("Cannot open %1: it is not a regular file\n").arg(path).toLocal8Bit());
+    }
+
+    uint16_t target = 0;
+    UniqueFd receiver = UdpSocketOnLoopback(target);
+    const QString session = WriteSession(PortIdUdpClient, target);
+    for (const QString& capture : {fifo, QStringLiteral("/dev/null")}) {
+        const CliResult run = RunCli({QStringLiteral("run"), session, QStringLiteral("--capture"),
+                                      capture, QStringLiteral("--seconds"), QStringLiteral("30")});
+        EXPECT_EQ(run.exitCode, 1) << capture.toStdString();
+        EXPECT_TRUE(run.err.contains(
+            QStringLiteral("cannot open %1 to capture data: it is not a regular file")
+                .arg(capture)
+                .toLocal8Bit()))
+            << run.err.constData();
+    }
+}
+
+// --seconds counts in 64-bit milliseconds. 536870912 s is 0 ms in 32 bits and
+// would end the run at once; the largest accepted value must not end it
+// either. Each run is still serving a client after it started, and ends
+// cleanly on a signal. A value whose milliseconds do not fit is refused.
+TEST_F(CliRun, LongSecondsKeepTheRunGoingAndAbsurdOnesAreRefused)
+{
+    for (const QString& seconds :
+         {QStringLiteral("536870912"), QStringLiteral("9223372036854775")}) {
+        m_out.clear();
+        m_err.clear();
+        Start({WriteSession(PortIdTcpServer, 0), QStringLiteral("--seconds"), seconds,
+               QStringLiteral("--send"), QStringLiteral("still here")});
+        QRegularExpressionMatch started;
+        ASSERT_TRUE(SpinUntil([&] {
+            started = QRegularExpression(QStringLiteral("Server started .* port (\\d+)\\n"))
+                          .match(QString::fromLocal8Bit(Err()));
+            return started.hasMatch() || m_process.state() == QProcess::NotRunning;
+        }));
+        ASSERT_TRUE(started.hasMatch()) << seconds.toStdString() << ": " << Err().constData();
+        UniqueFd client = ConnectTo(static_cast<uint16_t>(started.captured(1).toUInt()));
+        EXPECT_EQ(ReceiveBytes(client.Get(), 10), QByteArray("still here"));
+        ASSERT_EQ(m_process.state(), QProcess::Running) << seconds.toStdString();
+        EXPECT_EQ(Stop(), 0);
+    }
+
+    for (const QString& seconds : {QStringLiteral("9223372036854776"),
+                                   QStringLiteral("99999999999999999999"), QStringLiteral("-1")}) {
+        const CliResult run = RunCli(
+            {QStringLiteral("run"), QStringLiteral("x.trw"), QStringLiteral("--seconds"), seconds});
+        EXPECT_EQ(run.exitCode, 2) << seconds.toStdString();
+        EXPECT_TRUE(run.err.contains("--seconds")) << run.err.constData();
+    }
 }
 
 } // namespace

@@ -4,12 +4,14 @@
 #include "platform/FileIo.h"
 #include "serial/PortNames.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -66,6 +68,67 @@ TEST(AppendExclusiveErrors, NameThePathAndTheSystemReason)
     ASSERT_TRUE(second.IsError());
     EXPECT_TRUE(ErrorText(second.Error()).startsWith(QStringLiteral("cannot lock %1: ").arg(path)));
     EXPECT_FALSE(Platform::WriteAll(first.Value().Get(), "abc", 3).IsError());
+}
+
+// A FIFO would hold the open until a reader comes and a device takes the
+// bytes elsewhere: both are refused at once, with a reader waiting or not.
+TEST(AppendExclusiveErrors, FifoAndDeviceAreRefusedWithoutWaiting)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString notRegular = QStringLiteral("cannot open %1: it is not a regular file");
+
+    CErrorOr<UniqueFd> alone = Platform::OpenAppendExclusive(fifo);
+    ASSERT_TRUE(alone.IsError());
+    EXPECT_EQ(ErrorText(alone.Error()), notRegular.arg(fifo));
+
+    const UniqueFd reader(
+        ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    ASSERT_TRUE(reader.IsValid());
+    CErrorOr<UniqueFd> read = Platform::OpenAppendExclusive(fifo);
+    ASSERT_TRUE(read.IsError());
+    EXPECT_EQ(ErrorText(read.Error()), notRegular.arg(fifo));
+
+    CErrorOr<UniqueFd> device = Platform::OpenAppendExclusive(QStringLiteral("/dev/null"));
+    ASSERT_TRUE(device.IsError());
+    EXPECT_EQ(CauseText(device.Error()), QStringLiteral("it is not a regular file"));
+}
+
+// Reading an outside file whole: only a regular file opens, and it opens
+// ready for blocking reads; a FIFO without a writer, an endless device and a
+// folder are each refused at once, naming the path.
+TEST(RegularFileForReading, OnlyARegularFileOpensAndNothingWaits)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString plain = dir.filePath(QStringLiteral("session.trw"));
+    {
+        QFile file(plain);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("abc");
+    }
+    CErrorOr<UniqueFd> opened = Platform::OpenRegularForReading(QFile::encodeName(plain));
+    ASSERT_FALSE(opened.IsError()) << ErrorText(opened.Error()).toStdString();
+    EXPECT_EQ(::fcntl(opened.Value().Get(), F_GETFL) & O_NONBLOCK, 0);
+    char bytes[4] = {};
+    EXPECT_EQ(::read(opened.Value().Get(), bytes, sizeof bytes), 3);
+
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString notRegular = QStringLiteral("cannot open %1: it is not a regular file");
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero"), dir.path()}) {
+        CErrorOr<UniqueFd> refused = Platform::OpenRegularForReading(QFile::encodeName(path));
+        ASSERT_TRUE(refused.IsError()) << path.toStdString();
+        EXPECT_EQ(ErrorText(refused.Error()), notRegular.arg(path));
+    }
+
+    const QString missing = dir.filePath(QStringLiteral("absent.trw"));
+    CErrorOr<UniqueFd> gone = Platform::OpenRegularForReading(QFile::encodeName(missing));
+    ASSERT_TRUE(gone.IsError());
+    EXPECT_EQ(ErrorText(gone.Error()),
+              QStringLiteral("cannot open %1: No such file or directory").arg(missing));
 }
 
 TEST(AppendExclusiveErrors, WriteToAClosedDescriptorIsReported)

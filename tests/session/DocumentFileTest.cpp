@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -295,6 +296,29 @@ TEST_F(Companion, DamagedAndMissingFiles)
                                    .Get();
     EXPECT_EQ(
         Run({QStringLiteral("show"), WriteFile(QStringLiteral("h.trw"), hostile)}, &out, &err), 2);
+}
+
+// A FIFO without a writer would hold the open for ever and /dev/zero reads
+// as an endless all-zero session: show and resave refuse both at once, as
+// files they cannot open, and resave writes nothing.
+TEST_F(Companion, FifoAndDeviceAreRefusedNotWaitedOn)
+{
+    const QString fifo = m_dir.filePath(QStringLiteral("fifo.trw"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString out = m_dir.filePath(QStringLiteral("out.trw"));
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero")}) {
+        const QByteArray reason =
+            QStringLiteral("cannot open %1: it is not a regular file\n").arg(path).toLocal8Bit();
+        const CliResult show = RunCli({QStringLiteral("show"), path});
+        EXPECT_EQ(show.exitCode, 1) << path.toStdString();
+        EXPECT_TRUE(show.out.isEmpty());
+        EXPECT_TRUE(show.err.endsWith(reason)) << show.err.constData();
+
+        const CliResult resave = RunCli({QStringLiteral("resave"), path, out});
+        EXPECT_EQ(resave.exitCode, 1);
+        EXPECT_TRUE(resave.err.endsWith(reason)) << resave.err.constData();
+        EXPECT_FALSE(QFile::exists(out));
+    }
 }
 
 TEST_F(Companion, ResaveWritesVersionFourByteExact)

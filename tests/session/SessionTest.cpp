@@ -3,6 +3,7 @@
 #include "SessionTestSupport.h"
 #include "display/DisplayModel.h"
 #include "display/LineBuffer.h"
+#include "session/CaptureFile.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 #include "session/TrelliumIds.h"
@@ -11,9 +12,11 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -188,6 +191,35 @@ TEST_F(Session, CaptureLinesAppendAndCloseWithOrWithoutEndLine)
     EXPECT_FALSE(doc.IsCapturing());
 
     EXPECT_EQ(doc.StartCapture(dir.filePath(QStringLiteral("no/such/dir/c.txt"))), 0);
+}
+
+// A FIFO or a device named as the capture file would hold the open until a
+// reader came, or send the data elsewhere: capture is refused at once, and a
+// reader that is there gets nothing.
+TEST_F(Session, CaptureRefusesAFifoOrADeviceWithoutWaiting)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(doc.StartCapture(fifo), 0);
+    EXPECT_FALSE(doc.IsCapturing());
+
+    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(doc.StartCapture(fifo), 0);
+    doc.ReceiveData("x", 1);
+    char byte = 0;
+    EXPECT_EQ(::read(reader, &byte, 1), 0); // no writer ever came
+    ::close(reader);
+
+    EXPECT_EQ(doc.StartCapture(QStringLiteral("/dev/null")), 0);
+    EXPECT_FALSE(doc.IsCapturing());
+    EXPECT_FALSE(doc.GetTitle().contains(QStringLiteral("[Capture On]")));
+
+    CCaptureFile file;
+    EXPECT_EQ(ErrorText(file.Open(fifo)),
+              QStringLiteral("cannot open %1: it is not a regular file").arg(fifo));
+    EXPECT_FALSE(file.IsOpen());
 }
 
 // A capture file that stops taking bytes (here: a file-size limit, as a full

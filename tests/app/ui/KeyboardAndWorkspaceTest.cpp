@@ -27,6 +27,8 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <limits>
+#include <vector>
 
 namespace {
 
@@ -309,6 +311,50 @@ TEST_F(Window, DamagedWorkspaceRestoresWhatItCan)
     file.write(bytes);
     file.close();
     EXPECT_EQ(frame->RestoreWorkspace(), 1); // whole records before the end
+}
+
+// Corners at the ends of the 32-bit range: the width and height are worked
+// out before they are clamped, so a record spanning the whole range comes
+// back as large as allowed and an inverted one as small as allowed, and the
+// placement saved again stays what was restored.
+TEST_F(Window, WorkspaceWithExtremeCornersRestoresWithinReason)
+{
+    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    std::vector<CWorkspaceRecord> records;
+    for (const QString& name : {QStringLiteral("whole.trw"), QStringLiteral("inverted.trw")}) {
+        CTrelliumDoc doc(context);
+        const QString path = dir.filePath(name);
+        ASSERT_TRUE(doc.OnSaveDocument(path));
+        CWorkspaceRecord record;
+        record.path = QFile::encodeName(path);
+        records.push_back(record);
+    }
+    records[0].left = kMin;
+    records[0].top = kMin;
+    records[0].right = kMax;
+    records[0].bottom = kMax;
+    records[1].left = kMax;
+    records[1].top = kMax;
+    records[1].right = kMin;
+    records[1].bottom = kMin;
+    QDir().mkpath(QFileInfo(Workspace::FilePath()).absolutePath());
+    QFile file(Workspace::FilePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(Workspace::Write(file, records));
+    file.close();
+
+    ASSERT_EQ(frame->RestoreWorkspace(), 2);
+    DrainEvents();
+    ASSERT_EQ(frame->Frames().size(), 2);
+    EXPECT_EQ(frame->Frames()[0]->geometry(), QRect(-5000, -5000, 10000, 10000));
+    const QRect inverted = frame->Frames()[1]->geometry();
+    EXPECT_EQ(inverted.topLeft(), QPoint(10000, 10000));
+    EXPECT_LE(inverted.width(), 1000); // the smallest width the frame takes
+    const CWorkspaceRecord again = frame->Frames()[0]->WindowState();
+    EXPECT_EQ(again.left, -5000);
+    EXPECT_EQ(again.right, 5000);
+    EXPECT_EQ(again.bottom, 5000);
 }
 
 TEST_F(Window, SessionReadFromAFileDrawsInItsOwnColours)
