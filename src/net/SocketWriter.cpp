@@ -68,6 +68,11 @@ void CSocketWriter::Fail(int error)
     m_writable.setEnabled(false);
     if (m_onError)
         m_onError(error);
+    // One waiting for room learns of the failure from its next write.
+    if (m_bRoomWanted && m_onRoom) {
+        m_bRoomWanted = false;
+        QMetaObject::invokeMethod(this, m_onRoom, Qt::QueuedConnection);
+    }
 }
 
 void CSocketWriter::Flush()

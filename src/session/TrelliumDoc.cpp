@@ -327,6 +327,10 @@ void CTrelliumDoc::OpenConnection()
 
 void CTrelliumDoc::CloseConnection()
 {
+    // A file send ends with its connection, saying how far it came.
+    if (m_pFileSend)
+        EndFileSend(QStringLiteral("the connection was closed"));
+    m_waitingRepeats.clear();
     if (m_pTransport) {
         m_pTransport->Close();
         m_pTransport.reset();
