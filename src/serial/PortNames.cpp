@@ -125,7 +125,12 @@ std::vector<CNumberedPort> NumberPorts(const std::vector<CSerialDevice>& devices
         while (taken.count(number))
             ++number;
         taken.insert(number);
-        Remember(number, device->stablePath.isEmpty() ? device->devicePath : device->stablePath);
+        // A fixed UART whose own number an explicit mapping took gets a
+        // number for now only: remembered, it would keep that number after
+        // the mapping (often a passing TRELLIUM_PORTS) is gone.
+        if (LegacyComNumber(device->devicePath) <= 0)
+            Remember(number,
+                     device->stablePath.isEmpty() ? device->devicePath : device->stablePath);
         ports.push_back({number, device->devicePath, device->description});
     }
     // Explicit mappings to devices that no source lists (pseudo-terminals,

@@ -43,6 +43,10 @@ QString DevicePath(int comNumber);
 // the device named: "cannot open /dev/ttyUSB0: Device or resource busy".
 CPlatformError CanOpen(int comNumber);
 
+// True when "COMn" has a device this user may read and write; the device
+// is not opened.
+bool IsAccessible(int comNumber);
+
 // Numbers `devices` (a device source's list, in its order) together with the
 // explicit mappings whose device exists, remembering every new adapter in the
 // profile. The result is ordered by COM number; each number and each device

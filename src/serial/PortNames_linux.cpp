@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace PortNames {
 
@@ -21,6 +22,12 @@ bool IsPhantomSerial8250(const QString& ttyName)
     if (!type.open(QIODevice::ReadOnly))
         return false; // no such attribute: not a serial-core port, trust it
     return type.readAll().trimmed() == "0";
+}
+
+bool IsAccessible(int comNumber)
+{
+    const QString path = DevicePath(comNumber);
+    return !path.isEmpty() && ::access(path.toLocal8Bit().constData(), R_OK | W_OK) == 0;
 }
 
 CPlatformError CanOpen(int comNumber)

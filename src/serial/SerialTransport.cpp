@@ -46,12 +46,14 @@ COpenResult CSerialTransport::Open()
     const CCommInfo& info = m_doc.Info();
     const int portId = info.m_nPortId;
     m_portName = QStringLiteral("COM%1").arg(static_cast<int64_t>(portId) + 1);
-    const QString path =
-        portId >= 0 && portId < PortIdTcpClient ? PortNames::DevicePath(portId + 1) : QString();
+    // A session that found no port when it was made has none to open.
+    if (portId < 0)
+        return COpenResult::Offline(QStringLiteral("Cannot go online: no serial port is present."),
+                                    title);
+    const QString path = portId < PortIdTcpClient ? PortNames::DevicePath(portId + 1) : QString();
     if (path.isEmpty())
         return COpenResult::Offline(
-            ErrorText(CPlatformError(ENODEV, QStringLiteral("cannot open %1").arg(m_portName))),
-            title);
+            QStringLiteral("cannot open %1: no device is present for it").arg(m_portName), title);
 
     m_devicePath = path;
     CErrorOr<std::unique_ptr<CComm>> comm = CComm::Open(path);

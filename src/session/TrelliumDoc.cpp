@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QThread>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -255,11 +256,23 @@ int CTrelliumDoc::InitSession()
 
 int CTrelliumDoc::ProbeSerialPort(int storedId)
 {
-    // A stored id comes from a file: one that names no serial port is skipped.
-    if (IsSerialPortId(storedId) && !PortNames::CanOpen(storedId + 1).IsError())
+    // Chosen from the port list, never by opening ports: opening raises DTR,
+    // which resets many development boards. The session's own port stays
+    // while it is present and no other session of ours holds it (going
+    // online says why if it cannot be opened); otherwise the first of COM1
+    // to COM12 that is present, readable and writable and free of our
+    // sessions.
+    const std::vector<CPortItem>& items = m_context.Ports().Items();
+    const auto free = [&items](int id) {
+        return std::any_of(items.begin(), items.end(), [id](const CPortItem& item) {
+            return item.m_nPortId == id && !item.m_bInUse;
+        });
+    };
+    if (IsSerialPortId(storedId) && free(storedId))
         return storedId;
-    for (int id = 0; id < 12; ++id) {
-        if (!PortNames::CanOpen(id + 1).IsError())
+    for (const CPortItem& item : items) {
+        const int id = item.m_nPortId;
+        if (id >= 0 && id < 12 && !item.m_bInUse && PortNames::IsAccessible(id + 1))
             return id;
     }
     return PortIdNone;

@@ -115,6 +115,23 @@ TEST_F(PortListTest, DevicesAreNumberedAndCaptioned)
     EXPECT_EQ(PortNames::DevicePath(2), QStringLiteral("/dev/ttyACM0"));
 }
 
+// A mapping that takes a UART's own number moves the UART for as long as
+// it stands, and never into the profile: once the mapping is gone the UART
+// has its own number again.
+TEST_F(PortListTest, AUartMovedByAMappingIsNeverRemembered)
+{
+    CPtyPair pty;
+    ASSERT_TRUE(pty.IsOpen());
+    qputenv("TRELLIUM_PORTS", "COM1=" + pty.SlavePath().toLocal8Bit());
+    devices = {{QStringLiteral("/dev/ttyS0"), {}, {}}};
+    list.Enumerate();
+    EXPECT_EQ(NameOf(QStringLiteral("/dev/ttyS0")), QStringLiteral("COM2"));
+    EXPECT_FALSE(Platform::OpenProfile()->contains(QStringLiteral("Ports/COM2")));
+    qunsetenv("TRELLIUM_PORTS");
+    list.Enumerate();
+    EXPECT_EQ(NameOf(QStringLiteral("/dev/ttyS0")), QStringLiteral("COM1"));
+}
+
 // Adapter A is unplugged while B stays; a new adapter C does not take A's
 // number; A comes back under another device name and gets its number back.
 TEST_F(PortListTest, AnAdapterKeepsItsNumberWhenPluggedInAgain)

@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
@@ -392,6 +393,9 @@ TEST(SessionLifecycle, SavedSerialPortThatIsGoneFallsBackToTheFirstPresent)
     char name[128] = {};
     ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
     qputenv("TRELLIUM_PORTS", QByteArray("COM1=/nonexistent/a,COM2=/nonexistent/b,COM3=") + name);
+    // Held exclusively by another holder: probing never opens a port (that
+    // would raise DTR and reset many boards), so it still chooses it.
+    ASSERT_EQ(::ioctl(slave, TIOCEXCL), 0);
     CSessionContext context;
     CTrelliumDoc doc(context);
     EXPECT_EQ(doc.ProbeSerialPort(7), 2); // COM8 is gone: COM3 is the first present
@@ -400,7 +404,8 @@ TEST(SessionLifecycle, SavedSerialPortThatIsGoneFallsBackToTheFirstPresent)
     for (int com = 1; com <= 12; ++com)
         none += "COM" + QByteArray::number(com) + "=/nonexistent/p,";
     qputenv("TRELLIUM_PORTS", none);
-    EXPECT_EQ(doc.ProbeSerialPort(7), PortIdNone); // none of COM1 to COM12 opens
+    context.Ports().Enumerate();
+    EXPECT_EQ(doc.ProbeSerialPort(7), PortIdNone); // none of COM1 to COM12 is present
     qunsetenv("TRELLIUM_PORTS");
     ::close(slave);
     ::close(master);
