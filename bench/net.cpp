@@ -128,7 +128,7 @@ BENCHMARK(BM_TcpServerFlood)->DenseRange(0, 1)->Iterations(1)->Unit(benchmark::k
 // A thousand clients connect, each sends 10 kB, then all close.
 void BM_ThousandClients(benchmark::State& state)
 {
-    Platform::RaiseOpenFileLimit();
+    Platform::RaiseOpenFileLimit(CTCPIPSvr::kMaxClients + kSpareDescriptors);
     constexpr int kClients = 1000;
     constexpr int kBytesEach = 10000;
     for (auto _ : state) {

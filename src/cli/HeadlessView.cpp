@@ -31,6 +31,7 @@ void CHeadlessView::OnNewBytes(const QByteArray& bytes, uint64_t lostBytes, uint
     // Text mode may still erase the line being written; the others never do.
     if (m_display.Settings().m_nMode != static_cast<int>(DisplayMode::Text))
         m_sink.FlushPartial();
+    m_sink.Flush();
 }
 
 void CHeadlessView::OnDatagramsLost(uint64_t count)

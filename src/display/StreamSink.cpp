@@ -19,8 +19,9 @@ void CStreamSink::AppendText(RunFormat, std::string_view text)
 void CStreamSink::EndLine()
 {
     m_line += '\n';
+    // Flushed once per delivery (Flush), not per line: a flood of short
+    // lines would otherwise cost a system call each.
     std::fwrite(m_line.data() + m_printed, 1, m_line.size() - m_printed, m_out);
-    std::fflush(m_out);
     m_line.clear();
     m_printed = 0;
 }
@@ -54,7 +55,13 @@ void CStreamSink::FlushPartial()
     }
 }
 
+void CStreamSink::Flush()
+{
+    std::fflush(m_out);
+}
+
 void CStreamSink::Finish()
 {
     FlushPartial();
+    Flush();
 }

@@ -26,6 +26,8 @@ public:
     void Clear() override;
 
     void FlushPartial();
+    // Hands what was printed to the stream's reader.
+    void Flush();
     void Finish();
 
 private:

@@ -104,9 +104,9 @@ protected:
 
 TEST_F(Comm, ReceivesRawBytesAndSends)
 {
+    CRecordingOwner owner; // outlives the port and its reader
     auto comm = OpenOrFail(pty.SlavePath());
     ASSERT_TRUE(comm);
-    CRecordingOwner owner;
     ASSERT_FALSE(comm->StartThread(owner).IsError());
     const QByteArray incoming = Pattern(5000);
     ASSERT_TRUE(pty.WriteToMaster(incoming));
@@ -124,9 +124,9 @@ TEST_F(Comm, ReceivesRawBytesAndSends)
 // read on, and every byte arrives in order.
 TEST_F(Comm, AFullOwnerStopsTheReaderWithoutLosingBytes)
 {
+    CRecordingOwner owner; // outlives the port and its reader
     auto comm = OpenOrFail(pty.SlavePath());
     ASSERT_TRUE(comm);
-    CRecordingOwner owner;
     owner.m_bFull = true;
     ASSERT_FALSE(comm->StartThread(owner).IsError());
     const QByteArray incoming = Pattern(400000);
@@ -174,6 +174,7 @@ TEST_F(Comm, APortHeldElsewhereIsBusyAndNamesTheDevice)
 
 TEST_F(Comm, ClosingRestoresTheSettingsAndFreesThePort)
 {
+    CRecordingOwner owner; // outlives the ports and their readers
     const termios before = SlaveSettings();
     ASSERT_TRUE(before.c_lflag & ICANON);
     {
@@ -186,7 +187,6 @@ TEST_F(Comm, ClosingRestoresTheSettingsAndFreesThePort)
         EXPECT_TRUE(raw.c_iflag & INPCK);
         EXPECT_FALSE(raw.c_cflag & CRTSCTS);
         ASSERT_FALSE(comm->SetBaudRate(115200).IsError());
-        CRecordingOwner owner;
         ASSERT_FALSE(comm->StartThread(owner).IsError());
         comm->Close();
         EXPECT_FALSE(comm->IsOpen());
@@ -203,7 +203,6 @@ TEST_F(Comm, ClosingRestoresTheSettingsAndFreesThePort)
     // The same port opens again once closed.
     auto again = OpenOrFail(pty.SlavePath());
     ASSERT_TRUE(again);
-    CRecordingOwner owner;
     ASSERT_FALSE(again->StartThread(owner).IsError());
     ASSERT_TRUE(pty.WriteToMaster("again"));
     ASSERT_TRUE(owner.WaitFor([](auto& o) { return o.m_data == "again"; }));
@@ -301,12 +300,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Comm, APseudoTerminalHasNoModemLinesAndThatIsNoError)
 {
+    CRecordingOwner owner; // outlives the port and its reader
     auto comm = OpenOrFail(pty.SlavePath());
     ASSERT_TRUE(comm);
     const CErrorOr<uint32_t> status = comm->ReadModemStatus();
     ASSERT_FALSE(status.IsError()) << ErrorText(status.Error()).toStdString();
     EXPECT_EQ(status.Value(), 0u);
-    CRecordingOwner owner;
     ASSERT_FALSE(comm->StartThread(owner).IsError());
     ASSERT_TRUE(owner.WaitFor([](auto& o) { return !o.m_statuses.empty(); }));
     ASSERT_TRUE(pty.WriteToMaster("x"));
@@ -317,9 +316,9 @@ TEST_F(Comm, APseudoTerminalHasNoModemLinesAndThatIsNoError)
 
 TEST_F(Comm, AReaderStartsOnce)
 {
+    CRecordingOwner owner; // outlives the port and its reader
     auto comm = OpenOrFail(pty.SlavePath());
     ASSERT_TRUE(comm);
-    CRecordingOwner owner;
     ASSERT_FALSE(comm->StartThread(owner).IsError());
     EXPECT_EQ(comm->StartThread(owner).ErrorNumber(), EEXIST);
     ASSERT_TRUE(pty.WriteToMaster("still"));
@@ -330,9 +329,9 @@ TEST_F(Comm, AReaderStartsOnce)
 // afterwards does not wait for anything.
 TEST_F(Comm, AHangUpIsReportedOnceAndEndsTheReader)
 {
+    CRecordingOwner owner; // outlives the port and its reader
     auto comm = OpenOrFail(pty.SlavePath());
     ASSERT_TRUE(comm);
-    CRecordingOwner owner;
     ASSERT_FALSE(comm->StartThread(owner).IsError());
     ASSERT_TRUE(pty.WriteToMaster("last words"));
     ASSERT_TRUE(owner.WaitFor([](auto& o) { return o.m_data.size() == 10; }));
@@ -349,9 +348,9 @@ TEST_F(Comm, AHangUpIsReportedOnceAndEndsTheReader)
 // the queued writes arrive, and the owner hears that there is room.
 TEST_F(Comm, WritesAreQueuedWholeOrRefusedWholeAndNeverWait)
 {
+    CRecordingOwner owner; // outlives the port and its reader
     auto comm = OpenOrFail(pty.SlavePath());
     ASSERT_TRUE(comm);
-    CRecordingOwner owner;
     ASSERT_FALSE(comm->StartThread(owner).IsError());
     const QByteArray block(50001, 'z');
     int queued = 0;
@@ -377,9 +376,9 @@ TEST_F(Comm, WritesAreQueuedWholeOrRefusedWholeAndNeverWait)
 // piece even when the device takes them a little at a time.
 TEST_F(Comm, WritesFromTwoThreadsDoNotInterleave)
 {
+    CRecordingOwner owner; // outlives the port and its reader
     auto comm = OpenOrFail(pty.SlavePath());
     ASSERT_TRUE(comm);
-    CRecordingOwner owner;
     ASSERT_FALSE(comm->StartThread(owner).IsError());
     constexpr int kBlock = 3000;
     constexpr int kBlocks = 40;

@@ -1,0 +1,297 @@
+// The data path as a user meets it: `trellium-cli run` in its own process,
+// fed by a real pseudo-terminal or real TCP clients on the loopback, its
+// standard output read by another thread that checks every byte it shows.
+// "shown" is the share of the bytes sent that came out, in order; the rate
+// is bytes shown per second of wall time.
+#include "session/SessionContext.h"
+#include "session/TrelliumDoc.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <arpa/inet.h>
+#include <atomic>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pty.h>
+#include <spawn.h>
+#include <string>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Printable text without line ends: Mont and Text show it as it is, with a
+// line break every 80 characters that the checker skips.
+char PatternByte(uint64_t i)
+{
+    return static_cast<char>(0x20 + i % 95);
+}
+
+QString CliPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/trellium-cli");
+}
+
+QString WriteSession(const QString& dir, int portId, int mode)
+{
+    CSessionContext context;
+    CTrelliumDoc doc(context);
+    doc.SelectPort(portId);
+    doc.EditInfo()->m_nNetworkPort = 0;
+    doc.EditInfo()->m_strAddress = "127.0.0.1";
+    doc.EditInfo()->m_nDisplayMode = mode;
+    doc.EditInfo()->m_timing.m_nFormat = 0;
+    const QString path = dir + QStringLiteral("/bench.trw");
+    doc.OnSaveDocument(path);
+    return path;
+}
+
+// A child `trellium-cli run FILE` whose standard output is checked byte by
+// byte and whose standard error is kept.
+class CRun
+{
+public:
+    CRun(const QString& session, const std::vector<std::string>& env, bool checkOrder = true)
+        : m_bCheckOrder(checkOrder)
+    {
+        int out[2];
+        int err[2];
+        ::pipe2(out, O_CLOEXEC);
+        ::pipe2(err, O_CLOEXEC);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        const std::string cli = CliPath().toStdString();
+        const std::string file = session.toStdString();
+        std::vector<std::string> envStrings;
+        for (char** e = environ; *e; ++e)
+            envStrings.emplace_back(*e);
+        envStrings.insert(envStrings.end(), env.begin(), env.end());
+        std::vector<char*> envp;
+        for (std::string& s : envStrings)
+            envp.push_back(s.data());
+        envp.push_back(nullptr);
+        std::vector<std::string> args = {cli, "run", file};
+        std::vector<char*> argv;
+        for (std::string& s : args)
+            argv.push_back(s.data());
+        argv.push_back(nullptr);
+        posix_spawn(&m_pid, cli.c_str(), &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        ::close(err[1]);
+        m_out = out[0];
+        m_err = err[0];
+        m_reader = std::thread([this] { ReadOut(); });
+        m_errReader = std::thread([this] {
+            char buffer[4096];
+            ssize_t n;
+            while ((n = ::read(m_err, buffer, sizeof buffer)) > 0) {
+                std::lock_guard lock(m_errLock);
+                m_errText.append(buffer, static_cast<size_t>(n));
+            }
+        });
+    }
+    ~CRun()
+    {
+        ::kill(m_pid, SIGTERM);
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_reader.join();
+        m_errReader.join();
+        ::close(m_out);
+        ::close(m_err);
+    }
+    uint64_t Shown() const { return m_shown.load(); }
+    bool Wrong() const { return m_wrong.load(); }
+    std::string Err()
+    {
+        std::lock_guard lock(m_errLock);
+        return m_errText;
+    }
+    // Waits until `count` bytes were shown or `seconds` passed.
+    bool WaitShown(uint64_t count, double seconds) const
+    {
+        const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+        while (m_shown.load() < count && Clock::now() < end && !m_wrong.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return m_shown.load() >= count;
+    }
+
+private:
+    void ReadOut()
+    {
+        std::vector<char> buffer(1 << 20);
+        uint64_t at = 0;
+        ssize_t n;
+        while ((n = ::read(m_out, buffer.data(), buffer.size())) > 0) {
+            for (ssize_t i = 0; i < n; ++i) {
+                const char c = buffer[static_cast<size_t>(i)];
+                if (c == '\n')
+                    continue;
+                if (m_bCheckOrder && c != PatternByte(at))
+                    m_wrong.store(true);
+                ++at;
+            }
+            m_shown.store(at);
+        }
+    }
+
+    bool m_bCheckOrder;
+    pid_t m_pid = -1;
+    int m_out = -1;
+    int m_err = -1;
+    std::thread m_reader;
+    std::thread m_errReader;
+    std::atomic<uint64_t> m_shown{0};
+    std::atomic<bool> m_wrong{false};
+    std::mutex m_errLock;
+    std::string m_errText;
+};
+
+// 20 MB into a pseudo-terminal as fast as it takes them.
+void BM_RunPtyFlood(benchmark::State& state)
+{
+    constexpr uint64_t kBytes = 20'000'000;
+    QTemporaryDir dir;
+    for (auto _ : state) {
+        int master = -1;
+        int slave = -1;
+        char name[128] = {};
+        ::openpty(&master, &slave, name, nullptr, nullptr);
+        ::close(slave);
+        const QString session = WriteSession(dir.path(), 8, static_cast<int>(state.range(0)));
+        CRun run(session, {std::string("TRELLIUM_PORTS=COM9=") + name});
+        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the run opens the port
+        std::vector<char> data(1 << 16);
+        const auto start = Clock::now();
+        uint64_t sent = 0;
+        while (sent < kBytes) {
+            const size_t count = std::min<uint64_t>(data.size(), kBytes - sent);
+            for (size_t i = 0; i < count; ++i)
+                data[i] = PatternByte(sent + i);
+            size_t done = 0;
+            while (done < count) {
+                const ssize_t n = ::write(master, data.data() + done, count - done);
+                if (n <= 0)
+                    break;
+                done += static_cast<size_t>(n);
+            }
+            sent += done;
+        }
+        run.WaitShown(kBytes, 60);
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        state.SetIterationTime(seconds);
+        state.counters["MB_per_s"] = static_cast<double>(run.Shown()) / seconds / 1e6;
+        state.counters["shown"] = static_cast<double>(run.Shown()) / static_cast<double>(kBytes);
+        state.counters["wrong"] = run.Wrong() ? 1 : 0;
+        ::close(master);
+    }
+}
+BENCHMARK(BM_RunPtyFlood)->Arg(0)->Arg(1)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
+
+uint16_t ServerPort(CRun& run)
+{
+    for (int i = 0; i < 5000; ++i) {
+        const std::string err = run.Err();
+        const size_t at = err.find(" port ");
+        if (at != std::string::npos && err.find('\n', at) != std::string::npos)
+            return static_cast<uint16_t>(std::stoi(err.substr(at + 6)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return 0;
+}
+
+// Clients send printable text as fast as the server session takes it, for
+// two seconds, each from its own thread; with one client every byte is
+// checked in order, with more their streams interleave and the count of
+// bytes shown is compared with the count sent.
+void BM_RunTcpServerFlood(benchmark::State& state)
+{
+    const int clients = static_cast<int>(state.range(0));
+    QTemporaryDir dir;
+    for (auto _ : state) {
+        const QString session = WriteSession(dir.path(), 255, 0);
+        CRun run(session, {}, clients == 1);
+        const uint16_t port = ServerPort(run);
+        std::vector<int> fds;
+        for (int i = 0; i < clients; ++i) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(port);
+            address.sin_addr.s_addr = htonl(0x7F000001);
+            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            fds.push_back(fd);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::atomic<uint64_t> sent{0};
+        const auto start = Clock::now();
+        const auto end = start + std::chrono::seconds(2);
+        std::vector<std::thread> writers;
+        for (int fd : fds) {
+            writers.emplace_back([fd, end, &sent] {
+                constexpr size_t kBlock = 256 * 1024;
+                std::vector<char> data(kBlock);
+                uint64_t own = 0;
+                while (Clock::now() < end) {
+                    for (size_t i = 0; i < kBlock; ++i)
+                        data[i] = PatternByte(own + i);
+                    size_t done = 0;
+                    while (done < kBlock) {
+                        const ssize_t n =
+                            ::send(fd, data.data() + done, kBlock - done, MSG_NOSIGNAL);
+                        if (n <= 0)
+                            return;
+                        done += static_cast<size_t>(n);
+                    }
+                    own += done;
+                    sent += done;
+                }
+            });
+        }
+        for (std::thread& writer : writers)
+            writer.join();
+        run.WaitShown(sent.load(), 120);
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        state.SetIterationTime(seconds);
+        state.counters["MB_per_s"] = static_cast<double>(run.Shown()) / seconds / 1e6;
+        state.counters["shown"] =
+            static_cast<double>(run.Shown()) / static_cast<double>(sent.load());
+        state.counters["wrong"] = run.Wrong() ? 1 : 0;
+        for (int fd : fds)
+            ::close(fd);
+    }
+}
+BENCHMARK(BM_RunTcpServerFlood)
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(100)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
