@@ -9,6 +9,7 @@
 #include "session/TrelliumDoc.h"
 #include "session/TrelliumIds.h"
 
+#include <memory>
 #include <vector>
 
 namespace {
@@ -45,17 +46,29 @@ QByteArray Pattern(int count)
     return bytes;
 }
 
-TEST(TermSocket, ReadsWhatArrivesInLargeReadsAndSends)
+// A client socket connected to a peer on the loopback.
+class ConnectedTermSocket : public ::testing::Test
 {
+protected:
+    void SetUp() override
+    {
+        listener = ListenOnLoopback(port);
+        socket = std::make_unique<CTermSocket>(owner, owner, "127.0.0.1", port);
+        ASSERT_TRUE(socket->Open().bOnline);
+        peer = AcceptOne(listener.Get());
+        ASSERT_TRUE(SpinUntil([&] { return socket->IsUsable(); }));
+    }
+
     uint16_t port = 0;
-    UniqueFd listener = ListenOnLoopback(port);
+    UniqueFd listener;
     CRecordingClientOwner owner;
-    CTermSocket socket(owner, owner, "127.0.0.1", port);
-    ASSERT_TRUE(socket.Open().bOnline);
-    UniqueFd peer = AcceptOne(listener.Get());
-    ASSERT_TRUE(SpinUntil([&] { return !owner.results.empty(); }));
+    std::unique_ptr<CTermSocket> socket;
+    UniqueFd peer;
+};
+
+TEST_F(ConnectedTermSocket, ReadsWhatArrivesInLargeReadsAndSends)
+{
     EXPECT_EQ(owner.results, std::vector<int>{0});
-    EXPECT_TRUE(socket.IsUsable());
 
     const QByteArray data = Pattern(300000);
     SendAll(peer.Get(), data);
@@ -64,7 +77,7 @@ TEST(TermSocket, ReadsWhatArrivesInLargeReadsAndSends)
     // Far fewer hand-overs than the old 255-byte reads needed.
     EXPECT_LT(owner.pieces.size(), data.size() / 1024u);
 
-    EXPECT_TRUE(socket.Write("hello", 5).IsSent());
+    EXPECT_TRUE(socket->Write("hello", 5).IsSent());
     EXPECT_EQ(ReceiveBytes(peer.Get(), 5), QByteArray("hello"));
 
     // The peer goes away: reported once, and the socket stops reading.
@@ -72,20 +85,13 @@ TEST(TermSocket, ReadsWhatArrivesInLargeReadsAndSends)
     ASSERT_TRUE(SpinUntil([&] { return owner.closes > 0; }));
     DrainEvents();
     EXPECT_EQ(owner.closes, 1);
-    EXPECT_FALSE(socket.IsUsable());
+    EXPECT_FALSE(socket->IsUsable());
 }
 
 // While the owner is full nothing is read, so TCP holds the peer back; once
 // reading resumes every byte arrives, in order.
-TEST(TermSocket, AFullOwnerHoldsThePeerBackWithoutLosingBytes)
+TEST_F(ConnectedTermSocket, AFullOwnerHoldsThePeerBackWithoutLosingBytes)
 {
-    uint16_t port = 0;
-    UniqueFd listener = ListenOnLoopback(port);
-    CRecordingClientOwner owner;
-    CTermSocket socket(owner, owner, "127.0.0.1", port);
-    ASSERT_TRUE(socket.Open().bOnline);
-    UniqueFd peer = AcceptOne(listener.Get());
-    ASSERT_TRUE(SpinUntil([&] { return socket.IsUsable(); }));
 
     owner.full = true;
     const QByteArray data = Pattern(16 * 1024 * 1024);
@@ -106,7 +112,7 @@ TEST(TermSocket, AFullOwnerHoldsThePeerBackWithoutLosingBytes)
     EXPECT_LT(sent, data.size());
 
     owner.full = false;
-    socket.ResumeReading();
+    socket->ResumeReading();
     SendAll(peer.Get(), data.mid(sent));
     ASSERT_TRUE(SpinUntil([&] { return owner.received.size() == data.size(); }, 20000));
     EXPECT_EQ(owner.received, data);
@@ -133,21 +139,15 @@ TEST(TermSocket, RefusedAndUnresolvableAttempts)
 
 // Every write returns at once; what does not fit is refused whole, so the
 // peer receives exactly the writes that were taken and not a byte more.
-TEST(TermSocket, APeerThatDoesNotReadGetsWholeWritesOnly)
+TEST_F(ConnectedTermSocket, APeerThatDoesNotReadGetsWholeWritesOnly)
 {
-    uint16_t port = 0;
-    UniqueFd listener = ListenOnLoopback(port);
-    CRecordingClientOwner owner;
-    CTermSocket socket(owner, owner, "127.0.0.1", port);
-    ASSERT_TRUE(socket.Open().bOnline);
-    UniqueFd peer = AcceptOne(listener.Get()); // does not read for now
-    ASSERT_TRUE(SpinUntil([&] { return socket.IsUsable(); }));
     // Blocks of an odd size, so a partly sent block would show.
     const QByteArray block(65000, 'x');
     int sent = 0;
     int full = 0;
     for (int i = 0; i < 400; ++i) {
-        const CWriteResult result = socket.Write(block.constData(), static_cast<int>(block.size()));
+        const CWriteResult result =
+            socket->Write(block.constData(), static_cast<int>(block.size()));
         if (result.IsSent())
             ++sent;
         else if (result.kind == CWriteResult::Kind::Full)
@@ -155,10 +155,10 @@ TEST(TermSocket, APeerThatDoesNotReadGetsWholeWritesOnly)
     }
     EXPECT_GT(sent, 0);
     EXPECT_EQ(sent + full, 400);
-    EXPECT_GT(socket.OutputPending(), 0u);
+    EXPECT_GT(socket->OutputPending(), 0u);
 
     // Once the queue drains to its low mark the owner hears of room.
-    socket.WantOutputRoom();
+    socket->WantOutputRoom();
     const qsizetype expected = static_cast<qsizetype>(sent) * block.size();
     const QByteArray got = ReceiveBytes(peer.Get(), expected);
     EXPECT_EQ(got.size(), expected);
@@ -171,22 +171,15 @@ TEST(TermSocket, APeerThatDoesNotReadGetsWholeWritesOnly)
 
 // A send on a connection the peer reset fails with the system's error, and
 // is never reported as sent.
-TEST(TermSocket, ASendOnAResetConnectionFails)
+TEST_F(ConnectedTermSocket, ASendOnAResetConnectionFails)
 {
-    uint16_t port = 0;
-    UniqueFd listener = ListenOnLoopback(port);
-    CRecordingClientOwner owner;
-    CTermSocket socket(owner, owner, "127.0.0.1", port);
-    ASSERT_TRUE(socket.Open().bOnline);
-    UniqueFd peer = AcceptOne(listener.Get());
-    ASSERT_TRUE(SpinUntil([&] { return socket.IsUsable(); }));
     // Closing with unread data makes the kernel reset the connection.
     const linger abort{1, 0};
     ::setsockopt(peer.Get(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
     peer.Reset();
     CWriteResult result;
     ASSERT_TRUE(SpinUntil([&] {
-        result = socket.Write("ping", 4);
+        result = socket->Write("ping", 4);
         return !result.IsSent();
     }));
     EXPECT_EQ(result.kind, CWriteResult::Kind::Failed);

@@ -39,6 +39,14 @@ protected:
         doc.SetView(nullptr);
     }
 
+    void GoOnlineAsClientOf(uint16_t port)
+    {
+        doc.SelectPort(PortIdUdpClient);
+        doc.EditInfo()->m_strAddress = "127.0.0.1";
+        doc.EditInfo()->m_nNetworkPort = port;
+        doc.ToggleOnline();
+    }
+
     CRecordingAlerts alerts;
     CSessionContext context;
     CRecordingView view;
@@ -75,10 +83,7 @@ TEST_F(UdpSession, ClientSendsOneDatagramPerTransmit)
 {
     uint16_t port = 0;
     UniqueFd peer = UdpSocketOnLoopback(port);
-    doc.SelectPort(PortIdUdpClient);
-    doc.EditInfo()->m_strAddress = "127.0.0.1";
-    doc.EditInfo()->m_nNetworkPort = port;
-    doc.ToggleOnline();
+    GoOnlineAsClientOf(port);
     ASSERT_TRUE(doc.IsOnline());
     ASSERT_TRUE(doc.m_funcKeys.AddKey(0, 0, 0, 0, "Ten", "", "0123456789", 0, 0, 0, {}));
     doc.PressFunctionKey(0, false, false, false);
@@ -158,10 +163,7 @@ TEST_F(UdpSession, ADatagramTooLargeToSendIsRefusedAndToldOnce)
 {
     uint16_t port = 0;
     UniqueFd peer = UdpSocketOnLoopback(port);
-    doc.SelectPort(PortIdUdpClient);
-    doc.EditInfo()->m_strAddress = "127.0.0.1";
-    doc.EditInfo()->m_nNetworkPort = port;
-    doc.ToggleOnline();
+    GoOnlineAsClientOf(port);
     ASSERT_TRUE(doc.IsConnectionUsable());
     const QByteArray huge(70000, 'h');
     EXPECT_EQ(doc.SendData(huge.constData(), static_cast<int>(huge.size())), 0);
