@@ -1,7 +1,7 @@
 // Opening session files: the largest macro count a file can claim, to show
 // that loading costs time linear in the number of macros.
+#include "base/Archive.h"
 #include "platform/Alerts.h"
-#include "session/Archive.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 

@@ -5,8 +5,8 @@
 #include "TrelliumVersion.h"
 #include "app/AppIcon.h"
 #include "app/MainFrame.h"
+#include "base/TrelliumIds.h"
 #include "platform/Socket.h"
-#include "session/TrelliumIds.h"
 
 #include <QCommandLineParser>
 

@@ -5,6 +5,7 @@
 #include "cli/RunDeadline.h"
 #include "send/TerminalText.h"
 
+#include "base/TrelliumIds.h"
 #include "net/TCPIPSvr.h"
 #include "platform/Alerts.h"
 #include "platform/FileIo.h"
@@ -13,7 +14,6 @@
 #include "send/FuncKeys.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
-#include "session/TrelliumIds.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "cli/HeadlessView.h"
 
+#include "base/TrelliumIds.h"
 #include "session/TrelliumDoc.h"
-#include "session/TrelliumIds.h"
 
 CHeadlessView::CHeadlessView(CTrelliumDoc& doc, std::FILE* out, std::FILE* log)
     : m_doc(doc), m_sink(out), m_display(m_sink), m_log(log)

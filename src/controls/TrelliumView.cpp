@@ -1,5 +1,8 @@
 #include "controls/TrelliumView.h"
 
+#include "base/TextNumbers.h"
+
+#include "base/TrelliumIds.h"
 #include "controls/ComboBoxMulti.h"
 #include "controls/SettingsDialogs.h"
 #include "display/ui/RichCtrl.h"
@@ -10,7 +13,6 @@
 #include "session/ServiceTable.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
-#include "session/TrelliumIds.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,4 +1,5 @@
 #pragma once
+#include "net/ui/DlgTCPSvr.h"
 #include "session/SessionView.h"
 #include "tools/ui/ASCIIWnd.h"
 
@@ -18,16 +19,6 @@ class QComboBox;
 class QLabel;
 class QPrinter;
 class QPushButton;
-
-// Told when the TCP server connections window closes.
-class CDlgTCPSvrListener
-{
-public:
-    virtual void OnServerDialogClosed() = 0;
-
-protected:
-    ~CDlgTCPSvrListener() = default;
-};
 
 // The one view of a session's child frame: a strip of controls across the
 // top (what the session connects to, its parameters, the display mode,

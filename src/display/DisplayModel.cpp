@@ -1,30 +1,29 @@
 #include "display/DisplayModel.h"
 
+#include "base/CommInfo.h"
+#include "display/DisplaySource.h"
 #include "display/MergeRegistry.h"
 #include "platform/Clock.h"
-#include "session/SessionContext.h"
-#include "session/TrelliumDoc.h"
 
 CDisplayModel::CDisplayModel(CTextSink& sink) : m_sink(sink), m_renderer(0) {}
 
 CDisplayModel::~CDisplayModel()
 {
-    if (m_pContext)
-        m_pContext->Merge().UnregisterIf(this);
+    if (m_pDoc)
+        m_pDoc->Merge().UnregisterIf(this);
 }
 
-void CDisplayModel::SetSession(CTrelliumDoc* doc)
+void CDisplayModel::SetSession(CDisplaySource* source)
 {
-    if (m_pContext)
-        m_pContext->Merge().UnregisterIf(this);
-    m_pDoc = doc;
-    m_pContext = doc ? &doc->Context() : nullptr;
+    if (m_pDoc)
+        m_pDoc->Merge().UnregisterIf(this);
+    m_pDoc = source;
     m_renderer = CDisplayRenderer(Now());
 }
 
 uint32_t CDisplayModel::Now() const
 {
-    return m_pContext ? m_pContext->Clock().TickCount() : 0;
+    return m_pDoc ? m_pDoc->Clock().TickCount() : 0;
 }
 
 void CDisplayModel::Changed()
@@ -87,7 +86,7 @@ void CDisplayModel::ShowDatagramsLost(uint64_t count)
     m_sink.SetColors(m_colors);
     m_renderer.AppendGap(count, m_sink, CDisplayRenderer::GapUnit::Datagrams);
     Changed();
-    CDisplayModel* merge = m_pContext ? m_pContext->Merge().Get() : nullptr;
+    CDisplayModel* merge = m_pDoc ? m_pDoc->Merge().Get() : nullptr;
     if (merge && merge != this) {
         merge->m_sink.SetColors(m_colors);
         merge->m_renderer.AppendGap(count, merge->m_sink, CDisplayRenderer::GapUnit::Datagrams);
@@ -107,9 +106,9 @@ void CDisplayModel::ShowNewBytes(const QByteArray& bytes, uint64_t lostBytes, ui
         AppendGap(lostBytes);
     if (!bytes.isEmpty())
         Append(bytes, m_colors, arrivalTick);
-    if (!m_pContext)
+    if (!m_pDoc)
         return;
-    CDisplayModel* merge = m_pContext->Merge().Get();
+    CDisplayModel* merge = m_pDoc->Merge().Get();
     if (merge && merge != this) {
         if (lostBytes > 0)
             merge->AppendGap(lostBytes, this);
@@ -128,5 +127,5 @@ void CDisplayModel::Rebuild()
 void CDisplayModel::RegisterMergeIfMerge()
 {
     if (m_pDoc && m_pDoc->Info().m_nConnectionType == ConnMerge)
-        m_pContext->Merge().Register(this);
+        m_pDoc->Merge().Register(this);
 }

@@ -5,8 +5,7 @@
 #include <cstdint>
 #include <functional>
 
-class CSessionContext;
-class CTrelliumDoc;
+class CDisplaySource;
 
 // A session's terminal display without the widget: the renderer, the text it
 // writes into (any CTextSink: the widget's line buffer, or the companion's
@@ -28,8 +27,7 @@ public:
     // The session whose settings, clock and merge display this display uses;
     // not owned. The display's time stamps measure from this moment. Call
     // UpdateColors afterwards.
-    void SetSession(CTrelliumDoc* doc);
-    CTrelliumDoc* GetSession() const { return m_pDoc; }
+    void SetSession(CDisplaySource* source);
 
     // Called after every change of the text (the widget schedules drawing).
     void SetChangedCallback(std::function<void()> changed) { m_changed = std::move(changed); }
@@ -75,8 +73,7 @@ private:
     void Changed();
 
     CTextSink& m_sink;
-    CTrelliumDoc* m_pDoc = nullptr;
-    CSessionContext* m_pContext = nullptr;
+    CDisplaySource* m_pDoc = nullptr;
     CDisplayRenderer m_renderer;
     CDisplayColors m_colors;
     std::function<void()> m_changed;

@@ -1,9 +1,9 @@
 #include "send/FuncKeys.h"
 
+#include "base/Archive.h"
+#include "base/TrelliumIds.h"
 #include "send/DataString.h"
 #include "send/KeyPanes.h"
-#include "session/Archive.h"
-#include "session/TrelliumIds.h"
 
 #include <algorithm>
 #include <array>

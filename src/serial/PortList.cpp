@@ -1,8 +1,8 @@
 #include "serial/PortList.h"
 
+#include "base/CommInfo.h"
 #include "serial/PortNames.h"
 #include "serial/PortSource.h"
-#include "session/CommInfo.h"
 
 #include <climits>
 #include <set>

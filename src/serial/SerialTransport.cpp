@@ -1,11 +1,11 @@
 #include "serial/SerialTransport.h"
 
+#include "base/CommInfo.h"
 #include "serial/Comm.h"
-#include "serial/PortList.h"
 #include "serial/PortNames.h"
-#include "session/CommInfo.h"
-#include "session/SessionContext.h"
-#include "session/TrelliumDoc.h"
+#include "serial/SerialOwner.h"
+
+#include <QCoreApplication>
 
 #include <QMetaObject>
 #include <cerrno>
@@ -28,22 +28,21 @@ bool SameLine(const CCommInfo& a, const CCommInfo& b)
 
 } // namespace
 
-CSerialTransport::CSerialTransport(CTrelliumDoc& doc) : m_doc(doc) {}
+CSerialTransport::CSerialTransport(CSerialOwner& owner, CTransportOwner& data,
+                                   const CCommInfo& settings)
+    : m_owner(owner), m_data(data), m_settings(settings)
+{
+}
 
 CSerialTransport::~CSerialTransport()
 {
     Close();
 }
 
-std::unique_ptr<CTransport> CSerialTransport::Make(CTrelliumDoc& doc)
-{
-    return std::make_unique<CSerialTransport>(doc);
-}
-
 COpenResult CSerialTransport::Open()
 {
     const QString title = QStringLiteral("Error");
-    const CCommInfo& info = m_doc.Info();
+    const CCommInfo& info = m_settings;
     const int portId = info.m_nPortId;
     m_portName = QStringLiteral("COM%1").arg(static_cast<int64_t>(portId) + 1);
     // A session that found no port when it was made has none to open.
@@ -68,8 +67,7 @@ COpenResult CSerialTransport::Open()
         m_pComm.reset();
         return COpenResult::Offline(QStringLiteral("Error starting comm thread!"), title);
     }
-    m_doc.Context().Ports().SetInUse(portId, true);
-    m_doc.FillPortSelector();
+    m_owner.OnPortOpened(portId);
     return COpenResult::Online();
 }
 
@@ -120,6 +118,7 @@ bool CSerialTransport::IsUsable() const
 
 QString CSerialTransport::ApplySettings(const CCommInfo& info)
 {
+    m_settings = info;
     if (!m_pComm)
         return {};
     const CPlatformError error = ApplyLine(*m_pComm, info);
@@ -135,42 +134,44 @@ QString CSerialTransport::ApplySettings(const CCommInfo& info)
 
 bool CSerialTransport::OnCommData(const char* bytes, int count)
 {
-    return m_doc.OnReceive(bytes, count);
+    return m_data.OnReceive(bytes, count);
 }
 
 bool CSerialTransport::CanReceive()
 {
-    return m_doc.CanReceive();
+    return m_data.CanReceive();
 }
 
 void CSerialTransport::OnOutputRoom()
 {
     // The owner hears of room on its own thread.
-    CTrelliumDoc* doc = &m_doc;
-    QMetaObject::invokeMethod(
-        doc,
-        [doc, alive = m_pAlive] {
-            if (alive->load())
-                doc->OnOutputRoom();
-        },
-        Qt::QueuedConnection);
+    Post([data = &m_data] { data->OnOutputRoom(); });
 }
 
 void CSerialTransport::OnModemStatus(uint32_t status)
 {
-    m_doc.SetModemStatus(status);
+    m_owner.SetModemStatus(status);
 }
 
 void CSerialTransport::OnCommLost(const CPlatformError& why)
 {
     const QString message = QStringLiteral("The serial port %1 (%2) is no longer available: %3")
                                 .arg(m_portName, m_devicePath, SystemErrorText(why.ErrorNumber()));
-    CTrelliumDoc* doc = &m_doc;
+    Post([owner = &m_owner, message] { owner->OnPortLost(message); });
+}
+
+void CSerialTransport::Post(std::function<void()> call)
+{
+    if (!m_pAlive)
+        return;
+    // Posted to the application, not to the transport: the call may close
+    // the transport, which must not happen inside its own event. The flag
+    // keeps a call from reaching the session after this connection closed.
     QMetaObject::invokeMethod(
-        doc,
-        [doc, alive = m_pAlive, message] {
+        QCoreApplication::instance(),
+        [alive = m_pAlive, call = std::move(call)] {
             if (alive->load())
-                doc->OnPortLost(message);
+                call();
         },
         Qt::QueuedConnection);
 }

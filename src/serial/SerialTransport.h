@@ -1,37 +1,37 @@
 #pragma once
+#include "base/CommInfo.h"
 #include "base/Transport.h"
 #include "serial/CommOwner.h"
-#include "session/CommInfo.h"
 
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
 class CComm;
+class CSerialOwner;
 class CTransportOwner;
-class CTrelliumDoc;
 struct CTtyLine;
 
 // The transport of a serial session (connection type 0): the session's COM
 // port through the numbering layer, at the session's line settings, with the
-// port's reader thread feeding the session directly (ReceiveData and
+// port's reader thread feeding the data owner directly (OnReceive and
 // SetModemStatus are safe on that thread).
 //
 // User-interface thread, except the CCommOwner calls on the reader thread.
-// A device that vanishes is handed to the user-interface thread
-// (CTrelliumDoc::OnPortLost), which closes the transport there: the reader
+// A device that vanishes and room in the output queue are handed to the
+// user-interface thread (CSerialOwner::OnPortLost, CTransportOwner::
+// OnOutputRoom), never to a later connection of the session: the reader
 // never destroys what it runs in.
 class CSerialTransport final : public CTransport, private CCommOwner
 {
 public:
-    explicit CSerialTransport(CTrelliumDoc& doc);
+    // `settings` is the session's settings record as it is now.
+    CSerialTransport(CSerialOwner& owner, CTransportOwner& data, const CCommInfo& settings);
     ~CSerialTransport() override;
     CSerialTransport(const CSerialTransport&) = delete;
     CSerialTransport& operator=(const CSerialTransport&) = delete;
-
-    // The transport table's maker.
-    static std::unique_ptr<CTransport> Make(CTrelliumDoc& doc);
 
     // Opens "COM<port id + 1>", applies the session's baud rate and line
     // settings, starts the reader and marks the port in use in the port
@@ -56,7 +56,12 @@ private:
     void OnOutputRoom() override;
     void OnCommLost(const CPlatformError& why) override;
 
-    CTrelliumDoc& m_doc;
+    // Runs `call` on the user-interface thread unless the transport closed.
+    void Post(std::function<void()> call);
+
+    CSerialOwner& m_owner;
+    CTransportOwner& m_data;
+    CCommInfo m_settings;
     std::unique_ptr<CComm> m_pComm;
     QString m_portName;   // "COM5"
     QString m_devicePath; // "/dev/ttyUSB0", or the stable path it was opened by

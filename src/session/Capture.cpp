@@ -1,6 +1,6 @@
 #include "session/Capture.h"
 
-#include "session/Archive.h"
+#include "base/Archive.h"
 
 #include <QDateTime>
 

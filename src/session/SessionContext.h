@@ -1,9 +1,9 @@
 #pragma once
+#include "base/CommInfo.h"
 #include "display/MergeRegistry.h"
 #include "send/DataString.h"
 #include "send/KeyPanes.h"
 #include "serial/PortList.h"
-#include "session/CommInfo.h"
 
 #include <vector>
 

@@ -1,5 +1,7 @@
 #include "session/TrelliumDoc.h"
 
+#include "base/Archive.h"
+#include "base/TrelliumIds.h"
 #include "display/TimeStamp.h"
 #include "net/TCPIPSvr.h"
 #include "net/UDPSvr.h"
@@ -9,13 +11,11 @@
 #include "send/FileReference.h"
 #include "send/KeyPanes.h"
 #include "serial/PortNames.h"
-#include "session/Archive.h"
 #include "session/SaveTarget.h"
 #include "session/ServiceTable.h"
 #include "session/SessionContext.h"
 #include "session/SessionView.h"
 #include "session/TransportKinds.h"
-#include "session/TrelliumIds.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -97,6 +97,16 @@ CTrelliumDoc::~CTrelliumDoc()
     m_funcKeys.SetOwner(nullptr);
     m_funcKeys.StopAllRepeats();
     m_context.RemoveSession(this);
+}
+
+CClock& CTrelliumDoc::Clock() const
+{
+    return m_context.Clock();
+}
+
+CMergeRegistry& CTrelliumDoc::Merge() const
+{
+    return m_context.Merge();
 }
 
 bool CTrelliumDoc::OnUiThread() const
@@ -408,6 +418,12 @@ void CTrelliumDoc::ApplySettings()
     UpdateTitle();
     if (!refused.isEmpty())
         Alerts::Message(refused, QStringLiteral("Error"), AlertIcon::Warning);
+}
+
+void CTrelliumDoc::OnPortOpened(int portId)
+{
+    m_context.Ports().SetInUse(portId, true);
+    FillPortSelector();
 }
 
 void CTrelliumDoc::OnPortLost(const QString& message)

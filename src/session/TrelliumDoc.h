@@ -1,10 +1,12 @@
 #pragma once
+#include "base/CommInfo.h"
 #include "base/Transport.h"
+#include "display/DisplaySource.h"
 #include "net/NetOwners.h"
 #include "send/FuncKeys.h"
+#include "serial/SerialOwner.h"
 #include "session/Capture.h"
 #include "session/CaptureFile.h"
-#include "session/CommInfo.h"
 #include "session/DeliveryBacklog.h"
 #include "session/ReceiveRing.h"
 
@@ -46,7 +48,9 @@ class QIODevice;
 // every change (EditInfo). The view is only ever called on the user-interface
 // thread.
 class CTrelliumDoc : public QObject,
+                     public CDisplaySource,
                      public CTransportOwner,
+                     public CSerialOwner,
                      public CTCPIPOwner,
                      public CFuncKeysOwner,
                      public CTermSocketOwner,
@@ -92,7 +96,9 @@ public:
     CSessionView* GetView() const { return m_pView; }
 
     // --- the settings record ---------------------------------------------
-    const CCommInfo& Info() const { return m_info; }
+    const CCommInfo& Info() const override { return m_info; }
+    CClock& Clock() const override;
+    CMergeRegistry& Merge() const override;
 
     // A change of the settings record: the session publishes what the reader
     // thread reads when the edit ends. Changing the settings never marks the
@@ -126,7 +132,8 @@ public:
     // The open serial port vanished (unplugged, hung up); its reader has
     // ended. Goes offline as the Online switch does and shows `message`.
     // User-interface thread: the port's reader posts it here.
-    void OnPortLost(const QString& message);
+    void OnPortLost(const QString& message) override;
+    void OnPortOpened(int portId) override;
 
     // The open transport (m_pComm, m_pClientSocket, m_pTcpServer,
     // m_pUdpServer or the UDP client socket, by connection type), or none,
@@ -170,7 +177,7 @@ public:
     bool ReceiveData(const char* bytes, int count);
     int CopyFromRing(char* dest, int start, int count) const;
     // The whole ring, oldest byte first (the display rebuild of hint 3033).
-    QByteArray RingContents() const;
+    QByteArray RingContents() const override;
     int RingPos() const;
     int RingCount() const;
 
@@ -184,7 +191,7 @@ public:
     void EndCapture();
     bool IsCapturing() const { return m_bCapturing.load(); }
 
-    void SetModemStatus(uint32_t status);
+    void SetModemStatus(uint32_t status) override;
     uint32_t GetModemStatus() const;
 
     void ToggleHold();

@@ -1,6 +1,6 @@
 #include "session/Workspace.h"
 
-#include "session/Archive.h"
+#include "base/Archive.h"
 
 #include <QStandardPaths>
 #include <algorithm>

@@ -3,11 +3,11 @@
 // not at all, failures, a peer that goes away and a peer that does not read.
 #include "NetTestSupport.h"
 #include "base/Transport.h"
+#include "base/TrelliumIds.h"
 #include "net/NetOwners.h"
 #include "net/TermSocket.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
-#include "session/TrelliumIds.h"
 
 #include <memory>
 #include <vector>

@@ -2,12 +2,12 @@
 // their bytes reach the one receive stream, sends reach every client, and
 // the log tells what happened.
 #include "NetTestSupport.h"
+#include "base/TrelliumIds.h"
 #include "net/NetOwners.h"
 #include "net/ServerLog.h"
 #include "net/TCPIPSvr.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
-#include "session/TrelliumIds.h"
 
 #include <QRegularExpression>
 

@@ -2,8 +2,8 @@
 // text, the auto-response matcher and the running slots.
 #include "send/FuncKeys.h"
 #include "SessionTestSupport.h"
+#include "base/Archive.h"
 #include "send/KeyPanes.h"
-#include "session/Archive.h"
 
 #include <QBuffer>
 #include <gtest/gtest.h>

@@ -2,11 +2,11 @@
 // responses in the receive path, refused sends, and the reader thread racing
 // the user-interface thread.
 #include "SessionTestSupport.h"
+#include "base/TrelliumIds.h"
 #include "send/DataString.h"
 #include "send/KeyPanes.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
-#include "session/TrelliumIds.h"
 
 #include <QFile>
 #include <QTemporaryDir>

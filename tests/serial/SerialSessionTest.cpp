@@ -3,11 +3,11 @@
 // port held elsewhere, the device vanishing, and a flood that loses nothing.
 #include "PtyPair.h"
 #include "SessionTestSupport.h"
+#include "base/TrelliumIds.h"
 #include "serial/Comm.h"
 #include "serial/PortSource.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
-#include "session/TrelliumIds.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 // The archive: integers, the three counted-string forms, 16-bit strings, and
 // refusal of reads past the end.
-#include "session/Archive.h"
+#include "base/Archive.h"
 #include "SessionTestSupport.h"
 
 #include <QBuffer>

@@ -1,8 +1,8 @@
 // The settings record: defaults, the exact version 4 block, older versions,
 // and the colour-set rotation.
-#include "session/CommInfo.h"
+#include "base/CommInfo.h"
 #include "SessionTestSupport.h"
-#include "session/Archive.h"
+#include "base/Archive.h"
 
 #include <QBuffer>
 #include <gtest/gtest.h>

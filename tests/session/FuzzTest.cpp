@@ -2,8 +2,8 @@
 // hostile length prefixes and plain noise must never crash, hang or allocate
 // beyond the file's size (the sanitizer build aborts on a huge allocation).
 #include "SessionTestSupport.h"
+#include "base/Archive.h"
 #include "session/SessionContext.h"
-#include "session/Archive.h"
 #include "session/TrelliumDoc.h"
 
 #include <QBuffer>
@@ -78,7 +78,8 @@ struct CNoSerialPorts
     {
         QByteArray none;
         for (int com = 1; com <= 12; ++com)
-            none += "COM" + QByteArray::number(com) + "=/nonexistent/tty" + QByteArray::number(com) + ",";
+            none += "COM" + QByteArray::number(com) + "=/nonexistent/tty" +
+                    QByteArray::number(com) + ",";
         qputenv("TRELLIUM_PORTS", none);
     }
     ~CNoSerialPorts() { qunsetenv("TRELLIUM_PORTS"); }
@@ -120,9 +121,11 @@ TEST(HostileSessionFiles, PortIdsAtTheEdgesOfTheirRange)
     doc.EditInfo()->m_nConnectionType = ConnSerial;
     EXPECT_EQ(doc.ProbeSerialPort(INT32_MAX), PortIdNone);
     doc.UpdateTitle();
-    EXPECT_TRUE(doc.GetTitle().startsWith(QStringLiteral("  COM2147483648 - "))) << doc.GetTitle().toStdString();
+    EXPECT_TRUE(doc.GetTitle().startsWith(QStringLiteral("  COM2147483648 - ")))
+        << doc.GetTitle().toStdString();
     doc.InitSession();
-    EXPECT_TRUE(doc.GetTitle().startsWith(QStringLiteral("  COM0 - "))) << doc.GetTitle().toStdString();
+    EXPECT_TRUE(doc.GetTitle().startsWith(QStringLiteral("  COM0 - ")))
+        << doc.GetTitle().toStdString();
 }
 
 TEST(HostileSessionFiles, TheLargestMacroCountLoadsEveryDistinctMacro)
@@ -142,7 +145,17 @@ TEST(HostileSessionFiles, TheLargestMacroCountLoadsEveryDistinctMacro)
     }
     file.I32((2 << 16) | 0xFFFF);
     for (int i = 0; i < 0xFFFF - 1; ++i)
-        file.U8(i & 0xFF).I32(i >> 8).I32(0).I32(0).Str("L").Str("").Str("d").I32(0).I32(0).I32(0).Str("");
+        file.U8(i & 0xFF)
+            .I32(i >> 8)
+            .I32(0)
+            .I32(0)
+            .Str("L")
+            .Str("")
+            .Str("d")
+            .I32(0)
+            .I32(0)
+            .I32(0)
+            .Str("");
     file.U8(0).I32(0).I32(0).I32(0).Str("dup").Str("").Str("d").I32(0).I32(0).I32(0).Str("");
     file.I32(0).Str("");
     CTrelliumDoc doc(context);

@@ -1,12 +1,12 @@
 // The session at work: the ring and its notifications, titles, time stamps,
 // capture, hold, echo and port selection.
 #include "SessionTestSupport.h"
+#include "base/TrelliumIds.h"
 #include "display/DisplayModel.h"
 #include "display/LineBuffer.h"
 #include "session/CaptureFile.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
-#include "session/TrelliumIds.h"
 
 #include <QFile>
 #include <QRegularExpression>

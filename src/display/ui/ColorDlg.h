@@ -1,5 +1,5 @@
 #pragma once
-#include "session/CommInfo.h"
+#include "base/CommInfo.h"
 
 #include <QDialog>
 #include <array>

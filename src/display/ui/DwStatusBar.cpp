@@ -1,7 +1,7 @@
 #include "display/ui/DwStatusBar.h"
 
+#include "base/TrelliumIds.h"
 #include "send/KeyPanes.h"
-#include "session/TrelliumIds.h"
 
 #include <QHelpEvent>
 #include <QLabel>

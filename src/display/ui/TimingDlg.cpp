@@ -1,8 +1,8 @@
 #include "display/ui/TimingDlg.h"
 
+#include "base/CommInfo.h"
 #include "display/TimeStamp.h"
 #include "platform/WindowKinds.h"
-#include "session/CommInfo.h"
 
 #include <QBoxLayout>
 #include <QComboBox>

@@ -1,6 +1,5 @@
 #include "net/ui/DlgTCPSvr.h"
 
-#include "controls/TrelliumView.h"
 #include "net/ServerLog.h"
 #include "platform/WindowKinds.h"
 

@@ -3,8 +3,17 @@
 
 #include <QDialog>
 
-class CDlgTCPSvrListener;
 class QPlainTextEdit;
+
+// Told when the TCP server connections window closes.
+class CDlgTCPSvrListener
+{
+public:
+    virtual void OnServerDialogClosed() = 0;
+
+protected:
+    ~CDlgTCPSvrListener() = default;
+};
 
 // "TCP/IP Server Connections": the event log of a session's TCP server, the
 // whole log when it opens and each new line as it is written. Read-only;

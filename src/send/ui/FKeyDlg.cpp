@@ -1,6 +1,6 @@
 #include "send/ui/FKeyDlg.h"
 
-#include "controls/SettingsDialogs.h"
+#include "base/TextNumbers.h"
 #include "platform/WindowKinds.h"
 #include "send/DataStringCheck.h"
 

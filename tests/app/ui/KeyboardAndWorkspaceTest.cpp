@@ -6,12 +6,12 @@
 #include "SessionTestSupport.h"
 #include "app/ChildFrame.h"
 #include "app/MainFrame.h"
+#include "base/TrelliumIds.h"
 #include "controls/TrelliumView.h"
 #include "display/ui/DwStatusBar.h"
 #include "display/ui/RichCtrl.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
-#include "session/TrelliumIds.h"
 #include "session/Workspace.h"
 
 #include <QApplication>

@@ -4,12 +4,12 @@
 #include "SessionTestSupport.h"
 #include "app/ChildFrame.h"
 #include "app/FileDialogs.h"
+#include "base/TrelliumIds.h"
 #include "controls/TrelliumView.h"
 #include "display/ui/RichCtrl.h"
 #include "platform/Profile.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
-#include "session/TrelliumIds.h"
 
 #include <QApplication>
 #include <QDir>

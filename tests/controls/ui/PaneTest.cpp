@@ -2,6 +2,8 @@
 // bring its controls in line with the session, the value and service
 // lookups, the function-key label timer, and the connections window.
 #include "SessionTestSupport.h"
+#include "base/TextNumbers.h"
+#include "base/TrelliumIds.h"
 #include "controls/ComboBoxMulti.h"
 #include "controls/SettingsDialogs.h"
 #include "controls/TrelliumView.h"
@@ -9,7 +11,6 @@
 #include "net/TCPIPSvr.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
-#include "session/TrelliumIds.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
+#include "base/CommInfo.h"
 #include "display/ui/ColorDlg.h"
 #include "display/ui/TimingDlg.h"
-#include "session/CommInfo.h"
 
 #include <QApplication>
 #include <QColorDialog>

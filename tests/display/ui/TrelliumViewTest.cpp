@@ -1,11 +1,11 @@
 // A session's view: received bytes from the session's ring to its display
 // and to the merge display, gaps, rebuilds and the merge registration.
 #include "controls/TrelliumView.h"
+#include "base/TrelliumIds.h"
 #include "display/ui/DisplayTestSupport.h"
 #include "display/ui/RichCtrl.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
-#include "session/TrelliumIds.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

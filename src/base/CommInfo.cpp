@@ -1,6 +1,6 @@
-#include "session/CommInfo.h"
+#include "base/CommInfo.h"
 
-#include "session/Archive.h"
+#include "base/Archive.h"
 
 namespace {
 constexpr int32_t kMarker = -234;

@@ -1,4 +1,4 @@
-#include "session/Archive.h"
+#include "base/Archive.h"
 
 #include <QString>
 #include <QStringView>
