@@ -6,8 +6,11 @@
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 
+#include "platform/Socket.h"
+
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
 #include <benchmark/benchmark.h>
@@ -45,10 +48,12 @@ QString CliPath()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/trellium-cli");
 }
 
-QString WriteSession(const QString& dir, int portId, int mode)
+QString WriteSession(const QString& dir, int portId, int mode, const QByteArray& repeatData = {})
 {
     CSessionContext context;
     CTrelliumDoc doc(context);
+    if (!repeatData.isEmpty())
+        doc.m_funcKeys.AddKey(0, 0, 0, 0, "Flood", "", repeatData, -1, 1, 0, {});
     doc.SelectPort(portId);
     doc.EditInfo()->m_nNetworkPort = 0;
     doc.EditInfo()->m_strAddress = "127.0.0.1";
@@ -64,7 +69,8 @@ QString WriteSession(const QString& dir, int portId, int mode)
 class CRun
 {
 public:
-    CRun(const QString& session, const std::vector<std::string>& env, bool checkOrder = true)
+    CRun(const QString& session, const std::vector<std::string>& env, bool checkOrder = true,
+         const std::vector<std::string>& extra = {})
         : m_bCheckOrder(checkOrder)
     {
         int out[2];
@@ -86,6 +92,7 @@ public:
             envp.push_back(s.data());
         envp.push_back(nullptr);
         std::vector<std::string> args = {cli, "run", file};
+        args.insert(args.end(), extra.begin(), extra.end());
         std::vector<char*> argv;
         for (std::string& s : args)
             argv.push_back(s.data());
@@ -152,6 +159,11 @@ private:
     }
 
     bool m_bCheckOrder;
+
+public:
+    pid_t Pid() const { return m_pid; }
+
+private:
     pid_t m_pid = -1;
     int m_out = -1;
     int m_err = -1;
@@ -285,11 +297,76 @@ BENCHMARK(BM_RunTcpServerFlood)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 
+double ResidentMb(pid_t pid)
+{
+    FILE* status = std::fopen(("/proc/" + std::to_string(pid) + "/status").c_str(), "r");
+    if (!status)
+        return 0;
+    char line[256];
+    double kb = 0;
+    while (std::fgets(line, sizeof line, status)) {
+        if (std::strncmp(line, "VmRSS:", 6) == 0)
+            kb = std::atof(line + 6);
+    }
+    std::fclose(status);
+    return kb / 1024.0;
+}
+
+// 2000 clients that never read while the session repeats a 1 KiB macro every
+// millisecond: the run's resident memory before, at its peak and after the
+// clients left, and how many lines its log wrote.
+void BM_RunServerWithClientsThatDoNotRead(benchmark::State& state)
+{
+    const int kClients =
+        std::getenv("BENCH_CLIENTS") ? std::atoi(std::getenv("BENCH_CLIENTS")) : 2000;
+    QTemporaryDir dir;
+    for (auto _ : state) {
+        const QString session = WriteSession(dir.path(), 255, 2, QByteArray(1024, 'r'));
+        CRun run(session, {}, false, {"--press", "F1"});
+        const uint16_t port = ServerPort(run);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const double before = ResidentMb(run.Pid());
+        std::vector<int> fds;
+        for (int i = 0; i < kClients; ++i) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            const int small = 4096; // a client that reads nothing, with small buffers
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(port);
+            address.sin_addr.s_addr = htonl(0x7F000001);
+            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            fds.push_back(fd);
+        }
+        double peak = 0;
+        const auto start = Clock::now();
+        while (Clock::now() - start < std::chrono::seconds(20)) {
+            peak = std::max(peak, ResidentMb(run.Pid()));
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        for (int fd : fds)
+            ::close(fd);
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        const double after = ResidentMb(run.Pid());
+        const std::string log = run.Err();
+        state.SetIterationTime(23);
+        state.counters["rss_before_MB"] = before;
+        state.counters["rss_peak_MB"] = peak;
+        state.counters["rss_after_MB"] = after;
+        state.counters["log_lines"] = static_cast<double>(std::count(log.begin(), log.end(), '\n'));
+    }
+}
+BENCHMARK(BM_RunServerWithClientsThatDoNotRead)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    Platform::RaiseOpenFileLimit(8192);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -89,9 +89,11 @@ public:
     // Bytes a write can take whole now, and bytes still waiting to go out.
     virtual size_t OutputRoom() const { return SIZE_MAX; }
     virtual size_t OutputPending() const { return 0; }
-    // Asks for one OnOutputRoom once the waiting output has drained far
-    // enough to take more.
+    // Asks for one OnOutputRoom once the waiting output has drained to
+    // kOutputLowWater or below.
     virtual void WantOutputRoom() {}
+    // Waiting output at or below this counts as room, for every transport.
+    static constexpr size_t kOutputLowWater = 16 * 1024;
     // The session has room again after OnReceive said it had none.
     virtual void ResumeReading() {}
     // The settings changed while open (a serial port takes its line settings).

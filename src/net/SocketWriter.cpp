@@ -4,12 +4,6 @@
 
 #include <algorithm>
 
-namespace {
-
-constexpr size_t kLowWater = 16 * 1024;
-
-} // namespace
-
 CSocketWriter::CSocketWriter(int fd, size_t capacity, std::function<void(int)> onError,
                              std::function<void()> onRoom)
     : m_fd(fd), m_queue(capacity), m_onError(std::move(onError)), m_onRoom(std::move(onRoom)),
@@ -54,11 +48,25 @@ CWriteResult CSocketWriter::Write(const char* bytes, size_t count)
 void CSocketWriter::WantRoom()
 {
     m_bRoomWanted = true;
-    if (m_queue.Size() <= LowWater()) {
-        m_bRoomWanted = false;
-        if (m_onRoom)
-            QMetaObject::invokeMethod(this, m_onRoom, Qt::QueuedConnection);
-    }
+    if (m_queue.Size() <= LowWater())
+        PostRoom();
+}
+
+void CSocketWriter::PostRoom()
+{
+    m_bRoomWanted = false;
+    // One notice in flight at a time: asking again before it arrived must
+    // not pile notices up in the event queue.
+    if (!m_onRoom || m_bRoomPosted)
+        return;
+    m_bRoomPosted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_bRoomPosted = false;
+            m_onRoom();
+        },
+        Qt::QueuedConnection);
 }
 
 void CSocketWriter::Fail(int error)
@@ -69,10 +77,8 @@ void CSocketWriter::Fail(int error)
     if (m_onError)
         m_onError(error);
     // One waiting for room learns of the failure from its next write.
-    if (m_bRoomWanted && m_onRoom) {
-        m_bRoomWanted = false;
-        QMetaObject::invokeMethod(this, m_onRoom, Qt::QueuedConnection);
-    }
+    if (m_bRoomWanted)
+        PostRoom();
 }
 
 void CSocketWriter::Flush()

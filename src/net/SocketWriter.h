@@ -23,6 +23,9 @@ public:
     CSocketWriter(int fd, size_t capacity, std::function<void(int error)> onError,
                   std::function<void()> onRoom = {});
 
+    // The level at or below which waiting output counts as having room.
+    static constexpr size_t kLowWater = CTransport::kOutputLowWater;
+
     CWriteResult Write(const char* bytes, size_t count);
     size_t Pending() const { return m_queue.Size(); }
     size_t Room() const { return m_error != 0 ? 0 : m_queue.Room(); }
@@ -33,6 +36,7 @@ public:
 private:
     void Flush();
     void Fail(int error);
+    void PostRoom();
     size_t LowWater() const;
 
     int m_fd;
@@ -42,4 +46,5 @@ private:
     QSocketNotifier m_writable;
     int m_error = 0;
     bool m_bRoomWanted = false;
+    bool m_bRoomPosted = false;
 };

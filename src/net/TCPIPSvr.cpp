@@ -189,6 +189,10 @@ size_t CTCPIPSvr::OutputPending() const
 
 void CTCPIPSvr::WantOutputRoom()
 {
+    // Asked once until a client has room: asking every writer again on each
+    // call would cost a pass over every client per send.
+    if (m_bRoomWanted)
+        return;
     m_bRoomWanted = true;
     m_connections.ForEach([](CTcpConnection* connection) {
         if (connection->writer)

@@ -29,8 +29,9 @@ class CComm
 public:
     static constexpr int kReadChunk = 64 * 1024;          // bytes per read at most
     static constexpr size_t kOutputCapacity = 256 * 1024; // output waiting at most
-    static constexpr size_t kOutputLowWater = 16 * 1024;  // OnOutputRoom at or below
-    static constexpr int kModemPollMs = 100;              // modem lines are sampled this often
+    static constexpr size_t kOutputLowWater =
+        CTransport::kOutputLowWater;         // OnOutputRoom at or below
+    static constexpr int kModemPollMs = 100; // modem lines are sampled this often
 
     // Opens the device exclusively in raw mode at 9600,N,8,1 (see
     // CTtyDevice::Open). The error names the device.

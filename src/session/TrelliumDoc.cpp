@@ -852,9 +852,9 @@ void CTrelliumDoc::OnRepeatTimer(int timerId)
     const auto macro = m_funcKeys.MacroInSlot(timerId - Ids::TimerRepeatFirst);
     if (!macro)
         return;
-    // A repeat whose previous send is still waiting in the queue waits for
-    // it, rather than piling up behind it or being refused.
-    if (m_pTransport && m_pTransport->OutputPending() > 0) {
+    // A repeat whose previous sends still wait in the queue waits for them
+    // to drain, rather than piling up behind them or being refused.
+    if (m_pTransport && m_pTransport->OutputPending() > CTransport::kOutputLowWater) {
         m_waitingRepeats.push_back(timerId);
         m_pTransport->WantOutputRoom();
         return;

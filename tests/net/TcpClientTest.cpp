@@ -5,6 +5,7 @@
 #include "base/Transport.h"
 #include "base/TrelliumIds.h"
 #include "net/NetOwners.h"
+#include "net/SocketWriter.h"
 #include "net/TermSocket.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
@@ -248,6 +249,27 @@ TEST_F(TcpClientSession, RefusedConnectionShowsItsReasonInTheTitle)
     UniqueFd peer = AcceptOne(listener.Get());
     ASSERT_TRUE(SpinUntil([&] { return doc.IsConnectionUsable(); }));
     EXPECT_FALSE(doc.GetTitle().contains(QStringLiteral("refused")));
+}
+
+} // namespace
+
+namespace {
+
+// Asking for room again and again before the notice arrived brings one
+// notice, not one per asking: a repeat that asks on every turn must not fill
+// the event queue.
+TEST(SocketWriter, RoomIsNoticedOnceHoweverOftenItIsAskedFor)
+{
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, pair), 0);
+    UniqueFd a(pair[0]);
+    UniqueFd b(pair[1]);
+    int notices = 0;
+    CSocketWriter writer(a.Get(), 1 << 20, {}, [&] { ++notices; });
+    for (int i = 0; i < 1000; ++i)
+        writer.WantRoom();
+    DrainEvents();
+    EXPECT_EQ(notices, 1);
 }
 
 } // namespace
