@@ -585,3 +585,13 @@ void CFuncKeys::Serialize(CArchive& ar)
     }
     install();
 }
+
+QString MacroKeyName(const MacroKey& macro)
+{
+    QString name;
+    if (macro.m_bCtrl)
+        name += QStringLiteral("Ctrl+");
+    if (macro.m_bShift)
+        name += QStringLiteral("Shift+");
+    return name + QStringLiteral("F%1").arg(macro.m_nKey + 1);
+}

@@ -194,3 +194,6 @@ private:
     CKeyPaneTable* m_pPanes = nullptr;
     std::atomic<bool> m_bHasAutoResponses{false};
 };
+
+// A macro's key as a person names it: "F2", "Shift+F3", "Ctrl+Shift+F12".
+QString MacroKeyName(const MacroKey& macro);

@@ -22,18 +22,18 @@ uint16_t PortOf(const CTrelliumDoc& doc)
 
 std::unique_ptr<CTransport> MakeSerial(CTrelliumDoc& doc)
 {
-    return std::make_unique<CSerialTransport>(doc, doc, doc.Info());
+    return std::make_unique<CSerialTransport>(doc, doc.Pipeline(), doc.Info());
 }
 
 std::unique_ptr<CTransport> MakeTcpClient(CTrelliumDoc& doc)
 {
-    return std::make_unique<CTermSocket>(doc, doc, doc.Info().m_strAddress, PortOf(doc));
+    return std::make_unique<CTermSocket>(doc, doc.Pipeline(), doc.Info().m_strAddress, PortOf(doc));
 }
 
 std::unique_ptr<CTransport> MakeTcpServer(CTrelliumDoc& doc)
 {
     auto server = std::make_unique<CTCPIPSvr>(
-        0, PortOf(doc), doc, doc, doc, doc.Context().Clock(),
+        0, PortOf(doc), doc, doc.Pipeline(), doc.Pipeline(), doc.Context().Clock(),
         [&doc](const QByteArray& address) { doc.EditInfo()->m_strAddress = address; });
     server->Log().SetWindow(doc.ServerLogWindow());
     return server;
@@ -46,9 +46,9 @@ std::unique_ptr<CTransport> MakeUdpClient(CTrelliumDoc& doc)
 
 std::unique_ptr<CTransport> MakeUdpServer(CTrelliumDoc& doc)
 {
-    return std::make_unique<CUDPSvr>(0, PortOf(doc), doc, [&doc](const QByteArray& address) {
-        doc.EditInfo()->m_strAddress = address;
-    });
+    return std::make_unique<CUDPSvr>(
+        0, PortOf(doc), doc.Pipeline(),
+        [&doc](const QByteArray& address) { doc.EditInfo()->m_strAddress = address; });
 }
 
 // Indexed by connection type. A kind whose transport is not part of this

@@ -6,15 +6,12 @@
 #include "send/FuncKeys.h"
 #include "serial/SerialOwner.h"
 #include "session/Capture.h"
-#include "session/CaptureFile.h"
-#include "session/DeliveryBacklog.h"
-#include "session/ReceiveRing.h"
+#include "session/PipelineOwner.h"
+#include "session/SessionPipeline.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <atomic>
 #include <cstdint>
 #include <map>
@@ -23,7 +20,6 @@
 #include <string>
 
 class CArchive;
-class CFileSource;
 class COneShotTimer;
 class CTCPIPSvr;
 class CTermSocket;
@@ -33,28 +29,26 @@ class CSessionContext;
 class CSessionView;
 class QIODevice;
 
-// A port session: one document per connection. It owns the settings, the
-// macros, the capture record and file, the 4096-byte receive ring and at most
-// one transport, and is the hub through which every byte passes.
+// A port session: one document per connection. The document holds the
+// settings, the macros and the capture record, its file, title and modified
+// flag, and the online state; its data pipeline (CSessionPipeline) holds the
+// transport, the receive ring and backlog, the capture file and the sends.
 //
 // Threads: everything runs on the user-interface thread except what a serial
-// port's reader thread calls: ReceiveData, SetModemStatus, and through an
-// auto response SendMacro / SendData. The reader thread owns m_lastRxTick and
-// m_stampText while the port is open (the user-interface thread sets
-// m_lastRxTick only before the thread starts). The ring, the capture file, the
-// modem status (m_lock) and the macro set each have their own lock; none is
-// held while the session sends, shows a message or calls the view. What the
-// reader thread reads of the settings is published by the session after
-// every change (EditInfo). The view is only ever called on the user-interface
-// thread.
+// port's reader thread calls: the pipeline's receive path, SetModemStatus,
+// and through an auto response SendMacro / SendData (the pipeline states its
+// own contract). The modem status (m_lock) and the macro set each have their
+// own lock; none is held while the session sends, shows a message or calls
+// the view. What the reader thread reads of the settings is published to the
+// pipeline after every change (EditInfo). The view is only ever called on
+// the user-interface thread.
 class CTrelliumDoc : public QObject,
                      public CDisplaySource,
-                     public CTransportOwner,
+                     public CPipelineOwner,
                      public CSerialOwner,
                      public CTCPIPOwner,
                      public CFuncKeysOwner,
                      public CTermSocketOwner,
-                     public CSendProblemSink,
                      private CRepeatTimerHost
 {
     Q_OBJECT
@@ -138,7 +132,7 @@ public:
     // The open transport (m_pComm, m_pClientSocket, m_pTcpServer,
     // m_pUdpServer or the UDP client socket, by connection type), or none,
     // and the same as each kind.
-    CTransport* GetTransport() const { return m_pTransport.get(); }
+    CTransport* GetTransport() const { return m_pipeline.Transport(); }
     CTCPIPSvr* TcpServer() const;
     CUDPSvr* UdpServer() const;
 
@@ -165,8 +159,7 @@ public:
     {
         m_autoFiles = allow ? Permission::Allowed : Permission::Refused;
     }
-    // The file send under way: its text ("/x/y"), bytes done and total.
-    bool IsSendingFile() const { return m_pFileSend != nullptr; }
+    bool IsSendingFile() const { return m_pipeline.IsSendingFile(); }
     // Repeat timer 1400 + slot fired (the timer is already stopped).
     void OnRepeatTimer(int timerId);
     bool IsRepeatTimerActive(int timerId) const;
@@ -174,36 +167,42 @@ public:
     // The receive path of every stream source: stamps and capture, hold,
     // ring, backlog and auto responses. False once the backlog is full: the
     // source stops reading until ResumeReading. Any thread.
-    bool ReceiveData(const char* bytes, int count);
-    int CopyFromRing(char* dest, int start, int count) const;
+    bool ReceiveData(const char* bytes, int count) { return m_pipeline.ReceiveData(bytes, count); }
+    int CopyFromRing(char* dest, int start, int count) const
+    {
+        return m_pipeline.CopyFromRing(dest, start, count);
+    }
     // The whole ring, oldest byte first (the display rebuild of hint 3033).
-    QByteArray RingContents() const override;
-    int RingPos() const;
-    int RingCount() const;
+    QByteArray RingContents() const override { return m_pipeline.RingContents(); }
+    int RingPos() const { return m_pipeline.RingPos(); }
+    int RingCount() const { return m_pipeline.RingCount(); }
+    // The data pipeline: what every transport hands its bytes to.
+    CSessionPipeline& Pipeline() { return m_pipeline; }
+    bool CanReceive() const { return m_pipeline.CanReceive(); }
+    void OnDatagramsDropped(uint64_t count) { m_pipeline.OnDatagramsDropped(count); }
 
     // 1 capturing, 0 when the file cannot be opened or written: then
     // CaptureProblem says why in the system's words.
-    int StartCapture(const QString& fileName);
-    const QString& CaptureProblem() const { return m_strCaptureProblem; }
+    int StartCapture(const QString& fileName) { return m_pipeline.StartCapture(fileName); }
+    const QString& CaptureProblem() const { return m_pipeline.CaptureProblem(); }
     // Why the last connection attempt failed ("Connection refused"), shown
     // in the title while offline; empty when none failed.
     const QString& OfflineReason() const { return m_strOfflineReason; }
-    void EndCapture();
-    bool IsCapturing() const { return m_bCapturing.load(); }
+    void EndCapture() { m_pipeline.EndCapture(); }
+    bool IsCapturing() const { return m_pipeline.IsCapturing(); }
 
     void SetModemStatus(uint32_t status) override;
     uint32_t GetModemStatus() const;
 
     void ToggleHold();
-    bool IsHold() const { return m_bHold.load(); }
+    bool IsHold() const { return m_pipeline.IsHold(); }
     bool IsOnline() const { return m_bOnline.load(); }
     void ClearDisplay();
 
     // --- callback interfaces --------------------------------------------
-    bool OnReceive(const char* bytes, int count) override { return ReceiveData(bytes, count); }
-    bool CanReceive() const override;
-    void OnDatagram(const char* bytes, int count) override;
-    void OnDatagramsDropped(uint64_t count) override;
+    CSessionView* View() const override { return m_pView; }
+    QString ConnectionText() const override;
+    CFuncKeys& FuncKeys() override { return m_funcKeys; }
     void OnOutputRoom() override;
     void OnTcpAccept(int serverId, CTcpConnection* connection) override;
     void OnTcpClose(int serverId, CTcpConnection* connection) override;
@@ -211,8 +210,6 @@ public:
     void SendMacro(const MacroKey& macro) override;
     void OnClientConnect(int error) override;
     void OnClientClosed() override;
-    // Shown once the current send is over (never inside it).
-    void ReportSendProblem(const QString& message) override;
 
     CFuncKeys m_funcKeys;
     CCapture m_capture;
@@ -220,8 +217,7 @@ public:
 signals:
     void TitleChanged(const QString& title);
     void ModifiedChanged(bool modified);
-    // A file send's progress, at most a few times a second and once at its
-    // end (`done` == `total` when it went out whole).
+    // The pipeline's file send progress (CSessionPipeline::FileSendProgress).
     void FileSendProgress(const QString& file, qint64 done, qint64 total);
 
 private:
@@ -235,66 +231,27 @@ private:
         Allowed,
         Refused,
     };
-    struct CFileSend;
 
     void SendToView(int hint);
     void PostCommand(int id);
-    bool Receive(const char* bytes, int count, bool datagram);
-    bool Store(const char* bytes, int count, uint32_t tick, bool datagram);
-    void Echo(const char* bytes, int count);
-    void ScheduleDelivery();
-    void OnDeliveryDue();
-    void DeliverNewBytes();
-    CWriteResult Transmit(const char* bytes, int count);
-    void NoteRefusal(const CWriteResult& result, int count);
-    void StartFileSend(const MacroKey& macro);
-    void PumpFileSend();
-    void EndFileSend(const QString& problem);
-    void ReportFileProgress(bool force);
     void AutoResponseFile(const MacroKey& macro);
-    QString ConnectionText() const;
-    // Writes to the capture file; a write that fails ends the capture and
-    // says so once. Any thread.
-    void WriteCapture(const char* bytes, int count);
     void SetTitle(const QString& title);
     bool OnUiThread() const;
 
     CSessionContext& m_context;
     CCommInfo m_info;
-    std::unique_ptr<CTransport> m_pTransport;
+    CSessionPipeline m_pipeline;
     std::string m_portName;
-    std::mutex m_storeLock; // orders ring and backlog appends together
-    CReceiveRing m_ring;
-    CDeliveryBacklog m_backlog;
-    QTimer m_deliveryTimer;
-    QElapsedTimer m_lastDelivery;
-    // Told once per episode: reset when a send goes through again.
-    std::atomic<bool> m_bRefusalTold{false};
-    std::unique_ptr<CFileSend> m_pFileSend;
     Permission m_autoFiles = Permission::Unasked;
     bool m_bAskingAutoFiles = false;
     std::vector<int> m_waitingRepeats; // repeat timers waiting for output to drain
-
-    CCaptureFile m_captureFile;
-    std::atomic<bool> m_bCapturing{false};
-    std::atomic<bool> m_bHold{false};
     std::atomic<bool> m_bOnline{false};
 
     uint32_t m_modemStatus = 0;
     mutable std::mutex m_lock; // guards m_modemStatus
 
-    uint32_t m_lastRxTick = 0; // reader thread while open
-    QByteArray m_stampText;    // reader thread while open
-
-    // Published copies of m_info fields that a reader thread reads.
-    std::atomic<int32_t> m_nStampFormat{0};
-    std::atomic<int32_t> m_nStampMinInterval{500};
-    std::atomic<bool> m_bEchoOn{false};
-    std::atomic<int32_t> m_nConnectionType{ConnTcpClient};
-
     std::map<int, std::unique_ptr<COneShotTimer>> m_repeatTimers;
 
-    QString m_strCaptureProblem;
     QString m_strOfflineReason;
     QString m_strPathName;
     QString m_strTitle;
