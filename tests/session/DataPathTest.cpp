@@ -388,3 +388,58 @@ TEST(FileSendFailure, APeerThatFailsMidSendEndsItWithOneMessage)
 }
 
 } // namespace
+
+namespace {
+
+// A repeat whose earlier sends still fill the port's queue waits for them
+// to go out instead of piling up behind them (and being refused): the
+// device, once it reads, gets whole sends only, and nobody is told of a
+// refusal.
+TEST(RepeatIntoASlowPort, WaitsForItsEarlierSends)
+{
+    CPtyPair pty;
+    ASSERT_TRUE(pty.IsOpen());
+    qputenv("TRELLIUM_PORTS", "COM7=" + pty.SlavePath().toLocal8Bit());
+    CRecordingAlerts alerts;
+    CTestClock clock;
+    CSessionContext context{clock};
+    context.Ports().SetSource(std::make_unique<CNoDevices>());
+    context.Ports().Enumerate();
+    CTrelliumDoc doc(context);
+    doc.SelectPort(6);
+    const QByteArray send(30000, 'R');
+    ASSERT_TRUE(doc.m_funcKeys.AddKey(0, 0, 0, 0, "Big", "", send, -1, 10, 0, {}));
+    doc.ToggleOnline();
+    ASSERT_TRUE(doc.IsOnline());
+    doc.PressFunctionKey(0, false, false, false);
+    // Many repeat intervals pass while the device reads nothing.
+    for (int i = 0; i < 200; ++i) {
+        clock.Advance(10);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_LT(doc.GetTransport()->OutputPending(), 2 * static_cast<size_t>(send.size()));
+    // The device reads: what arrives is whole sends, in a steady stream.
+    QByteArray got;
+    SpinUntil([&] {
+        char buffer[65536];
+        pollfd fd{pty.Master(), POLLIN, 0};
+        while (::poll(&fd, 1, 0) > 0) {
+            const ssize_t n = ::read(pty.Master(), buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            got.append(buffer, n);
+        }
+        clock.Advance(10);
+        return got.size() >= 3 * send.size();
+    });
+    EXPECT_GE(got.size(), 3 * send.size());
+    EXPECT_EQ(got.count('R'), got.size());
+    DrainEvents();
+    EXPECT_TRUE(alerts.Messages().isEmpty())
+        << alerts.Messages().join(QLatin1Char('\n')).toStdString();
+    doc.m_funcKeys.StopAllRepeats();
+    doc.OnCloseDocument();
+    qunsetenv("TRELLIUM_PORTS");
+}
+
+} // namespace
