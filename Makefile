@@ -49,7 +49,7 @@ tsan: deps
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTRELLIUM_TSAN=ON
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TESTS) tsan_canary
 	for t in $(TSAN_TESTS); do \
-		TRELLIUM_CLI= QT_QPA_PLATFORM=offscreen \
+		TRELLIUM_CLI= QT_QPA_PLATFORM=offscreen TRELLIUM_LISTEN_ADDRESS=127.0.0.1 \
 		TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 		$(TSAN_BUILD)/bin/$$t || exit 1; \
 	done

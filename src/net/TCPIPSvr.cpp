@@ -47,7 +47,7 @@ bool CTCPIPSvr::StartListening(QByteArray& addressText)
         return false;
     }
     UniqueFd listen = std::move(socket.Value());
-    if (const CPlatformError bound = Platform::BindAny(listen.Get(), m_port, true);
+    if (const CPlatformError bound = Platform::Bind(listen.Get(), m_listenAddress, m_port, true);
         bound.IsError()) {
         m_log.WriteError(QStringLiteral("bind() error"), bound.ErrorNumber());
         return false;

@@ -61,6 +61,9 @@ public:
     int ConnectionCount() const { return m_nConnections; }
     bool IsRunning() const { return m_bRunning; }
     uint16_t ListeningPort() const;
+    // The local address to listen on (host byte order); any when 0, as
+    // it is unless set before Open.
+    void SetListenAddress(uint32_t address) { m_listenAddress = address; }
     CServerLog& Log() { return m_log; }
     const CServerLog& Log() const { return m_log; }
 
@@ -74,6 +77,7 @@ private:
 
     int m_nServerId;
     uint16_t m_port;
+    uint32_t m_listenAddress = 0;
     CTCPIPOwner& m_owner;
     CTransportOwner& m_data;
     CSendProblemSink& m_problems;

@@ -31,7 +31,8 @@ QString CUDPSvr::StartListening(QByteArray& addressText)
     CErrorOr<UniqueFd> socket = Platform::OpenUdpSocket();
     if (socket.IsError())
         return SystemErrorText(socket.Error().ErrorNumber());
-    if (const CPlatformError bound = Platform::BindAny(socket.Value().Get(), m_port, false);
+    if (const CPlatformError bound =
+            Platform::Bind(socket.Value().Get(), m_listenAddress, m_port, false);
         bound.IsError())
         return SystemErrorText(bound.ErrorNumber());
     // Without the count the drops stay unseen, but datagrams still arrive.

@@ -36,12 +36,15 @@ public:
     void StopServer();
     bool IsRunning() const { return m_bRunning; }
     uint16_t ListeningPort() const;
+    // The local address to receive on (host byte order); any when 0.
+    void SetListenAddress(uint32_t address) { m_listenAddress = address; }
 
 private:
     void OnReadable();
 
     int m_nServerId;
     uint16_t m_port;
+    uint32_t m_listenAddress = 0;
     CTransportOwner& m_data;
     std::function<void(const QByteArray&)> m_onAddress;
     UniqueFd m_socket;

@@ -41,6 +41,8 @@ int PendingSocketError(int fd);
 // Binds to any local address on `port` (0: a port the system picks).
 // `reuseAddress` lets a listening server restart at once on its port.
 CPlatformError BindAny(int fd, uint16_t port, bool reuseAddress);
+// The same on one local address (host byte order; 0 is any).
+CPlatformError Bind(int fd, uint32_t localAddress, uint16_t port, bool reuseAddress);
 CPlatformError Listen(int fd);
 uint16_t LocalPort(int fd);
 

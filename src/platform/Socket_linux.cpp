@@ -4,10 +4,10 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
-#include <netdb.h>
 #include <ifaddrs.h>
 #include <memory>
 #include <net/if.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -98,11 +98,16 @@ int PendingSocketError(int fd)
 
 CPlatformError BindAny(int fd, uint16_t port, bool reuseAddress)
 {
+    return Bind(fd, INADDR_ANY, port, reuseAddress);
+}
+
+CPlatformError Bind(int fd, uint32_t localAddress, uint16_t port, bool reuseAddress)
+{
     if (reuseAddress) {
         const int on = 1;
         ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     }
-    const sockaddr_in address = ToSockaddr({INADDR_ANY, port});
+    const sockaddr_in address = ToSockaddr({localAddress, port});
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         const int error = errno;
         return CPlatformError(error, QStringLiteral("cannot bind port %1").arg(port));

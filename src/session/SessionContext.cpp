@@ -1,12 +1,32 @@
 #include "session/SessionContext.h"
 
+#include "platform/Socket.h"
 #include "platform/SystemClock.h"
 
+#include <QByteArray>
 #include <algorithm>
 
-CSessionContext::CSessionContext(CClock& clock) : m_clock(clock) {}
+namespace {
 
-CSessionContext::CSessionContext() : m_clock(CSystemClock::Instance()) {}
+// A lab machine with several interfaces may serve on one of them only; the
+// tests keep their servers on the loopback this way.
+uint32_t ListenAddressFromEnvironment()
+{
+    const auto address = Platform::ParseDottedIpv4(qgetenv("TRELLIUM_LISTEN_ADDRESS"));
+    return address.value_or(0);
+}
+
+} // namespace
+
+CSessionContext::CSessionContext(CClock& clock)
+    : m_clock(clock), m_listenAddress(ListenAddressFromEnvironment())
+{
+}
+
+CSessionContext::CSessionContext()
+    : m_clock(CSystemClock::Instance()), m_listenAddress(ListenAddressFromEnvironment())
+{
+}
 
 void CSessionContext::AddSession(CTrelliumDoc* doc)
 {

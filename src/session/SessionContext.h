@@ -46,6 +46,11 @@ public:
     // every turn of the event loop. The first bytes after a quiet spell are
     // always delivered at once.
     int DeliveryFrameMs() const { return m_nDeliveryFrameMs; }
+
+    // The local address TCP and UDP servers listen on (host byte order; 0,
+    // any, unless TRELLIUM_LISTEN_ADDRESS names a dotted IPv4 address).
+    uint32_t ListenAddress() const { return m_listenAddress; }
+    void SetListenAddress(uint32_t address) { m_listenAddress = address; }
     void SetDeliveryFrameMs(int ms) { m_nDeliveryFrameMs = ms; }
 
     // Live sessions in creation order (the workspace order). User-interface
@@ -63,4 +68,5 @@ private:
     CPortList m_ports;
     std::vector<CTrelliumDoc*> m_sessions;
     int m_nDeliveryFrameMs = 0;
+    uint32_t m_listenAddress = 0;
 };

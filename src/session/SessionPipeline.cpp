@@ -341,6 +341,9 @@ bool CSessionPipeline::Store(const char* bytes, int count, uint32_t tick, bool d
 
 bool CSessionPipeline::Receive(const char* bytes, int count, bool datagram)
 {
+    // Hold as it stood when the block arrived: a block captured while on
+    // hold is never shown, however soon hold is turned off.
+    const bool hold = m_bHold.load();
     m_stampText.clear();
     const uint32_t now = m_clock.TickCount();
     const int format = m_nStampFormat.load();
@@ -358,7 +361,7 @@ bool CSessionPipeline::Receive(const char* bytes, int count, bool datagram)
     }
     if (m_bCapturing && count > 0)
         WriteCapture(bytes, count);
-    if (m_bHold || count <= 0)
+    if (hold || count <= 0)
         return true;
 
     if (!m_owner.FuncKeys().HasAutoResponses())

@@ -36,6 +36,7 @@ std::unique_ptr<CTransport> MakeTcpServer(CTrelliumDoc& doc)
         0, PortOf(doc), doc, doc.Pipeline(), doc.Pipeline(), doc.Context().Clock(),
         [&doc](const QByteArray& address) { doc.EditInfo()->m_strAddress = address; });
     server->Log().SetWindow(doc.ServerLogWindow());
+    server->SetListenAddress(doc.Context().ListenAddress());
     return server;
 }
 
