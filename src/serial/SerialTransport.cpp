@@ -34,6 +34,22 @@ CSerialTransport::CSerialTransport(CSerialOwner& owner, CTransportOwner& data,
 {
 }
 
+template <typename Fn> void CSerialTransport::Post(Fn call)
+{
+    if (!m_pAlive)
+        return;
+    // Posted to the application, not to the transport: the call may close
+    // the transport, which must not happen inside its own event. The flag
+    // keeps a call from reaching the session after this connection closed.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [alive = m_pAlive, call = std::move(call)] {
+            if (alive->load())
+                call();
+        },
+        Qt::QueuedConnection);
+}
+
 CSerialTransport::~CSerialTransport()
 {
     Close();
@@ -158,20 +174,4 @@ void CSerialTransport::OnCommLost(const CPlatformError& why)
     const QString message = QStringLiteral("The serial port %1 (%2) is no longer available: %3")
                                 .arg(m_portName, m_devicePath, SystemErrorText(why.ErrorNumber()));
     Post([owner = &m_owner, message] { owner->OnPortLost(message); });
-}
-
-void CSerialTransport::Post(std::function<void()> call)
-{
-    if (!m_pAlive)
-        return;
-    // Posted to the application, not to the transport: the call may close
-    // the transport, which must not happen inside its own event. The flag
-    // keeps a call from reaching the session after this connection closed.
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [alive = m_pAlive, call = std::move(call)] {
-            if (alive->load())
-                call();
-        },
-        Qt::QueuedConnection);
 }

@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <atomic>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -57,7 +56,8 @@ private:
     void OnCommLost(const CPlatformError& why) override;
 
     // Runs `call` on the user-interface thread unless the transport closed.
-    void Post(std::function<void()> call);
+    // (A template, so that the call is built inside the posting itself.)
+    template <typename Fn> void Post(Fn call);
 
     CSerialOwner& m_owner;
     CTransportOwner& m_data;
