@@ -312,6 +312,74 @@ double ResidentMb(pid_t pid)
     return kb / 1024.0;
 }
 
+// CPU seconds (user and system) the process has used so far.
+double CpuSeconds(pid_t pid)
+{
+    FILE* stat = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r");
+    if (!stat)
+        return 0;
+    char text[1024] = {};
+    const size_t n = std::fread(text, 1, sizeof text - 1, stat);
+    std::fclose(stat);
+    text[n] = 0;
+    // Fields after the command's closing parenthesis; utime and stime are
+    // the 14th and 15th fields of the line.
+    const char* at = std::strrchr(text, ')');
+    if (!at)
+        return 0;
+    unsigned long utime = 0;
+    unsigned long stime = 0;
+    std::sscanf(at + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime, &stime);
+    return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+// 300 kB/s steady (30 kB every 100 ms for 10 s) into a pseudo-terminal:
+// the share of one core the run uses, and whether it showed every byte.
+void BM_RunPtySteady300kBps(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    for (auto _ : state) {
+        int master = -1;
+        int slave = -1;
+        char name[128] = {};
+        ::openpty(&master, &slave, name, nullptr, nullptr);
+        ::close(slave);
+        const QString session = WriteSession(dir.path(), 8, static_cast<int>(state.range(0)));
+        CRun run(session, {std::string("TRELLIUM_PORTS=COM9=") + name});
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const double cpuBefore = CpuSeconds(run.Pid());
+        const auto start = Clock::now();
+        std::vector<char> data(30000);
+        uint64_t sent = 0;
+        for (int burst = 0; burst < 100; ++burst) {
+            for (size_t i = 0; i < data.size(); ++i)
+                data[i] = PatternByte(sent + i);
+            size_t done = 0;
+            while (done < data.size()) {
+                const ssize_t n = ::write(master, data.data() + done, data.size() - done);
+                if (n <= 0)
+                    break;
+                done += static_cast<size_t>(n);
+            }
+            sent += done;
+            std::this_thread::sleep_until(start + std::chrono::milliseconds(100 * (burst + 1)));
+        }
+        run.WaitShown(sent - 80, 10); // Text holds its last, unfinished line back
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        const double cpu = CpuSeconds(run.Pid()) - cpuBefore;
+        state.SetIterationTime(seconds);
+        state.counters["core_percent"] = 100.0 * cpu / seconds;
+        state.counters["shown"] = static_cast<double>(run.Shown()) / static_cast<double>(sent);
+        ::close(master);
+    }
+}
+BENCHMARK(BM_RunPtySteady300kBps)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
 // 2000 clients that never read while the session repeats a 1 KiB macro every
 // millisecond: the run's resident memory before, at its peak and after the
 // clients left, and how many lines its log wrote.
