@@ -175,6 +175,17 @@ private:
     std::string m_errText;
 };
 
+// Opens a pseudo-terminal pair and names its slave COM9 for a run; the
+// master is the device's side.
+std::string PtyAsCom9(int& master)
+{
+    int slave = -1;
+    char name[128] = {};
+    ::openpty(&master, &slave, name, nullptr, nullptr);
+    ::close(slave);
+    return std::string("TRELLIUM_PORTS=COM9=") + name;
+}
+
 // 20 MB into a pseudo-terminal as fast as it takes them.
 void BM_RunPtyFlood(benchmark::State& state)
 {
@@ -182,12 +193,8 @@ void BM_RunPtyFlood(benchmark::State& state)
     QTemporaryDir dir;
     for (auto _ : state) {
         int master = -1;
-        int slave = -1;
-        char name[128] = {};
-        ::openpty(&master, &slave, name, nullptr, nullptr);
-        ::close(slave);
-        const QString session = WriteSession(dir.path(), 8, static_cast<int>(state.range(0)));
-        CRun run(session, {std::string("TRELLIUM_PORTS=COM9=") + name});
+        CRun run(WriteSession(dir.path(), 8, static_cast<int>(state.range(0))),
+                 {PtyAsCom9(master)});
         std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the run opens the port
         std::vector<char> data(1 << 16);
         const auto start = Clock::now();
@@ -340,12 +347,8 @@ void BM_RunPtySteady300kBps(benchmark::State& state)
     QTemporaryDir dir;
     for (auto _ : state) {
         int master = -1;
-        int slave = -1;
-        char name[128] = {};
-        ::openpty(&master, &slave, name, nullptr, nullptr);
-        ::close(slave);
-        const QString session = WriteSession(dir.path(), 8, static_cast<int>(state.range(0)));
-        CRun run(session, {std::string("TRELLIUM_PORTS=COM9=") + name});
+        CRun run(WriteSession(dir.path(), 8, static_cast<int>(state.range(0))),
+                 {PtyAsCom9(master)});
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         const double cpuBefore = CpuSeconds(run.Pid());
         const auto start = Clock::now();

@@ -86,8 +86,7 @@ public:
     // True once sends reach a peer: a TCP client once connected, a TCP server
     // once it holds a client, the others once open.
     virtual bool IsUsable() const = 0;
-    // Bytes a write can take whole now, and bytes still waiting to go out.
-    virtual size_t OutputRoom() const { return SIZE_MAX; }
+    // Bytes still waiting to go out.
     virtual size_t OutputPending() const { return 0; }
     // Asks for one OnOutputRoom once the waiting output has drained to
     // kOutputLowWater or below.

@@ -28,9 +28,6 @@ public:
 
     CWriteResult Write(const char* bytes, size_t count);
     size_t Pending() const { return m_queue.Size(); }
-    size_t Room() const { return m_error != 0 ? 0 : m_queue.Room(); }
-    size_t Capacity() const { return m_queue.Capacity(); }
-    int Error() const { return m_error; }
     void WantRoom();
 
 private:

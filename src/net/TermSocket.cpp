@@ -169,11 +169,6 @@ CWriteResult CTermSocket::Write(const char* bytes, int count)
     return m_writer->Write(bytes, static_cast<size_t>(count));
 }
 
-size_t CTermSocket::OutputRoom() const
-{
-    return m_writer ? m_writer->Room() : SIZE_MAX;
-}
-
 size_t CTermSocket::OutputPending() const
 {
     return m_writer ? m_writer->Pending() : 0;

@@ -39,7 +39,6 @@ public:
     void Close() override;
     CWriteResult Write(const char* bytes, int count) override;
     bool IsUsable() const override { return m_state == State::Connected; }
-    size_t OutputRoom() const override;
     size_t OutputPending() const override;
     void WantOutputRoom() override;
     void ResumeReading() override;

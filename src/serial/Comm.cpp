@@ -168,12 +168,6 @@ size_t CComm::OutputPending() const
     return m_output.Size();
 }
 
-size_t CComm::OutputRoom() const
-{
-    std::lock_guard lock(m_outLock);
-    return m_device && m_writeError == 0 ? m_output.Room() : 0;
-}
-
 void CComm::WantOutputRoom()
 {
     std::lock_guard lock(m_outLock);

@@ -69,7 +69,6 @@ public:
     // rest as the device takes it. Never waits.
     CWriteResult Write(const char* bytes, int count);
     size_t OutputPending() const;
-    size_t OutputRoom() const;
     // Asks for one OnOutputRoom once the queue is at or below kOutputLowWater.
     void WantOutputRoom();
     // Wakes the reader to look at CanReceive again.

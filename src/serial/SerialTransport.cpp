@@ -105,11 +105,6 @@ CWriteResult CSerialTransport::Write(const char* bytes, int count)
     return m_pComm->Write(bytes, count);
 }
 
-size_t CSerialTransport::OutputRoom() const
-{
-    return m_pComm ? m_pComm->OutputRoom() : 0;
-}
-
 size_t CSerialTransport::OutputPending() const
 {
     return m_pComm ? m_pComm->OutputPending() : 0;

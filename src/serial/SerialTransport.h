@@ -40,7 +40,6 @@ public:
     // Queued whole or refused whole (see CComm::Write); never waits.
     CWriteResult Write(const char* bytes, int count) override;
     bool IsUsable() const override;
-    size_t OutputRoom() const override;
     size_t OutputPending() const override;
     void WantOutputRoom() override;
     void ResumeReading() override;

@@ -84,12 +84,6 @@ bool CDeliveryBacklog::HasRoom() const
     return m_used < m_capacity;
 }
 
-size_t CDeliveryBacklog::Used() const
-{
-    std::lock_guard lock(m_lock);
-    return m_used;
-}
-
 CDeliveryBacklog::CTaken CDeliveryBacklog::Take(size_t maxBytes)
 {
     CTaken taken;
@@ -117,14 +111,4 @@ CDeliveryBacklog::CTaken CDeliveryBacklog::Take(size_t maxBytes)
         taken.bResume = true;
     }
     return taken;
-}
-
-void CDeliveryBacklog::Clear()
-{
-    std::lock_guard lock(m_lock);
-    m_chunks.clear();
-    m_used = 0;
-    m_lost = 0;
-    m_lostDatagrams = 0;
-    m_bSourcePaused = false;
 }

@@ -59,10 +59,6 @@ public:
     // Takes whole chunks, oldest first, until at least `maxBytes` are taken
     // or none is left.
     CTaken Take(size_t maxBytes);
-    // Drops everything waiting (the session went offline or closes).
-    void Clear();
-
-    size_t Used() const;
 
 private:
     void Store(const char* bytes, int count, uint32_t tick, bool joinTicks);

@@ -10,6 +10,7 @@
 #include "session/TransportKinds.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -188,6 +189,9 @@ void CSessionPipeline::StartFileSend(const MacroKey& macro)
 
 void CSessionPipeline::PumpFileSend()
 {
+    // What may still be queued before the queue is asked again: a server's
+    // queue is the least of its clients', a pass over every client.
+    size_t allowance = 0;
     for (int blocks = 0; m_pFileSend; ++blocks) {
         CFileSend& send = *m_pFileSend;
         CTransport* transport = m_pTransport.get();
@@ -212,9 +216,13 @@ void CSessionPipeline::PumpFileSend()
                 Qt::QueuedConnection);
             break;
         }
-        if (transport && transport->OutputPending() >= kFileQueueTarget) {
-            transport->WantOutputRoom();
-            break;
+        if (transport && allowance < static_cast<size_t>(CFileSource::kBlockSize)) {
+            const size_t pending = transport->OutputPending();
+            if (pending >= kFileQueueTarget) {
+                transport->WantOutputRoom();
+                break;
+            }
+            allowance = kFileQueueTarget - pending;
         }
         QString problem;
         bool last = false;
@@ -241,6 +249,7 @@ void CSessionPipeline::PumpFileSend()
             }
             if (m_bEchoOn)
                 Echo(send.waiting.constData(), static_cast<int>(send.waiting.size()));
+            allowance -= std::min(allowance, static_cast<size_t>(send.waiting.size()));
             send.waiting.clear();
         }
         if (!problem.isEmpty()) {

@@ -2,13 +2,11 @@
 
 #include "base/Archive.h"
 #include "base/TrelliumIds.h"
-#include "display/TimeStamp.h"
 #include "net/TCPIPSvr.h"
 #include "net/UDPSvr.h"
 #include "platform/Alerts.h"
 #include "platform/Clock.h"
 #include "send/DataString.h"
-#include "send/FileReference.h"
 #include "send/KeyPanes.h"
 #include "serial/PortNames.h"
 #include "session/SaveTarget.h"
@@ -17,12 +15,10 @@
 #include "session/SessionView.h"
 #include "session/TransportKinds.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QSaveFile>
 #include <QThread>
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 
 namespace {
