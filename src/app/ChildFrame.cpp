@@ -66,7 +66,7 @@ bool CChildFrame::SaveModified()
         return true;
     QString name = m_pDoc->GetPathName();
     if (name.isEmpty())
-        name = m_pDoc->GetTitle().trimmed();
+        name = m_pDoc->UntitledName();
     const auto answer = QMessageBox::question(
         this, Alerts::AppTitle(), QStringLiteral("Save changes to %1?").arg(name),
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);

@@ -2,26 +2,26 @@
 #include "app/RecentFileList.h"
 
 #include <QMainWindow>
-#include <QPointer>
 #include <memory>
 
 class CChildFrame;
-class CASCIIWnd;
-class CConverterWnd;
 class CDwStatusBar;
+class CFrameArranger;
+class CKeyboardRouter;
+class CMainMenus;
 class CPortWatcher;
 class CSessionContext;
+class CToolWindows;
 class CTrelliumDoc;
 class QAction;
 class QMdiArea;
-class QMenu;
-class QToolBar;
 
-// The main window: the MDI area with one child frame per session, the
-// toolbar, the menus of both states (no session / sessions open), the
-// status bar with the function-key panes, the Alt accelerators, the
-// workspace written on close and restored at start, and the port-change
-// debounce.
+// The main window: the multi-document area with one child frame per
+// session, the status bar with the function-key panes, the sessions' files
+// and the command of every menu item, accelerator and pane. Its menus
+// (CMainMenus), keyboard (CKeyboardRouter), frame placement
+// (CFrameArranger), tool windows (CToolWindows) and workspace
+// (MainWorkspace) each have a file of their own.
 class CMainFrame : public QMainWindow
 {
     Q_OBJECT
@@ -41,6 +41,7 @@ public:
     CDwStatusBar* KeyBar() const { return m_pStatusBar; }
     const CRecentFileList& RecentFiles() const { return m_recent; }
     CSessionContext& Context() const { return m_context; }
+    CToolWindows& Tools() const { return *m_pTools; }
 
     // Restores the sessions of the workspace file (command 3008); returns
     // how many were opened.
@@ -60,58 +61,24 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void CreateActions();
-    void CreateMenus();
     void RefreshMenus();
-    void RefreshRecentMenu();
-    void RefreshWindowMenu();
+    void OnActivated();
     CChildFrame* AddFrame(std::unique_ptr<CTrelliumDoc> doc);
-    void PlaceNewFrame(CChildFrame* frame);
-    void FitToSession(const QSize& session);
     // A minimised active frame hands the keyboard to the frame shown on top.
     void OnFrameStateChanged(CChildFrame* frame, Qt::WindowStates state);
-    void Cascade();
-    void ArrangeIcons();
-    // Opens the ASCII chart (or restores / raises the open one) with the
-    // active session's pane as its listener.
-    CASCIIWnd* OpenAsciiChart();
-    CConverterWnd* OpenConverter();
-    // The function-key setup dialog of the active session on key 0..11.
-    void EditFunctionKey(int key);
-    void OnFileOpen();
-    void OnColors();
-    void OnTiming();
-    void OnEchoSetting();
-    void OnStartCapture();
-    void OnAbout();
-    void OnInstructions();
-    void OnInstallToDrive();
+    void OnRecentChosen(const QString& path);
     void RefillActivePorts();
-    QAction* AddCommand(QMenu* menu, int id, const QString& text, const QString& prompt);
-    int AcceleratorCommand(const QKeyEvent* event) const;
 
     CSessionContext& m_context;
     QMdiArea* m_pMdiArea = nullptr;
-    QToolBar* m_pToolBar = nullptr;
     CDwStatusBar* m_pStatusBar = nullptr;
-    QMenu* m_pFileMenu = nullptr;
-    QMenu* m_pViewMenu = nullptr;
-    QMenu* m_pOptionsMenu = nullptr;
-    QMenu* m_pCaptureMenu = nullptr;
-    QMenu* m_pWindowMenu = nullptr;
-    QMenu* m_pToolsMenu = nullptr;
-    QPointer<CASCIIWnd> m_pChart;
-    QPointer<CConverterWnd> m_pConverter;
-    QMenu* m_pHelpMenu = nullptr;
-    QAction* m_pRecentSeparator = nullptr;
-    QList<QAction*> m_recentActions;
-    QMap<int, QAction*> m_commands;
     CRecentFileList m_recent;
+    std::unique_ptr<CFrameArranger> m_pArranger;
+    CMainMenus* m_pMenus = nullptr;
+    CKeyboardRouter* m_pKeyboard = nullptr;
+    CToolWindows* m_pTools = nullptr;
     std::unique_ptr<CPortWatcher> m_pPortWatcher;
-    int m_nNewFrames = 0;
     bool m_bFitFirstSession = false;
-    int m_nOpenMenus = 0;
 };

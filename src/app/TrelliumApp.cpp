@@ -4,9 +4,11 @@
 
 #include "TrelliumVersion.h"
 #include "app/AppIcon.h"
+#include "app/ChildFrame.h"
 #include "app/MainFrame.h"
 #include "base/TrelliumIds.h"
 #include "platform/Socket.h"
+#include "session/TrelliumDoc.h"
 
 #include <QCommandLineParser>
 
@@ -36,6 +38,9 @@ bool CTrelliumApp::InitInstance()
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("A session file (.trw) to open."));
+    const QCommandLineOption online(QStringLiteral("online"),
+                                    QStringLiteral("Open the files' sessions online."));
+    parser.addOption(online);
     parser.process(*this);
 
     m_pMainFrame = std::make_unique<CMainFrame>(m_context);
@@ -43,8 +48,12 @@ bool CTrelliumApp::InitInstance()
     m_pMainFrame->show();
 
     const QStringList files = parser.positionalArguments();
-    for (const QString& file : files)
-        m_pMainFrame->OpenDocument(file);
+    for (const QString& file : files) {
+        CChildFrame* frame = m_pMainFrame->OpenDocument(file);
+        // As the Online switch would, for scripts and lab launchers.
+        if (frame && parser.isSet(online) && !frame->GetDocument()->IsOnline())
+            frame->GetDocument()->ToggleOnline();
+    }
     // Command 3008: the workspace comes back once the window is up; a fresh
     // start with nothing restored and no file given opens one new session.
     QMetaObject::invokeMethod(

@@ -8,10 +8,11 @@
 namespace {
 
 const char kHelp[] =
-    "Usage: trellium [FILE...]\n"
+    "Usage: trellium [--online] [FILE...]\n"
     "Trellium, a communications test utility: serial ports, TCP and UDP sessions.\n"
     "\n"
     "  FILE           a session file (.trw) to open beside the saved workspace\n"
+    "  --online       open the FILEs' sessions online\n"
     "  -h, --help     show this text\n"
     "  -v, --version  show the version\n";
 

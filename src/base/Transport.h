@@ -31,11 +31,13 @@ struct COpenResult
     bool bOnline = false; // online, or a connection attempt under way
     QString strAlert;
     QString strAlertTitle;
+    QString strReason; // the cause in a few words, for the session's title
 
-    static COpenResult Online() { return {true, {}, {}}; }
-    static COpenResult Offline(const QString& alert = {}, const QString& title = {})
+    static COpenResult Online() { return {true, {}, {}, {}}; }
+    static COpenResult Offline(const QString& alert = {}, const QString& title = {},
+                               const QString& reason = {})
     {
-        return {false, alert, title};
+        return {false, alert, title, reason};
     }
 };
 

@@ -28,6 +28,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <tuple>
 
 namespace {
 
@@ -183,11 +184,43 @@ void CTrelliumView::BuildStrip()
                                 lh + 3);
     connect(m_pConnections, &QPushButton::clicked, this, &CTrelliumView::OpenServerDialog);
 
+    AddToolTips();
     for (QWidget* control : {m_pBaud, m_pParity, m_pDataBits, m_pStopBits, m_pFlow,
                              static_cast<QComboBox*>(m_pAddress), m_pService, m_pNetPort})
         control->hide();
     m_pAddressLabel->hide();
     m_pConnections->hide();
+}
+
+// What each control of the strip does, and its key where it has one.
+void CTrelliumView::AddToolTips()
+{
+    m_pPort->setToolTip(QStringLiteral("The connection: a serial port, a TCP or UDP client or "
+                                       "server, or the merge view of all sessions (Alt+P)"));
+    m_pOnline->setToolTip(QStringLiteral("Open or close the connection (Alt+N)"));
+    m_pBaud->setToolTip(
+        QStringLiteral("Bits per second; Custom asks for any rate the port takes (Alt+B)"));
+    m_pParity->setToolTip(QStringLiteral("Parity: N none, O odd, E even (Alt+R)"));
+    m_pDataBits->setToolTip(QStringLiteral("Data bits in each character (Alt+D)"));
+    m_pStopBits->setToolTip(QStringLiteral("Stop bits after each character (Alt+S)"));
+    m_pFlow->setToolTip(QStringLiteral("Flow control kept with the session: NoFC none, XON "
+                                       "software (XON/XOFF), DTR hardware handshake (Alt+L)"));
+    m_pMode->setToolTip(QStringLiteral("How received bytes are shown: Mont names control "
+                                       "characters, Text acts as a simple terminal, Hex shows "
+                                       "every byte's value (Alt+M)"));
+    m_pAddress->setToolTip(QStringLiteral("The peer's host name or address; a server shows "
+                                          "the addresses it listens on"));
+    m_pService->setToolTip(QStringLiteral("A well-known service: chooses its port number"));
+    m_pNetPort->setToolTip(QStringLiteral("The TCP or UDP port number"));
+    m_pConnections->setToolTip(QStringLiteral("The server's clients and its log"));
+    static const char* const kModemTips[] = {
+        "CTS (clear to send): lit while the device raises it",
+        "DSR (data set ready): lit while the device raises it",
+        "RING (ring indicator): lit while the device raises it",
+        "CD (carrier detect): lit while the device raises it",
+    };
+    for (size_t i = 0; i < m_modem.size(); ++i)
+        m_modem[i]->setToolTip(QLatin1String(kModemTips[i]));
 }
 
 void CTrelliumView::Layout()
@@ -357,6 +390,11 @@ void CTrelliumView::OnCommand(int id)
     case Ids::CmdModifiersChanged:
         StartLabelTimer();
         break;
+    case Ids::CmdOnline:
+        // As a click on the box, while the box can be clicked.
+        if (m_pOnline->isVisible() && m_pOnline->isEnabled())
+            OnOnlineClicked();
+        break;
     case Ids::CmdFocusPort:
     case Ids::CmdFocusBaud:
     case Ids::CmdFocusParity:
@@ -390,11 +428,33 @@ void CTrelliumView::FocusDisplay()
     m_pDisplay->setFocus();
 }
 
+namespace {
+
+// What the strip edits of the settings a session file keeps.
+auto StripValues(const CCommInfo& info)
+{
+    return std::make_tuple(info.m_nPortId, info.m_nConnectionType, info.m_nBaudRate, info.m_cParity,
+                           info.m_nDataBits, info.m_nStopBits, info.m_nFlowControl,
+                           info.m_nDisplayMode, info.m_strAddress, info.m_nNetworkPort);
+}
+
+} // namespace
+
+// A strip edit changes the session's file like a dialog's: Exit asks to save
+// it, and the file's own values never come back unseen at the next start.
+void CTrelliumView::MarkModifiedSince(const CCommInfo& before)
+{
+    if (!m_bLoading && StripValues(before) != StripValues(m_pDoc->Info()))
+        m_pDoc->SetModifiedFlag();
+}
+
 void CTrelliumView::OnPortChosen(int index)
 {
     if (index < 0)
         return;
+    const CCommInfo before = m_pDoc->Info();
     m_pDoc->SelectPort(m_pPort->itemData(index).toInt());
+    MarkModifiedSince(before);
     FocusDisplay();
 }
 
@@ -402,6 +462,7 @@ void CTrelliumView::OnLineSettingChosen(QComboBox* box, int index)
 {
     if (index < 0)
         return;
+    const CCommInfo before = m_pDoc->Info();
     {
         auto info = m_pDoc->EditInfo();
         if (box == m_pBaud) {
@@ -423,6 +484,7 @@ void CTrelliumView::OnLineSettingChosen(QComboBox* box, int index)
         }
     }
     m_pDoc->ApplySettings();
+    MarkModifiedSince(before);
     FocusDisplay();
 }
 
@@ -430,6 +492,7 @@ void CTrelliumView::OnModeChosen(int index)
 {
     if (index >= 0 && index != m_pDoc->Info().m_nDisplayMode) {
         m_pDoc->EditInfo()->m_nDisplayMode = index;
+        m_pDoc->SetModifiedFlag();
         m_pDoc->ApplySettings();
         OnUpdate(Ids::HintRebuildDisplay);
     }
@@ -440,7 +503,9 @@ void CTrelliumView::OnAddressEdited(const QString& text)
 {
     if (m_bLoading)
         return;
+    const CCommInfo before = m_pDoc->Info();
     m_pDoc->EditInfo()->m_strAddress = text.toLatin1();
+    MarkModifiedSince(before);
     m_pDoc->UpdateTitle();
 }
 
@@ -458,7 +523,9 @@ void CTrelliumView::OnNetPortEdited(const QString& text)
         return;
     const int port = LeadingInteger(text);
     SelectServiceFor(port);
+    const CCommInfo before = m_pDoc->Info();
     m_pDoc->EditInfo()->m_nNetworkPort = port;
+    MarkModifiedSince(before);
     m_pDoc->UpdateTitle();
 }
 

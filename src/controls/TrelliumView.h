@@ -11,6 +11,7 @@
 #include <memory>
 
 class CComboBoxMulti;
+class CCommInfo;
 class COneShotTimer;
 class CRichCtrl;
 class CTrelliumDoc;
@@ -107,6 +108,8 @@ private:
     void FocusDisplay();
 
     void OnPortChosen(int index);
+    void MarkModifiedSince(const CCommInfo& before);
+    void AddToolTips();
     void OnLineSettingChosen(QComboBox* box, int index);
     void OnModeChosen(int index);
     void OnAddressEdited(const QString& text);

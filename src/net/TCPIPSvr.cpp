@@ -27,7 +27,10 @@ CTCPIPSvr::~CTCPIPSvr()
 COpenResult CTCPIPSvr::Open()
 {
     QByteArray address;
-    StartListening(address);
+    if (const QString problem = StartListening(address); !problem.isEmpty())
+        return COpenResult::Offline(
+            QStringLiteral("Cannot listen on TCP port %1: %2").arg(m_port).arg(problem),
+            QStringLiteral("Error"), problem);
     if (m_onAddress)
         m_onAddress(address);
     return COpenResult::Online();
@@ -38,23 +41,23 @@ uint16_t CTCPIPSvr::ListeningPort() const
     return m_listen.IsValid() ? Platform::LocalPort(m_listen.Get()) : 0;
 }
 
-bool CTCPIPSvr::StartListening(QByteArray& addressText)
+QString CTCPIPSvr::StartListening(QByteArray& addressText)
 {
     CErrorOr<UniqueFd> socket = Platform::OpenTcpSocket();
     if (socket.IsError()) {
         m_log.WriteError(QStringLiteral("Could not create listen socket"),
                          socket.Error().ErrorNumber());
-        return false;
+        return SystemErrorText(socket.Error().ErrorNumber());
     }
     UniqueFd listen = std::move(socket.Value());
     if (const CPlatformError bound = Platform::Bind(listen.Get(), m_listenAddress, m_port, true);
         bound.IsError()) {
         m_log.WriteError(QStringLiteral("bind() error"), bound.ErrorNumber());
-        return false;
+        return SystemErrorText(bound.ErrorNumber());
     }
     if (const CPlatformError listening = Platform::Listen(listen.Get()); listening.IsError()) {
         m_log.WriteError(QStringLiteral("listen() error"), listening.ErrorNumber());
-        return false;
+        return SystemErrorText(listening.ErrorNumber());
     }
     m_listen = std::move(listen);
     m_spare.Reset(::open("/dev/null", O_RDONLY | O_CLOEXEC));
@@ -65,7 +68,7 @@ bool CTCPIPSvr::StartListening(QByteArray& addressText)
     m_log.Write(QStringLiteral("Server started %1 port %2")
                     .arg(QString::fromLatin1(addressText))
                     .arg(ListeningPort()));
-    return true;
+    return {};
 }
 
 bool CTCPIPSvr::SpareAccept()

@@ -54,7 +54,8 @@ public:
     void WantOutputRoom() override;
     void ResumeReading() override;
 
-    bool StartListening(QByteArray& addressText);
+    // The system's reason when the server could not start, else empty.
+    QString StartListening(QByteArray& addressText);
     void StopServer();
     bool SendToAll(const char* bytes, int count);
 

@@ -15,7 +15,7 @@ COpenResult CUDPSvr::Open()
     if (!problem.isEmpty())
         return COpenResult::Offline(
             QStringLiteral("Cannot receive on UDP port %1: %2").arg(m_port).arg(problem),
-            QStringLiteral("Error"));
+            QStringLiteral("Error"), problem);
     if (m_onAddress)
         m_onAddress(address);
     return COpenResult::Online();

@@ -29,7 +29,7 @@ QString UnknownModel(const QByteArray& decoded)
 
 } // namespace
 
-CDataStringCheck CheckDataString(const QByteArray& text)
+CDataStringCheck CheckDataString(const QByteArray& text, const ChecksumState& start)
 {
     CDataStringCheck check;
     if (text.startsWith('*')) {
@@ -49,7 +49,7 @@ CDataStringCheck CheckDataString(const QByteArray& text)
     if (!unknown.isEmpty())
         check.problem = QStringLiteral("%1 is not in the CRC catalogue: no CRC would be computed.")
                             .arg(unknown);
-    ChecksumState own;
+    ChecksumState own = start;
     QByteArray bytes;
     EncodeDataString(text, own,
                      [&bytes](const char* data, int count) { bytes.append(data, count); });

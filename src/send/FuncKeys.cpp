@@ -485,8 +485,15 @@ void CFuncKeys::UpdateKeyPanes(CKeyPaneTable& panes, int shift, int ctrl) const
         bool hasData = false;
     };
     std::array<CPaneText, 12> texts;
+    std::array<bool, 12> repeating{};
     {
         std::lock_guard lock(m_mutex);
+        // The highlight follows the set shown: another session's repeats
+        // leave with its labels.
+        for (const MacroKey* running : m_running) {
+            if (running && running->m_nKey < 12)
+                repeating[static_cast<size_t>(running->m_nKey)] = true;
+        }
         if (shift || ctrl) {
             const bool any = std::any_of(m_macros.begin(), m_macros.end(), [&](const auto& m) {
                 return m->m_bShift == shift && m->m_bCtrl == ctrl && m->m_bAlt == 0;
@@ -503,8 +510,10 @@ void CFuncKeys::UpdateKeyPanes(CKeyPaneTable& panes, int shift, int ctrl) const
                           macro && !macro->m_strData.isEmpty()};
         }
     }
-    for (int key = 0; key < 12; ++key)
+    for (int key = 0; key < 12; ++key) {
         panes.SetKeyPane(key + 1, texts[key].label, texts[key].toolTip, texts[key].hasData);
+        panes.SetRepeating(key, repeating[static_cast<size_t>(key)]);
+    }
     panes.Redraw();
 }
 

@@ -10,6 +10,7 @@ CPlatformError CCaptureFile::Open(const QString& path)
     std::lock_guard lock(m_mutex);
     m_file = std::move(file.Value());
     m_path = path;
+    m_bMidLine = false;
     return {};
 }
 
@@ -28,8 +29,10 @@ CPlatformError CCaptureFile::Write(const char* bytes, int count)
         return {};
     const CPlatformError error =
         Platform::WriteAll(m_file.Get(), bytes, static_cast<size_t>(count));
-    if (!error.IsError())
+    if (!error.IsError()) {
+        m_bMidLine = bytes[count - 1] != '\n';
         return {};
+    }
     m_file.Reset();
     return CPlatformError(error.ErrorNumber(), QStringLiteral("cannot write to %1").arg(m_path));
 }
@@ -42,8 +45,11 @@ CPlatformError CCaptureFile::Write(const QByteArray& bytes)
 void CCaptureFile::Close(const QByteArray& lastLine)
 {
     std::lock_guard lock(m_mutex);
-    if (m_file.IsValid() && !lastLine.isEmpty())
-        Platform::WriteAll(m_file.Get(), lastLine.constData(),
-                           static_cast<size_t>(lastLine.size()));
+    if (m_file.IsValid() && !lastLine.isEmpty()) {
+        // The last line stands on a line of its own, after data that did
+        // not end one.
+        const QByteArray line = m_bMidLine ? "\r\n" + lastLine : lastLine;
+        Platform::WriteAll(m_file.Get(), line.constData(), static_cast<size_t>(line.size()));
+    }
     m_file.Reset();
 }

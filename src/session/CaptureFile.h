@@ -30,11 +30,13 @@ public:
     // returned, naming the file and the cause.
     CPlatformError Write(const QByteArray& bytes);
     CPlatformError Write(const char* bytes, int count);
-    // Writes `lastLine` when open and not empty, then closes.
+    // Writes `lastLine` when open and not empty, on a line of its own, then
+    // closes.
     void Close(const QByteArray& lastLine = {});
 
 private:
     mutable std::mutex m_mutex;
     UniqueFd m_file;
     QString m_path;
+    bool m_bMidLine = false; // the last byte written did not end a line
 };

@@ -37,6 +37,8 @@ void CSessionContext::AddSession(CTrelliumDoc* doc)
 
 void CSessionContext::RemoveSession(CTrelliumDoc* doc)
 {
+    if (m_pActive == doc)
+        m_pActive = nullptr;
     if (std::erase(m_sessions, doc) > 0 && m_sessions.empty())
         m_ports.Clear();
 }

@@ -58,6 +58,10 @@ public:
     const std::vector<CTrelliumDoc*>& Sessions() const { return m_sessions; }
     void AddSession(CTrelliumDoc* doc);
     void RemoveSession(CTrelliumDoc* doc);
+    // The session whose macros the key panes show: the window's active one.
+    // While none is set (the companion, tests) every session may fill them.
+    CTrelliumDoc* ActiveSession() const { return m_pActive; }
+    void SetActiveSession(CTrelliumDoc* doc) { m_pActive = doc; }
 
 private:
     CClock& m_clock;
@@ -67,6 +71,7 @@ private:
     CSharedChecksum m_checksum;
     CPortList m_ports;
     std::vector<CTrelliumDoc*> m_sessions;
+    CTrelliumDoc* m_pActive = nullptr;
     int m_nDeliveryFrameMs = 0;
     uint32_t m_listenAddress = 0;
 };

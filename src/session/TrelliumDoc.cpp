@@ -294,6 +294,7 @@ void CTrelliumDoc::OpenConnection()
             m_pipeline.SetTransport(std::move(transport));
     }
     m_bOnline = result.bOnline;
+    m_strOfflineReason = result.strReason;
     // Shown with nothing locked and the state already settled.
     if (!result.strAlert.isEmpty())
         Alerts::Message(result.strAlert,
@@ -536,6 +537,26 @@ QString CTrelliumDoc::ConnectionText() const
     }
 }
 
+QString CTrelliumDoc::UntitledName() const
+{
+    const QString address = QString::fromLatin1(m_info.m_strAddress);
+    const int port = m_info.m_nNetworkPort & 0xFFFF;
+    switch (m_info.m_nConnectionType) {
+    case ConnTcpClient:
+        return QStringLiteral("%1 port %2").arg(address).arg(port);
+    case ConnUdpClient:
+        return QStringLiteral("UDP %1 port %2").arg(address).arg(port);
+    case ConnTcpServer:
+        return QStringLiteral("TCP server port %1").arg(port);
+    case ConnUdpServer:
+        return QStringLiteral("UDP server port %1").arg(port);
+    case ConnMerge:
+        return QStringLiteral("Merge");
+    default:
+        return QString::fromStdString(ComName(m_info.m_nPortId));
+    }
+}
+
 void CTrelliumDoc::AutoResponseFile(const MacroKey& macro)
 {
     // A file goes out on bytes a peer chose only with a person's leave,
@@ -568,8 +589,18 @@ void CTrelliumDoc::AutoResponseFile(const MacroKey& macro)
 
 // --- repeats --------------------------------------------------------------------
 
+void CTrelliumDoc::ShowKeysInPanes(bool shown)
+{
+    m_funcKeys.SetKeyPanes(shown ? &m_context.KeyPanes() : nullptr);
+    if (shown)
+        RefreshKeyLabels(false, false);
+}
+
 void CTrelliumDoc::RefreshKeyLabels(bool shift, bool ctrl)
 {
+    // A session in the background never shows its keys over the active one's.
+    if (m_context.ActiveSession() && m_context.ActiveSession() != this)
+        return;
     m_funcKeys.UpdateKeyPanes(m_context.KeyPanes(), shift ? 1 : 0, ctrl ? 1 : 0);
 }
 

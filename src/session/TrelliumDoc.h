@@ -150,6 +150,9 @@ public:
     int SendChar(uint8_t byte);
     void PressFunctionKey(int key, bool shift, bool ctrl, bool alt);
     void RefreshKeyLabels(bool shift, bool ctrl);
+    // Whether this session's keys (labels and repeat highlights) fill the
+    // status bar's panes: only the window's active session's do.
+    void ShowKeysInPanes(bool shown);
     // Sends a macro's data string as a person started it (a key, a pane, the
     // companion's --send). A file reference starts a file send.
     void SendDataString(const MacroKey& macro);
@@ -198,6 +201,9 @@ public:
     bool IsHold() const { return m_pipeline.IsHold(); }
     bool IsOnline() const { return m_bOnline.load(); }
     void ClearDisplay();
+    // A session without a file named by its connection alone ("COM3",
+    // "127.0.0.1 port 23", "TCP server port 5000"), for questions.
+    QString UntitledName() const;
 
     // --- callback interfaces --------------------------------------------
     CSessionView* View() const override { return m_pView; }

@@ -159,7 +159,8 @@ TEST_F(Session, HoldCapturesButNeitherStoresNorAnnounces)
     EXPECT_EQ(view.received, QByteArray("live"));
     doc.EndCapture();
     const QByteArray text = ReadFile(path);
-    EXPECT_TRUE(text.contains("\r\n<800ms>\r\nheldlive**")) << text.constData();
+    // The end line stands on its own line after data that did not end one.
+    EXPECT_TRUE(text.contains("\r\n<800ms>\r\nheldlive\r\n** ")) << text.constData();
 }
 
 TEST_F(Session, CaptureLinesAppendAndCloseWithOrWithoutEndLine)
@@ -274,7 +275,7 @@ TEST_F(Session, CaptureStampsFollowTheMinimumInterval)
     const QByteArray text = ReadFile(path);
     const qsizetype body = text.indexOf("\r\n") + 2;
     EXPECT_EQ(text.mid(body, text.lastIndexOf("** ") - body),
-              QByteArray("<59s>\r\nb<1m 0s>\r\ncde"))
+              QByteArray("<59s>\r\nb<1m 0s>\r\ncde\r\n"))
         << text.constData();
 }
 

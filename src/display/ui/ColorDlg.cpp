@@ -4,6 +4,7 @@
 #include "platform/WindowKinds.h"
 
 #include <QColorDialog>
+#include <QDialogButtonBox>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QIcon>
@@ -27,16 +28,18 @@ CColorDlg::CColorDlg(Colors* colors, QWidget* parent)
         m_buttons[static_cast<size_t>(i)] = button;
         ShowSwatch(i);
     }
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    // The standard buttons, with the icons the other dialogs' buttons show.
+    auto* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Vertical, this);
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
     ok->setObjectName(QStringLiteral("ok"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
     cancel->setObjectName(QStringLiteral("cancel"));
     cancel->setAutoDefault(false);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    layout->addWidget(ok, 0, 2);
-    layout->addWidget(cancel, 1, 2);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons, 0, 2, 2, 1, Qt::AlignTop);
     layout->setColumnMinimumWidth(2, QFontMetrics(font()).averageCharWidth() * 12);
 
     // 232 x 91 dialog units (a quarter of the average character width

@@ -41,9 +41,12 @@ void CDwStatusBar::Refresh()
     for (int key = 1; key <= 12; ++key) {
         const CKeyPaneTable::Pane pane = m_table.GetPane(key);
         QLabel* label = KeyPane(key);
-        label->setText(pane.label);
         label->setFrameStyle(pane.hasData ? (QFrame::Panel | QFrame::Raised)
                                           : (QFrame::Panel | QFrame::Sunken));
+        // A label longer than the pane ends in an ellipsis, never cut
+        // mid-letter ("F1 Modbu"); the tool tip holds the whole macro.
+        const int room = m_nKeyPaneWidth - label->indent() - 2 * label->frameWidth() - 2;
+        label->setText(label->fontMetrics().elidedText(pane.label, Qt::ElideRight, room));
         QPalette colors = label->palette();
         colors.setColor(QPalette::WindowText, pane.repeating ? QColor(255, 0, 0) : QColor(0, 0, 0));
         label->setPalette(colors);

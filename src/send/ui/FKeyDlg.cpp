@@ -93,14 +93,22 @@ CFKeyDlg::CFKeyDlg(CFuncKeys* keys, int key, QWidget* parent)
     m_pHint = new QLabel(this);
     m_pHint->setObjectName(QStringLiteral("hint"));
     m_pHint->setStyleSheet(QStringLiteral("color: #B00000"));
+    // The hint and the preview keep their lines whether or not they hold
+    // text, so that nothing below them moves under the mouse while Data is
+    // typed; what does not fit is in the tool tip.
+    const int line = QFontMetrics(font()).lineSpacing();
+    m_pHint->setFixedHeight(2 * line);
     m_pHint->setWordWrap(true);
+    m_pHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_pHint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     layout->addWidget(m_pHint, 5, 1, 1, 3);
     m_pPreview = new QLabel(this);
     m_pPreview->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_pPreview->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // One line: a long preview is shortened to the room there is (the whole
     // of it in the tool tip) instead of growing over the fields below.
-    m_pPreview->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_pPreview->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_pPreview->setFixedHeight(QFontMetrics(m_pPreview->font()).lineSpacing() + 2);
     layout->addWidget(m_pPreview, 6, 1, 1, 3);
 
     layout->addWidget(new QLabel(QStringLiteral("Repeat times (* infinite):"), this), 7, 0);
@@ -149,6 +157,12 @@ void CFKeyDlg::SetChartOpener(std::function<CASCIIWnd*()> opener, CASCIIWnd* exi
     m_pChartButton->setVisible(static_cast<bool>(m_openChart));
     if (m_pExistingChart)
         m_pExistingChart->SetListener(this, this);
+}
+
+void CFKeyDlg::SetChecksumState(const ChecksumState& state)
+{
+    m_checksum = state;
+    UpdateDataCheck();
 }
 
 void CFKeyDlg::CharClicked(int value)
@@ -224,9 +238,9 @@ void CFKeyDlg::UpdateEnables()
 
 void CFKeyDlg::UpdateDataCheck()
 {
-    const CDataStringCheck check = CheckDataString(m_pData->text().toLatin1());
+    const CDataStringCheck check = CheckDataString(m_pData->text().toLatin1(), m_checksum);
     m_pHint->setText(check.problem);
-    m_pHint->setVisible(!check.problem.isEmpty());
+    m_pHint->setToolTip(check.problem);
     m_previewText =
         m_pData->text().isEmpty() ? QString() : QStringLiteral("Sends: ") + check.preview;
     m_nPreviewBytes = check.preview.startsWith(QLatin1Char('(')) || check.preview.isEmpty()

@@ -1,4 +1,5 @@
 #pragma once
+#include "send/DataString.h"
 #include "send/FuncKeys.h"
 #include "tools/ui/ASCIIWnd.h"
 
@@ -53,6 +54,9 @@ public:
     // Opens (or raises) the ASCII chart with this dialog as its listener;
     // set by the window, which owns the chart.
     void SetChartOpener(std::function<CASCIIWnd*()> opener, CASCIIWnd* existing);
+    // The session's checksum state: the preview shows what the key would
+    // send now, after the checksums other macros have started.
+    void SetChecksumState(const ChecksumState& state);
 
 protected:
     // Opens at the main window's left edge, its bottom 20 pixels above the
@@ -99,5 +103,6 @@ private:
     QElapsedTimer m_sinceShown;
     bool m_bUserMoved = false;
     QString m_previewText; // the whole preview, shortened to fit when shown
+    ChecksumState m_checksum;
     int m_nPreviewBytes = -1;
 };

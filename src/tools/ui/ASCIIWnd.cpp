@@ -5,8 +5,10 @@
 #include "tools/ui/ToolWindowPlace.h"
 
 #include <QFontDatabase>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QToolTip>
 
 namespace {
 
@@ -57,9 +59,6 @@ CASCIIWnd::CASCIIWnd(QWidget* parent) : QWidget(parent, WindowKinds::kToolWindow
         colors.setColor(QPalette::WindowText, Qt::black);
         label->setPalette(colors);
         label->setObjectName(QStringLiteral("cell%1").arg(value));
-        const QString tip = AsciiTable::ToolTip(value);
-        if (!tip.isEmpty())
-            label->setToolTip(tip);
     };
     const QString header = QStringLiteral("Dec Hex Chr");
     MakeLabel(this, header, QRect(0, 0, 20 * w, h));
@@ -123,6 +122,23 @@ int CASCIIWnd::ValueAt(const QPoint& point) const
             return value;
     }
     return -1;
+}
+
+// The cells let the mouse through to the chart, so the chart tells their
+// tips: "Ctrl-A  SOH = Start of Heading" and the rest.
+bool CASCIIWnd::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const int value = ValueAt(help->pos());
+        const QString tip = value >= 0 ? AsciiTable::ToolTip(value) : QString();
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, this, CellRect(value));
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void CASCIIWnd::mousePressEvent(QMouseEvent* event)

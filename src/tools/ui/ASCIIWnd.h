@@ -38,6 +38,7 @@ public:
     QRect CellRect(int value) const { return m_cells[static_cast<size_t>(value)]; }
 
 protected:
+    bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
 private:

@@ -6,11 +6,15 @@
 
 #include "platform/Profile.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
+#include <QStyle>
 #include <QTest>
+#include <QToolTip>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -36,9 +40,25 @@ TEST(AsciiChart, CellsAndTitles)
               QStringLiteral("127 7F DEL"));
     EXPECT_EQ(chart.findChild<QLabel*>(QStringLiteral("cell200"))->text(),
               QStringLiteral(" 200 C8"));
-    EXPECT_EQ(chart.findChild<QLabel*>(QStringLiteral("cell13"))->toolTip(),
-              QStringLiteral("Ctrl-M  CR = Carriage Return / ENTER key"));
-    EXPECT_TRUE(chart.findChild<QLabel*>(QStringLiteral("cell65"))->toolTip().isEmpty());
+}
+
+// The tips are shown where the mouse rests, over cells that let the mouse
+// through to the chart.
+TEST(AsciiChart, ControlCharactersShowTheirTipsUnderTheMouse)
+{
+    CASCIIWnd chart;
+    chart.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+    const auto tipAt = [&](int value) {
+        QToolTip::hideText();
+        const QPoint at = chart.CellRect(value).center();
+        QHelpEvent help(QEvent::ToolTip, at, chart.mapToGlobal(at));
+        QApplication::sendEvent(chart.childAt(at) ? chart.childAt(at) : &chart, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(tipAt(13), QStringLiteral("Ctrl-M  CR = Carriage Return / ENTER key"));
+    EXPECT_EQ(tipAt(1), QStringLiteral("Ctrl-A  SOH = Start of Heading"));
+    EXPECT_EQ(tipAt(127), QStringLiteral("Control Character: Delete"));
 }
 
 TEST(AsciiChart, BoundaryClicksGoToTheLowerValueAndOnlyToLiveListeners)
@@ -102,8 +122,20 @@ TEST(ToolWindows, ComeBackWhereTheyWereLeftButAlwaysOnScreen)
     ASSERT_LE(converter.frameGeometry().width(), room.width()); // fits the test screen
     EXPECT_TRUE(room.contains(converter.frameGeometry()))
         << converter.frameGeometry().x() << "," << converter.frameGeometry().y();
+    // Before the window manager frames it, its caption is counted too: the
+    // bottom edge stays on the screen once it is framed.
+    const int caption = converter.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    EXPECT_LE(converter.geometry().bottom() + caption, room.bottom());
     EXPECT_FALSE(converter.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_FALSE(CASCIIWnd().windowFlags() & Qt::WindowMaximizeButtonHint);
+
+    // Opened for the first time: over the middle of the window that opened it.
+    Platform::OpenProfile()->remove(QStringLiteral("TRCNV"));
+    QWidget owner;
+    owner.setGeometry(room.left() + 40, room.top() + 30, room.width() - 80, room.height() - 60);
+    CConverterWnd first(&owner);
+    EXPECT_TRUE(room.contains(first.geometry()));
+    EXPECT_LE((first.geometry().center() - owner.geometry().center()).manhattanLength(), 40);
 }
 
 } // namespace

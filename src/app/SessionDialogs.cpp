@@ -1,0 +1,108 @@
+#include "app/SessionDialogs.h"
+
+#include "app/ChildFrame.h"
+#include "app/ToolWindows.h"
+#include "controls/SettingsDialogs.h"
+#include "controls/TrelliumView.h"
+#include "display/ui/ColorDlg.h"
+#include "display/ui/RichCtrl.h"
+#include "display/ui/TimingDlg.h"
+#include "platform/Alerts.h"
+#include "send/ui/FKeyDlg.h"
+#include "session/SessionContext.h"
+#include "session/TrelliumDoc.h"
+#include "session/ui/CapDlg.h"
+#include "session/ui/SaveFileDialog.h"
+
+#include <QMessageBox>
+
+namespace SessionDialogs {
+
+void EditFunctionKey(QWidget* parent, CChildFrame* frame, int key, CToolWindows& tools)
+{
+    if (!frame)
+        return;
+    CTrelliumDoc* doc = frame->GetDocument();
+    bool accepted = false;
+    {
+        CFKeyDlg dialog(&doc->m_funcKeys, key, parent);
+        // The preview shows what the key would send now, checksums included.
+        dialog.SetChecksumState(doc->Context().Checksum().State());
+        tools.LendChartTo(&dialog);
+        dialog.SetChartOpener([&tools] { return tools.OpenLentChart(); }, tools.Chart());
+        accepted = dialog.exec() == QDialog::Accepted;
+        // Back before the dialog goes, and sending through the session again.
+        tools.GiveBackChart(frame);
+    }
+    if (!accepted)
+        return;
+    doc->SetModifiedFlag();
+    doc->RefreshKeyLabels(false, false);
+}
+
+void Colors(QWidget* parent, CChildFrame* frame)
+{
+    if (!frame)
+        return;
+    bool accepted = false;
+    {
+        auto info = frame->GetDocument()->EditInfo();
+        CColorDlg dialog(&info->m_colors, parent);
+        accepted = dialog.exec() == QDialog::Accepted;
+    }
+    // Colours picked before Cancel stay in the session; the display takes
+    // them for new text only when the dialog ends with OK.
+    if (accepted)
+        frame->GetView()->GetDisplay()->UpdateColors();
+}
+
+void Timing(QWidget* parent, CChildFrame* frame)
+{
+    if (!frame)
+        return;
+    auto info = frame->GetDocument()->EditInfo();
+    CTimingDlg dialog(&info->m_timing, parent);
+    dialog.exec();
+}
+
+void EchoSetting(QWidget* parent, CChildFrame* frame)
+{
+    if (!frame)
+        return;
+    CTrelliumDoc* doc = frame->GetDocument();
+    bool changed = false;
+    {
+        auto info = doc->EditInfo();
+        CCommSettingsDlg dialog(&*info, parent);
+        changed = dialog.exec() == QDialog::Accepted && dialog.IsChanged();
+    }
+    if (changed) {
+        doc->SetModifiedFlag();
+        doc->UpdateTitle();
+    }
+}
+
+void CaptureOptions(QWidget* parent, CChildFrame* frame)
+{
+    if (!frame)
+        return;
+    CTrelliumDoc* doc = frame->GetDocument();
+    CCapDlg dialog(&doc->m_capture, parent);
+    if (dialog.exec() == QDialog::Accepted)
+        doc->SetModifiedFlag();
+}
+
+void StartCapture(CChildFrame* frame)
+{
+    if (!frame)
+        return;
+    const QString path = SaveFileDialog::AskCapture(frame, QStringLiteral("Start Capture"));
+    if (path.isEmpty())
+        return;
+    if (!frame->GetDocument()->StartCapture(path))
+        QMessageBox::warning(frame->GetView(), Alerts::AppTitle(),
+                             QStringLiteral("Error - Cannot open file [%1] to capture data: %2")
+                                 .arg(path, frame->GetDocument()->CaptureProblem()));
+}
+
+} // namespace SessionDialogs

@@ -1,0 +1,21 @@
+#pragma once
+
+class CChildFrame;
+class CToolWindows;
+class QWidget;
+
+// The dialogs the menus open on the active session; each marks the session
+// modified when it changed what the session file keeps.
+namespace SessionDialogs {
+
+// The function-key setup on key 0..11; the chart it opens is lent to it.
+void EditFunctionKey(QWidget* parent, CChildFrame* frame, int key, CToolWindows& tools);
+void Colors(QWidget* parent, CChildFrame* frame);
+void Timing(QWidget* parent, CChildFrame* frame);
+void EchoSetting(QWidget* parent, CChildFrame* frame);
+void CaptureOptions(QWidget* parent, CChildFrame* frame);
+// Asks for a file and starts capturing to it; a file that cannot be opened
+// is named with the system's reason.
+void StartCapture(CChildFrame* frame);
+
+} // namespace SessionDialogs
