@@ -140,10 +140,13 @@ TEST_F(TcpServerSession, AClientThatDoesNotReadHoldsNobodyBack)
     ASSERT_TRUE(SpinUntil([&] { return Connections() == 2; }));
     const QByteArray block(64 * 1024, 'y');
     qsizetype got = 0;
+    qsizetype sentWhenDropped = -1;
     constexpr int kBlocks = 400;
     for (int i = 0; i < kBlocks; ++i) {
         EXPECT_EQ(doc.SendData(block.constData(), static_cast<int>(block.size())), 1);
         got += ReceiveBytes(reader.Get(), block.size()).size();
+        if (sentWhenDropped < 0 && !alerts.Messages().isEmpty())
+            sentWhenDropped = qsizetype{i + 1} * block.size();
     }
     DrainEvents();
     EXPECT_EQ(got, qsizetype{kBlocks} * block.size());
@@ -153,6 +156,17 @@ TEST_F(TcpServerSession, AClientThatDoesNotReadHoldsNobodyBack)
     ASSERT_EQ(alerts.Messages().size(), 1); // told once, not once per send
     EXPECT_TRUE(
         alerts.Messages()[0].contains(QStringLiteral("was not reading and was disconnected")));
+    // The count is the truth: what the client still reads once it wakes
+    // and what it was told it missed make up all that was sent until then.
+    const QRegularExpressionMatch count =
+        QRegularExpression(QStringLiteral(": (\\d+) bytes were not sent"))
+            .match(alerts.Messages()[0]);
+    ASSERT_TRUE(count.hasMatch()) << alerts.Messages()[0].toStdString();
+    qsizetype woke = 0;
+    char buffer[65536];
+    for (ssize_t n; (n = ::recv(stuck.Get(), buffer, sizeof buffer, 0)) > 0;)
+        woke += n;
+    EXPECT_EQ(woke + count.captured(1).toLongLong(), sentWhenDropped);
 }
 
 TEST(ServerLog, KeepsTheNewestLinesWithinItsBound)
