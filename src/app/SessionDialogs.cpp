@@ -15,6 +15,7 @@
 #include "session/ui/SaveFileDialog.h"
 
 #include <QMessageBox>
+#include <QTimer>
 
 namespace SessionDialogs {
 
@@ -28,8 +29,11 @@ void EditFunctionKey(QWidget* parent, CChildFrame* frame, int key, CToolWindows&
         CFKeyDlg dialog(&doc->m_funcKeys, key, parent);
         // The preview shows what the key would send now, checksums included.
         dialog.SetChecksumState(doc->Context().Checksum().State());
-        tools.LendChartTo(&dialog);
-        dialog.SetChartOpener([&tools] { return tools.OpenLentChart(); }, tools.Chart());
+        // Lent once the dialog is up, so that the window manager stacks the
+        // chart above the dialog that now owns it.
+        QTimer::singleShot(0, &dialog, [&tools, &dialog] { tools.LendChartTo(&dialog); });
+        dialog.SetChartOpener([&tools, &dialog] { return tools.OpenChartFor(&dialog); },
+                              tools.Chart());
         accepted = dialog.exec() == QDialog::Accepted;
         // Back before the dialog goes, and sending through the session again.
         tools.GiveBackChart(frame);

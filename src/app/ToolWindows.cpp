@@ -7,6 +7,8 @@
 #include "tools/ui/ConverterWnd.h"
 #include "tools/ui/ToolWindowPlace.h"
 
+#include <QWindow>
+
 namespace {
 
 // A tool window opened again: restored when minimised, else brought to the top.
@@ -70,10 +72,17 @@ void CToolWindows::MoveChartTo(QWidget* parent)
     const bool minimised = m_pChart->isMinimized();
     m_pChart->setParent(parent, WindowKinds::kToolWindow);
     m_pChart->move(at);
-    if (minimised)
+    // The window manager learns the new owner when the window is shown;
+    // the toolkit keeps the old one for a window it does not create anew.
+    if (QWindow* window = m_pChart->windowHandle())
+        window->setTransientParent(parent->window()->windowHandle());
+    if (minimised) {
         m_pChart->showMinimized();
-    else if (shown)
+    } else if (shown) {
         m_pChart->show();
+        m_pChart->raise();
+        m_pChart->activateWindow();
+    }
 }
 
 void CToolWindows::LendChartTo(QWidget* dialog)
@@ -82,8 +91,9 @@ void CToolWindows::LendChartTo(QWidget* dialog)
     MoveChartTo(dialog);
 }
 
-CASCIIWnd* CToolWindows::OpenLentChart()
+CASCIIWnd* CToolWindows::OpenChartFor(QWidget* dialog)
 {
+    LendChartTo(dialog);
     return OpenChart(nullptr);
 }
 

@@ -28,7 +28,7 @@ public:
     // The chart, open or opened on request, becomes a window of `dialog`
     // while it runs; GiveBackChart returns it to the main window.
     void LendChartTo(QWidget* dialog);
-    CASCIIWnd* OpenLentChart();
+    CASCIIWnd* OpenChartFor(QWidget* dialog);
     void GiveBackChart(CChildFrame* session);
 
 private:

@@ -96,10 +96,7 @@ CFKeyDlg::CFKeyDlg(CFuncKeys* keys, int key, QWidget* parent)
     // The hint and the preview keep their lines whether or not they hold
     // text, so that nothing below them moves under the mouse while Data is
     // typed; what does not fit is in the tool tip.
-    const int line = QFontMetrics(font()).lineSpacing();
-    m_pHint->setFixedHeight(2 * line);
-    m_pHint->setWordWrap(true);
-    m_pHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_pHint->setFixedHeight(QFontMetrics(font()).lineSpacing() + 2);
     m_pHint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     layout->addWidget(m_pHint, 5, 1, 1, 3);
     m_pPreview = new QLabel(this);

@@ -116,6 +116,7 @@ TEST_F(WindowEdges, TheKeySetupsChartTypesIntoTheDataField)
             }
             CASCIIWnd* chart = frame->Tools().Chart();
             ASSERT_NE(chart, nullptr);
+            ASSERT_TRUE(SpinUntil([&] { return chart->parentWidget() == dialog; }));
             ASSERT_TRUE(QTest::qWaitForWindowExposed(chart));
             // Through the window system, which drops clicks on a window
             // that a modal dialog blocks.
@@ -351,6 +352,24 @@ TEST_F(WindowEdges, AMenuClosedWithEscapeGivesTheKeyboardBack)
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_X);
     DrainEvents();
     EXPECT_EQ(doc->RingContents(), QByteArray("x"));
+}
+
+// Every control of the strip says what it does, for each kind of session.
+TEST_F(WindowEdges, EveryStripControlHasATip)
+{
+    CChildFrame* child = frame->NewDocument();
+    for (int port : {PortIdTcpClient, PortIdTcpServer, PortIdUdpServer}) {
+        child->GetDocument()->SelectPort(port);
+        DrainEvents();
+        CTrelliumView* view = child->GetView();
+        for (QWidget* control : view->findChildren<QWidget*>()) {
+            if (control->parentWidget() != view || !control->isVisibleTo(view) ||
+                control == view->GetDisplay() || qobject_cast<QLabel*>(control))
+                continue;
+            EXPECT_FALSE(control->toolTip().isEmpty())
+                << control->metaObject()->className() << " of port " << port;
+        }
+    }
 }
 
 // Two new sessions have the same title; the Window list tells them apart.
