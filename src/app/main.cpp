@@ -7,11 +7,13 @@
 
 namespace {
 
+// Printed by --help and turned into the manual page at build time.
 const char kHelp[] =
-    "Usage: trellium [FILE...]\n"
+    "Usage: trellium [FILE]...\n"
     "Trellium, a communications test utility: serial ports, TCP and UDP sessions.\n"
+    "Each FILE is a session document (.trw) to open beside the saved workspace.\n"
     "\n"
-    "  FILE           a session file (.trw) to open beside the saved workspace\n"
+    "Options:\n"
     "  -h, --help     show this text\n"
     "  -v, --version  show the version\n";
 
