@@ -63,7 +63,7 @@ tsan: deps
 # A Debian package of the program (build/trellium_*.deb), its desktop entry
 # checked first.
 package: build
-	desktop-file-validate packaging/trellium.desktop
+	desktop-file-validate packaging/example.brackwater.trellium.desktop
 	cd $(BUILD) && cpack -G DEB
 
 bench: deps
