@@ -15,8 +15,10 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 600
 FUZZ_TARGETS := fuzz_session fuzz_datastring fuzz_render fuzz_crcmodel fuzz_workspace
 JOBS       ?= $(shell nproc)
-# The package's file: version from the changelog, the machine's architecture.
-DEB         = $(BUILD)/trellium_$(shell dpkg-parsechangelog -l packaging/changelog -S Version)_$(shell dpkg --print-architecture).deb
+# The package's files: version from the changelog, the machine's architecture.
+DEB_SUFFIX  = $(shell dpkg-parsechangelog -l packaging/changelog -S Version)_$(shell dpkg --print-architecture)
+DEB         = $(BUILD)/trellium_$(DEB_SUFFIX).deb
+DDEB        = $(BUILD)/trellium-dbgsym_$(DEB_SUFFIX).ddeb
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
 .PHONY: all deps build run package test-package test test-plain test-asan tsan bench fuzz fuzz-build fuzz-smoke format clean
@@ -66,15 +68,15 @@ tsan: deps
 		echo "tsan: the racy canary was reported, as it must be"
 
 # A Debian package of the program from the build in $(BUILD), not a new
-# build: $(DEB), its debug information beside it in trellium-dbgsym_*.ddeb.
+# build: $(DEB), its debug information beside it in $(DDEB).
 package: build
 	cd $(BUILD) && cpack -G DEB
 
 # The package checked as Debian and the software centres check it, then
 # installed over an older version and removed in a scratch root.
 test-package: package
-	bash tests/packaging/check_package.sh $(DEB)
-	bash tests/packaging/upgrade_test.sh $(DEB)
+	bash tests/packaging/check_package.sh $(DEB) $(DDEB)
+	bash tests/packaging/upgrade_test.sh $(DEB) $(DDEB)
 
 bench: deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELLIUM_BENCH=ON

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # The package as Debian and the software centres check it: lintian on the
-# .deb, then the catalogue entry and the desktop entry as installed. Any error
-# or warning fails; lintian's notes are shown.
+# .deb and its debug-symbol package, then the catalogue entry and the desktop
+# entry as installed. Any error or warning fails; lintian's notes are shown.
 set -euo pipefail
-deb="${1:?usage: check_package.sh DEB}"
+deb="${1:?usage: check_package.sh DEB DEBUG_DDEB}"
+ddeb="${2:?usage: check_package.sh DEB DEBUG_DDEB}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-echo "== lintian $(basename "$deb")"
-lintian --fail-on error,warning --display-info "$deb"
+echo "== lintian $(basename "$deb") $(basename "$ddeb")"
+lintian --fail-on error,warning --display-info "$deb" "$ddeb"
 
 dpkg-deb -x "$deb" "$work"
 # validate-tree: what `appstreamcli validate` checks in the catalogue entry,

@@ -2,10 +2,12 @@
 # The package installs over an older version and is removed cleanly, in a
 # scratch root of its own (dpkg --root; nothing is installed on the system):
 # the upgrade drops what the new version no longer ships, the installed
-# commands start, removal and purge leave nothing of the package behind, and
-# a user's profile and workspace are never touched.
+# commands start, the package and its debug symbols install as their md5sums
+# say, removal and purge leave nothing behind, and a user's profile and
+# workspace are never touched.
 set -euo pipefail
-deb="${1:?usage: upgrade_test.sh DEB}"
+deb="${1:?usage: upgrade_test.sh DEB DEBUG_DDEB}"
+ddeb="${2:?usage: upgrade_test.sh DEB DEBUG_DDEB}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 root="$work/root"
@@ -32,7 +34,8 @@ scratch_dpkg() {
   fi
 }
 installed_version() {
-  dpkg-query --admindir="$admin" -W -f='${Version} ${db:Status-Status}' trellium 2>/dev/null || true
+  dpkg-query --admindir="$admin" -W -f='${Version} ${db:Status-Status}' "${1:-trellium}" \
+    2>/dev/null || true
 }
 version="$(dpkg-deb -f "$deb" Version)"
 
@@ -78,16 +81,35 @@ done
 crc="$(HOME="$work" "$root/usr/bin/trellium-cli" crc CRC-16/MODBUS 123456789 2>&1)" || true
 [ "$crc" = "4B37" ] || fail "the installed trellium-cli computes CRC-16/MODBUS as '$crc'"
 
+echo "== the debug symbols install beside it; every file is as its md5sums say"
+scratch_dpkg -i "$ddeb"
+[ "$(installed_version trellium-dbgsym)" = "$version installed" ] ||
+  fail "trellium-dbgsym $version is not installed: $(installed_version trellium-dbgsym)"
+# As debsums checks: every file a package installs is in its md5sums, by its
+# path, with its sum.
+for package in trellium trellium-dbgsym; do
+  sums="$admin/info/$package.md5sums"
+  (cd "$root" && md5sum --quiet -c "$sums" 2>&1) || fail "$package's md5sums do not match"
+  while read -r path; do
+    if [ -f "$root$path" ] && [ ! -L "$root$path" ] && ! grep -q "  ${path#/}\$" "$sums"; then
+      fail "$package's md5sums lack $path"
+    fi
+  done < <(dpkg-query --admindir="$admin" -L "$package")
+done
+
 echo "== remove (and purge what dpkg keeps)"
-scratch_dpkg -r trellium
-if [[ "$(installed_version)" == *config-files ]]; then
-  scratch_dpkg -P trellium
-fi
-[ -z "$(installed_version)" ] || fail "trellium is still known after removal: $(installed_version)"
+scratch_dpkg -r trellium-dbgsym trellium
+for package in trellium trellium-dbgsym; do
+  if [[ "$(installed_version "$package")" == *config-files ]]; then
+    scratch_dpkg -P "$package"
+  fi
+  [ -z "$(installed_version "$package")" ] ||
+    fail "$package is still known after removal: $(installed_version "$package")"
+done
 left="$(cd "$root" && find . -mindepth 1 \( -path ./var -o -path ./home \) -prune -o -print)"
 [ -z "$left" ] || fail "the purge left behind: $left"
 
 (cd "$root" && sha256sum --quiet -c "$work/user-files.sha256") ||
   fail "the user's profile or workspace changed"
-[ "$status" -eq 0 ] && echo "the package upgrades 0.9, starts, and is removed cleanly"
+[ "$status" -eq 0 ] && echo "the package upgrades 0.9, starts, verifies, and is removed cleanly"
 exit "$status"
