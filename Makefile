@@ -2,7 +2,10 @@
 # make test  - install what is missing, build, run every test (plain, AddressSanitizer and
 #              UndefinedBehaviorSanitizer, ThreadSanitizer builds, each fuzz target briefly)
 # make bench - build and run the benchmarks
-# make package - build a Debian package (build/trellium_*.deb)
+# make package - build a Debian package (build/trellium_*.deb) from the build
+# make test-package - build the package, check it with lintian, appstreamcli and
+#              desktop-file-validate, upgrade and remove it in a scratch root
+#              (part of make test)
 # make fuzz  - build the fuzz targets with clang and run each for FUZZ_SECONDS
 #              (default 600); make fuzz-smoke runs each for 10 seconds (part of make test)
 BUILD      ?= build
@@ -12,9 +15,13 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 600
 FUZZ_TARGETS := fuzz_session fuzz_datastring fuzz_render fuzz_crcmodel fuzz_workspace
 JOBS       ?= $(shell nproc)
+# The package's files: version from the changelog, the machine's architecture.
+DEB_SUFFIX  = $(shell dpkg-parsechangelog -l packaging/changelog -S Version)_$(shell dpkg --print-architecture)
+DEB         = $(BUILD)/trellium_$(DEB_SUFFIX).deb
+DDEB        = $(BUILD)/trellium-dbgsym_$(DEB_SUFFIX).ddeb
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps build run package test test-plain test-asan tsan bench fuzz fuzz-build fuzz-smoke format clean
+.PHONY: all deps build run package test-package test test-plain test-asan tsan bench fuzz fuzz-build fuzz-smoke format clean
 
 all: build
 
@@ -28,7 +35,7 @@ build: deps
 run: build
 	$(BUILD)/bin/trellium
 
-test: test-plain test-asan tsan fuzz-smoke
+test: test-plain test-package test-asan tsan fuzz-smoke
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -60,11 +67,16 @@ tsan: deps
 	@grep -q "ThreadSanitizer: data race" $(TSAN_BUILD)/canary.log && \
 		echo "tsan: the racy canary was reported, as it must be"
 
-# A Debian package of the program (build/trellium_*.deb), its desktop entry
-# checked first.
+# A Debian package of the program from the build in $(BUILD), not a new
+# build: $(DEB), its debug information beside it in $(DDEB).
 package: build
-	desktop-file-validate packaging/trellium.desktop
 	cd $(BUILD) && cpack -G DEB
+
+# The package checked as Debian and the software centres check it, then
+# installed over an older version and removed in a scratch root.
+test-package: package
+	bash tests/packaging/check_package.sh $(DEB) $(DDEB)
+	bash tests/packaging/upgrade_test.sh $(DEB) $(DDEB)
 
 bench: deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELLIUM_BENCH=ON

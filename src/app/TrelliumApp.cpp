@@ -17,6 +17,8 @@ CTrelliumApp::CTrelliumApp(int& argc, char** argv) : QApplication(argc, argv)
     setOrganizationName(QStringLiteral(TRELLIUM_COMPANY));
     setApplicationName(QStringLiteral(TRELLIUM_PRODUCT_NAME));
     setApplicationVersion(QStringLiteral(TRELLIUM_PRODUCT_VERSION));
+    // Lets the desktop match the windows to the installed desktop entry.
+    setDesktopFileName(QStringLiteral(TRELLIUM_APP_ID));
     Alerts::SetHandler(&m_alerts);
     setWindowIcon(TrelliumIcon());
     // A TCP server session may hold its full count of clients, each a descriptor.

@@ -7,12 +7,14 @@
 
 namespace {
 
+// Printed by --help and turned into the manual page at build time.
 const char kHelp[] =
-    "Usage: trellium [--online] [FILE...]\n"
+    "Usage: trellium [--online] [FILE]...\n"
     "Trellium, a communications test utility: serial ports, TCP and UDP sessions.\n"
+    "Each FILE is a session document (.trw) to open beside the saved workspace.\n"
     "\n"
-    "  FILE           a session file (.trw) to open beside the saved workspace\n"
-    "  --online       open the FILEs' sessions online\n"
+    "Options:\n"
+    "      --online   open the FILEs' sessions online\n"
     "  -h, --help     show this text\n"
     "  -v, --version  show the version\n";
 

@@ -11,25 +11,44 @@
 
 namespace {
 
+// The one description of the command line: `--help` prints it, the manual
+// page is generated from it at build time and the shell completion reads it,
+// so keep its layout (a "Commands:" list with the synopsis at column 3, an
+// "Options of COMMAND:" list for each command that has options).
 const char kUsage[] =
     "Usage: trellium-cli COMMAND [ARGS]\n"
+    "Trellium's session documents, data strings, CRCs, display and ports without a window.\n"
     "\n"
     "Commands:\n"
     "  show FILE                 print a session document as JSON\n"
     "  resave IN OUT             read a session document and write it as the program saves it\n"
-    "  encode STRING...          print the bytes each data string transmits\n"
-    "  crc MODEL [TEXT]          compute a CRC (MODEL: catalogue name or 'width=W poly=P ...')\n"
+    "  encode STRING...          print the bytes each data string transmits, one line a transmit\n"
+    "  crc MODEL [TEXT]          print the CRC of TEXT, else of standard input; MODEL is a\n"
+    "                            catalogue name or 'width=W poly=P init=I refin=true|false\n"
+    "                            refout=true|false xorout=X' (width 1 to 64)\n"
     "  crc --list                list the CRC catalogue\n"
-    "  render [--mode mont|text|hex] [--stamps F] [--min-interval MS] [--runs]\n"
-    "                            render 'TICK HEX...' chunks from standard input as the display "
-    "does\n"
-    "  run FILE [--seconds N] [--send STRING]... [--press KEY]... [--capture PATH]\n"
-    "                            open a session headless, go online and print what arrives\n"
-    "  convert TEXT              the data converter's result for TEXT as JSON\n"
+    "  render [OPTION]...        show 'TICK HEX...' lines from standard input as the display does\n"
+    "  run FILE [OPTION]...      open a session headless, go online and print what arrives\n"
+    "  convert TEXT              print the data converter's result for TEXT as JSON\n"
     "  ports                     list the ports a session can choose: ID<TAB>NAME<TAB>DESCRIPTION\n"
     "\n"
+    "Options of render:\n"
+    "  --mode mont|text|hex      display mode (default mont)\n"
+    "  --stamps F                time-stamp format, 0 (off, the default) to 6\n"
+    "  --min-interval MS         shortest pause that earns a stamp (default 500; negative: none)\n"
+    "  --runs                    wrap each run written as <t>, <s> or <p> (text, special, stamp)\n"
+    "\n"
+    "Options of run:\n"
+    "  --seconds N               end after N seconds (default: run until interrupted)\n"
+    "  --send STRING             send a data string once the connection is usable\n"
+    "  --press KEY               press a function key once the connection is usable: F1 to F12,\n"
+    "                            after Shift+ or Ctrl+\n"
+    "  --capture PATH            capture the received data to PATH\n"
+    "  --allow-auto-response-files\n"
+    "                            let auto responses send files\n"
+    "\n"
     "Options:\n"
-    "  --help                    show this text\n"
+    "  -h, --help                show this text\n"
     "  --version                 show the version\n";
 
 } // namespace
