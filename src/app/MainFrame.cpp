@@ -176,6 +176,13 @@ void CMainFrame::RunCommand(int id)
         if (doc)
             doc->ClearDisplay();
         break;
+    case Ids::CmdSendBreak:
+        if (doc)
+            doc->SendBreak(SessionDialogs::BreakLength());
+        break;
+    case Ids::CmdBreakLength:
+        SessionDialogs::AskBreakLength(this);
+        break;
     case Ids::CmdHold:
         if (doc)
             doc->ToggleHold();

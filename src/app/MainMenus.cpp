@@ -120,6 +120,10 @@ void CMainMenus::CreateMenus()
     AddCommand(m_pOptionsMenu, Ids::CmdOnline, QStringLiteral("O&nline\tAlt+N"),
                QStringLiteral("Open or close the active session's connection"))
         ->setCheckable(true);
+    AddCommand(m_pOptionsMenu, Ids::CmdSendBreak, QStringLiteral("Send &Break"),
+               QStringLiteral("Hold the serial line in a break for the break length"));
+    AddCommand(m_pOptionsMenu, Ids::CmdBreakLength, QStringLiteral("Break &Length..."),
+               QStringLiteral("Set how long Send Break holds the line"));
     AddCommand(m_pOptionsMenu, Ids::CmdClear, QStringLiteral("&Clear\tAlt+C"),
                QStringLiteral("Clear the terminal window"));
     AddCommand(m_pOptionsMenu, Ids::CmdHold, QStringLiteral("&Hold\tAlt+H"),
@@ -222,6 +226,8 @@ void CMainMenus::Refresh(const CTrelliumDoc* doc, bool instructionsPresent)
     m_pWindowMenu->menuAction()->setVisible(hasSession);
     Action(Ids::CmdHold)->setChecked(hasSession && doc->IsHold());
     Action(Ids::CmdOnline)->setChecked(hasSession && doc->IsOnline());
+    Action(Ids::CmdSendBreak)
+        ->setEnabled(hasSession && doc->IsOnline() && doc->Info().m_nConnectionType == ConnSerial);
     Action(Ids::CmdStartCapture)->setEnabled(hasSession && !doc->IsCapturing());
     Action(Ids::CmdEndCapture)->setEnabled(hasSession && doc->IsCapturing());
     Action(Ids::CmdFunctionKeys)->setEnabled(hasSession);

@@ -8,12 +8,14 @@
 #include "display/ui/RichCtrl.h"
 #include "display/ui/TimingDlg.h"
 #include "platform/Alerts.h"
+#include "platform/Profile.h"
 #include "send/ui/FKeyDlg.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 #include "session/ui/CapDlg.h"
 #include "session/ui/SaveFileDialog.h"
 
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -94,6 +96,28 @@ void CaptureOptions(QWidget* parent, CChildFrame* frame)
     CCapDlg dialog(&doc->m_capture, parent);
     if (dialog.exec() == QDialog::Accepted)
         doc->SetModifiedFlag();
+}
+
+namespace {
+const QString kBreakKey = QStringLiteral("Serial/BreakMs");
+constexpr int kDefaultBreakMs = 250;
+constexpr int kMaxBreakMs = 10000;
+} // namespace
+
+int BreakLength()
+{
+    const int ms = Platform::OpenProfile()->value(kBreakKey, kDefaultBreakMs).toInt();
+    return ms > 0 && ms <= kMaxBreakMs ? ms : kDefaultBreakMs;
+}
+
+void AskBreakLength(QWidget* parent)
+{
+    bool ok = false;
+    const int ms = QInputDialog::getInt(parent, QStringLiteral("Break Length"),
+                                        QStringLiteral("Milliseconds a break holds the line:"),
+                                        BreakLength(), 1, kMaxBreakMs, 10, &ok);
+    if (ok)
+        Platform::OpenProfile()->setValue(kBreakKey, ms);
 }
 
 void StartCapture(CChildFrame* frame)

@@ -14,6 +14,10 @@ void Colors(QWidget* parent, CChildFrame* frame);
 void Timing(QWidget* parent, CChildFrame* frame);
 void EchoSetting(QWidget* parent, CChildFrame* frame);
 void CaptureOptions(QWidget* parent, CChildFrame* frame);
+// How long Send Break holds the line (the profile's "Serial/BreakMs",
+// 250 ms unless set), and the dialog that sets it.
+int BreakLength();
+void AskBreakLength(QWidget* parent);
 // Asks for a file and starts capturing to it; a file that cannot be opened
 // is named with the system's reason.
 void StartCapture(CChildFrame* frame);

@@ -2,6 +2,7 @@
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 class CCommInfo;
 
@@ -101,4 +102,16 @@ public:
     // Returns what to tell the user when the connection could not take them
     // (the session shows it with nothing locked); empty when all is well.
     virtual QString ApplySettings(const CCommInfo&) { return {}; }
+    // Line control of a serial line: DTR and RTS up or down, and a break of
+    // `ms` milliseconds (the line is free again when `done` runs, on this
+    // thread). Returns what to tell the user when the line refused; other
+    // transports have no such lines and say so.
+    virtual QString SetLineSignals(bool /*dtr*/, bool /*rts*/)
+    {
+        return QStringLiteral("this connection has no DTR or RTS line");
+    }
+    virtual QString SendBreak(int /*ms*/, std::function<void()> /*done*/)
+    {
+        return QStringLiteral("this connection cannot send a break");
+    }
 };

@@ -63,6 +63,8 @@ inline constexpr int CmdAsciiChart = 32815;
 inline constexpr int CmdDataConverter = 32816;
 inline constexpr int CmdEchoSetting = 32817;
 inline constexpr int CmdOnline = 32818; // Alt+N: the active session on or off line
+inline constexpr int CmdSendBreak = 32819;
+inline constexpr int CmdBreakLength = 32820;
 
 inline constexpr int CmdFileNew = 57600;
 inline constexpr int CmdFileOpen = 57601;

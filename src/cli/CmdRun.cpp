@@ -17,6 +17,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTimer>
@@ -30,7 +31,7 @@ namespace {
 
 constexpr int64_t kMaxRunSeconds = std::numeric_limits<int64_t>::max() / 1000;
 
-// One --send string or --press key, in command-line order.
+// One --send string, --press key or line control, in command-line order.
 struct CRunAction
 {
     bool bPress = false;
@@ -38,7 +39,18 @@ struct CRunAction
     int key = 0;     // --press: 0..11
     bool bShift = false;
     bool bCtrl = false;
+    enum class Line
+    {
+        None,
+        Dtr,
+        Rts,
+        Break
+    };
+    Line line = Line::None; // --dtr, --rts (value 0 or 1), --break (value in ms)
+    int value = 0;
 };
+
+constexpr int kMaxBreakMs = 10000;
 
 struct CRunOptions
 {
@@ -78,13 +90,43 @@ std::optional<CRunAction> ParseKey(const QString& text)
     return action;
 }
 
+// DTR and RTS at once; a break holds what follows it until the line is
+// free again, the session still reading meanwhile.
+void RunLineAction(CTrelliumDoc& doc, const CRunAction& action)
+{
+    switch (action.line) {
+    case CRunAction::Line::Dtr:
+        doc.SetLineSignals(action.value != 0, doc.Rts());
+        break;
+    case CRunAction::Line::Rts:
+        doc.SetLineSignals(doc.Dtr(), action.value != 0);
+        break;
+    case CRunAction::Line::Break: {
+        QEventLoop waiting;
+        bool ended = false;
+        if (doc.SendBreak(action.value,
+                          [&] {
+                              ended = true;
+                              waiting.quit();
+                          }) &&
+            !ended)
+            waiting.exec();
+        break;
+    }
+    case CRunAction::Line::None:
+        break;
+    }
+}
+
 QString ParseOptions(const QList<QByteArray>& args, CRunOptions& options)
 {
     for (int i = 0; i < args.size(); ++i) {
         const QString arg = QString::fromLocal8Bit(args[i]);
         const bool takesValue = arg == QLatin1String("--seconds") ||
                                 arg == QLatin1String("--send") || arg == QLatin1String("--press") ||
-                                arg == QLatin1String("--capture");
+                                arg == QLatin1String("--capture") ||
+                                arg == QLatin1String("--dtr") || arg == QLatin1String("--rts") ||
+                                arg == QLatin1String("--break");
         if (arg == QLatin1String("--allow-auto-response-files")) {
             options.bAllowAutoFiles = true;
             continue;
@@ -115,6 +157,26 @@ QString ParseOptions(const QList<QByteArray>& args, CRunOptions& options)
             if (!TerminalBytes(value, action.data, error))
                 return QStringLiteral("run: refused \"%1\": %2")
                     .arg(QString::fromUtf8(value), error);
+            options.actions.push_back(action);
+        } else if (arg == QLatin1String("--dtr") || arg == QLatin1String("--rts")) {
+            if (value != "on" && value != "off")
+                return QStringLiteral("run: %1 takes on or off, not '%2'")
+                    .arg(arg, QString::fromLocal8Bit(value));
+            CRunAction action;
+            action.line =
+                arg == QLatin1String("--dtr") ? CRunAction::Line::Dtr : CRunAction::Line::Rts;
+            action.value = value == "on" ? 1 : 0;
+            options.actions.push_back(action);
+        } else if (arg == QLatin1String("--break")) {
+            bool ok = false;
+            const int ms = value.toInt(&ok);
+            if (!ok || ms < 1 || ms > kMaxBreakMs)
+                return QStringLiteral("run: --break needs milliseconds from 1 to %1, not '%2'")
+                    .arg(kMaxBreakMs)
+                    .arg(QString::fromLocal8Bit(value));
+            CRunAction action;
+            action.line = CRunAction::Line::Break;
+            action.value = ms;
             options.actions.push_back(action);
         } else if (arg == QLatin1String("--press")) {
             const auto action = ParseKey(QString::fromLocal8Bit(value));
@@ -185,7 +247,9 @@ int RunRun(const QList<QByteArray>& args)
             return;
         actions.stop();
         for (const CRunAction& action : options.actions) {
-            if (action.bPress) {
+            if (action.line != CRunAction::Line::None) {
+                RunLineAction(doc, action);
+            } else if (action.bPress) {
                 doc.PressFunctionKey(action.key, action.bShift, action.bCtrl, false);
             } else {
                 MacroKey macro;

@@ -38,7 +38,7 @@ constexpr int kCustomBaudIndex = 16;
 constexpr char kParities[] = {'N', 'O', 'E'};
 constexpr int kDataBits[] = {7, 8};
 constexpr int kStopBits[] = {10, 15, 20};
-const char* const kFlows[] = {"NoFC", "XON", "DTR"};
+const char* const kFlows[] = {"NoFC", "XON", "DTR", "RTS/CTS"};
 const char* const kModes[] = {"Mont", "Text", "Hex"};
 const char* const kModemNames[] = {"CTS", "DSR", "RING", "CD"};
 constexpr uint32_t kModemBits[] = {0x10, 0x20, 0x40, 0x80};
@@ -138,7 +138,7 @@ void CTrelliumView::BuildStrip()
     for (int stop : kStopBits)
         m_pStopBits->addItem(QString::number(stop / 10.0, 'g'), stop);
     m_pFlow = MakeList(this, 58 * cw, 9 * cw, lh);
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 4; ++i)
         m_pFlow->addItem(QLatin1String(kFlows[i]), i);
     for (QComboBox* box : {m_pBaud, m_pParity, m_pDataBits, m_pStopBits, m_pFlow}) {
         connect(box, qOverload<int>(&QComboBox::activated), this,
@@ -156,6 +156,23 @@ void CTrelliumView::BuildStrip()
         indicator->hide();
         m_modem[static_cast<size_t>(i)] = indicator;
         x += cw + extent;
+    }
+
+    // The lines the session drives, beside the lines it watches.
+    m_pDtr = new QCheckBox(QStringLiteral("DTR"), this);
+    m_pRts = new QCheckBox(QStringLiteral("RTS"), this);
+    for (QCheckBox* line : {m_pDtr, m_pRts}) {
+        line->setGeometry(x, 3, std::max(7 * cw, line->sizeHint().width()), lh - 3);
+        x += line->width() + cw / 2;
+        line->setChecked(true);
+        line->hide();
+        connect(line, &QCheckBox::clicked, this, [this] {
+            m_pDoc->SetLineSignals(m_pDtr->isChecked(), m_pRts->isChecked());
+            // The boxes show what the session holds, refused or not.
+            m_pDtr->setChecked(m_pDoc->Dtr());
+            m_pRts->setChecked(m_pDoc->Rts());
+            FocusDisplay();
+        });
     }
 
     m_pAddressLabel = new QLabel(QStringLiteral("Address:"), this);
@@ -203,8 +220,13 @@ void CTrelliumView::AddToolTips()
     m_pParity->setToolTip(QStringLiteral("Parity: N none, O odd, E even (Alt+R)"));
     m_pDataBits->setToolTip(QStringLiteral("Data bits in each character (Alt+D)"));
     m_pStopBits->setToolTip(QStringLiteral("Stop bits after each character (Alt+S)"));
-    m_pFlow->setToolTip(QStringLiteral("Flow control kept with the session: NoFC none, XON "
-                                       "software (XON/XOFF), DTR hardware handshake (Alt+L)"));
+    m_pFlow->setToolTip(QStringLiteral(
+        "Flow control: NoFC none; XON software both ways (XON 0x11, XOFF 0x13); DTR and "
+        "RTS/CTS the RTS/CTS hardware handshake (the serial drivers here offer no DTR/DSR "
+        "handshake) (Alt+L)"));
+    m_pDtr->setToolTip(QStringLiteral("Raise or drop DTR (many boards reset on it)"));
+    m_pRts->setToolTip(QStringLiteral("Raise or drop RTS (the RTS/CTS handshake drives it "
+                                      "itself)"));
     m_pMode->setToolTip(QStringLiteral("How received bytes are shown: Mont names control "
                                        "characters, Text acts as a simple terminal, Hex shows "
                                        "every byte's value (Alt+M)"));
@@ -263,6 +285,12 @@ void CTrelliumView::Layout()
         for (QLabel* indicator : m_modem)
             indicator->hide();
     }
+    for (QCheckBox* line : {m_pDtr, m_pRts}) {
+        line->setVisible(type == ConnSerial);
+        line->setEnabled(!offline);
+    }
+    m_pDtr->setChecked(m_pDoc->Dtr());
+    m_pRts->setChecked(m_pDoc->Rts());
     m_pMode->setGeometry(modeLeft * m_cw, 0, 10 * m_cw, m_lh);
     m_pMode->show();
     if (type == ConnMerge)

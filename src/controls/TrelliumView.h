@@ -54,6 +54,8 @@ public:
     // The strip's controls, for the window's accelerators and for tests.
     CComboBoxMulti* PortSelector() const { return m_pPort; }
     QCheckBox* OnlineBox() const { return m_pOnline; }
+    QCheckBox* DtrBox() const { return m_pDtr; }
+    QCheckBox* RtsBox() const { return m_pRts; }
     QComboBox* BaudBox() const { return m_pBaud; }
     QComboBox* ParityBox() const { return m_pParity; }
     QComboBox* DataBitsBox() const { return m_pDataBits; }
@@ -124,6 +126,8 @@ private:
     int m_lh = 16;
     CComboBoxMulti* m_pPort = nullptr;
     QCheckBox* m_pOnline = nullptr;
+    QCheckBox* m_pDtr = nullptr;
+    QCheckBox* m_pRts = nullptr;
     QComboBox* m_pBaud = nullptr;
     QComboBox* m_pParity = nullptr;
     QComboBox* m_pDataBits = nullptr;

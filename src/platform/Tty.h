@@ -7,6 +7,14 @@
 #include <memory>
 #include <optional>
 
+// Handshaking on a serial line.
+enum class CTtyFlow
+{
+    None,
+    XonXoff, // software, both ways: XON 0x11, XOFF 0x13
+    RtsCts,  // hardware: the driver's RTS/CTS handshake
+};
+
 // A serial line's settings as the program speaks of them.
 struct CTtyLine
 {
@@ -14,6 +22,7 @@ struct CTtyLine
     int dataBits = 8;  // 5 to 8
     char parity = 'N'; // 'N', 'E' or 'O'
     int stopBits = 1;  // 1 or 2
+    CTtyFlow flow = CTtyFlow::None;
     bool operator==(const CTtyLine&) const = default;
 };
 
@@ -91,6 +100,13 @@ public:
     CErrorOr<std::optional<uint32_t>> ModemLines() const;
     // Nothing when the driver keeps no counters.
     std::optional<CTtyErrorCounts> ErrorCounts() const;
+    // Raises or drops DTR and RTS. ENOTTY or EINVAL from a device without
+    // modem lines (pseudo-terminals). Under the RTS/CTS handshake the driver
+    // drives RTS itself.
+    CPlatformError SetModemControl(bool dtr, bool rts);
+    // Starts or ends a break on the line. A device without one (a
+    // pseudo-terminal) takes the call and sends nothing.
+    CPlatformError SetBreak(bool on);
 
     Platform::IoResult Read(void* buffer, size_t size);
     Platform::IoResult Write(const void* bytes, size_t count);

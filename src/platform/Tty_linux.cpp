@@ -186,6 +186,17 @@ CPlatformError CTtyDevice::Apply(const CTtyLine& line)
         settings.c_cflag |= PARENB | PARODD;
     if (line.stopBits == 2)
         settings.c_cflag |= CSTOPB;
+    settings.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+    settings.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    if (line.flow == CTtyFlow::RtsCts) {
+        settings.c_cflag |= CRTSCTS;
+    } else if (line.flow == CTtyFlow::XonXoff) {
+        // Our output stops at XOFF from the device and goes on at XON; the
+        // driver sends XOFF and XON itself as its input queue fills and drains.
+        settings.c_iflag |= IXON | IXOFF;
+        settings.c_cc[VSTART] = 0x11;
+        settings.c_cc[VSTOP] = 0x13;
+    }
     const std::optional<speed_t> code = StandardCode(line.baud);
     if (code) {
         ::cfsetispeed(&settings, *code);
@@ -233,7 +244,37 @@ CErrorOr<CTtyLine> CTtyDevice::ReadBack() const
     }
     line.parity = !(settings.c_cflag & PARENB) ? 'N' : (settings.c_cflag & PARODD) ? 'O' : 'E';
     line.stopBits = (settings.c_cflag & CSTOPB) ? 2 : 1;
+    if (settings.c_cflag & CRTSCTS)
+        line.flow = CTtyFlow::RtsCts;
+    else if ((settings.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF))
+        line.flow = CTtyFlow::XonXoff;
     return line;
+}
+
+CPlatformError CTtyDevice::SetModemControl(bool dtr, bool rts)
+{
+    const int fd = m_state->fd.Get();
+    int lines = 0;
+    if (::ioctl(fd, TIOCMGET, &lines) != 0) {
+        const int error = errno;
+        return Failure(error, QStringLiteral("cannot set DTR and RTS on %1").arg(m_path));
+    }
+    lines = dtr ? (lines | TIOCM_DTR) : (lines & ~TIOCM_DTR);
+    lines = rts ? (lines | TIOCM_RTS) : (lines & ~TIOCM_RTS);
+    if (::ioctl(fd, TIOCMSET, &lines) != 0) {
+        const int error = errno;
+        return Failure(error, QStringLiteral("cannot set DTR and RTS on %1").arg(m_path));
+    }
+    return {};
+}
+
+CPlatformError CTtyDevice::SetBreak(bool on)
+{
+    if (::ioctl(m_state->fd.Get(), on ? TIOCSBRK : TIOCCBRK) != 0) {
+        const int error = errno;
+        return Failure(error, QStringLiteral("cannot send a break on %1").arg(m_path));
+    }
+    return {};
 }
 
 CErrorOr<std::optional<uint32_t>> CTtyDevice::ModemLines() const

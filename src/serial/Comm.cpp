@@ -36,6 +36,11 @@ QString LineMismatch(const CTtyLine& wanted, const CTtyLine& actual, bool pseudo
         differences << QStringLiteral("keeps parity %1").arg(QLatin1Char(actual.parity));
     if (actual.stopBits != wanted.stopBits)
         differences << QStringLiteral("keeps %1 stop bits").arg(actual.stopBits);
+    if (actual.flow != wanted.flow)
+        differences << (wanted.flow == CTtyFlow::RtsCts
+                            ? QStringLiteral("takes no RTS/CTS handshake")
+                        : wanted.flow == CTtyFlow::XonXoff ? QStringLiteral("takes no XON/XOFF")
+                                                           : QStringLiteral("keeps its handshake"));
     if (differences.isEmpty())
         return {};
     return QStringLiteral("the driver ") + differences.join(QStringLiteral(", "));
@@ -97,6 +102,27 @@ CPlatformError CComm::SetLineControl(char parity, int dataBits, int stopBitsCode
     line.dataBits = dataBits;
     line.stopBits = stopBitsCode == 20 ? 2 : 1;
     return ApplyLine(line);
+}
+
+CPlatformError CComm::SetFlowControl(CTtyFlow flow)
+{
+    CTtyLine line = m_line;
+    line.flow = flow;
+    return ApplyLine(line);
+}
+
+CPlatformError CComm::SetModemControl(bool dtr, bool rts)
+{
+    if (!m_device)
+        return CPlatformError(EBADF, QStringLiteral("%1 is closed").arg(m_path));
+    return m_device->SetModemControl(dtr, rts);
+}
+
+CPlatformError CComm::SetBreak(bool on)
+{
+    if (!m_device)
+        return CPlatformError(EBADF, QStringLiteral("%1 is closed").arg(m_path));
+    return m_device->SetBreak(on);
 }
 
 CErrorOr<uint32_t> CComm::ReadModemStatus() const

@@ -51,8 +51,15 @@ public:
     // in every case); 5 to 8 data bits; stop-bits code 20 gives two stop
     // bits, every other code (15, one and a half, included) one.
     CPlatformError SetLineControl(char parity, int dataBits, int stopBitsCode);
+    // Handshaking as the driver offers it; a driver that keeps another is
+    // an error, as for the line settings.
+    CPlatformError SetFlowControl(CTtyFlow flow);
     // The settings last asked for.
     const CTtyLine& Line() const { return m_line; }
+    // DTR and RTS up or down (both up when the port opens).
+    CPlatformError SetModemControl(bool dtr, bool rts);
+    // Starts or ends a break.
+    CPlatformError SetBreak(bool on);
 
     // The modem-line word; 0 for a device that cannot report modem lines.
     CErrorOr<uint32_t> ReadModemStatus() const;

@@ -6,8 +6,9 @@
 #include "serial/SerialOwner.h"
 
 #include <QCoreApplication>
-
 #include <QMetaObject>
+#include <QTimer>
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -16,17 +17,70 @@ CPlatformError ApplyLine(CComm& comm, const CCommInfo& info)
 {
     if (CPlatformError error = comm.SetBaudRate(info.m_nBaudRate); error.IsError())
         return error;
-    return comm.SetLineControl(static_cast<char>(info.m_cParity), info.m_nDataBits,
-                               info.m_nStopBits);
+    if (CPlatformError error = comm.SetLineControl(static_cast<char>(info.m_cParity),
+                                                   info.m_nDataBits, info.m_nStopBits);
+        error.IsError())
+        return error;
+    return comm.SetFlowControl(CSerialTransport::FlowOf(info.m_nFlowControl));
+}
+
+bool FlowOfSame(const CCommInfo& a, const CCommInfo& b)
+{
+    return CSerialTransport::FlowOf(a.m_nFlowControl) == CSerialTransport::FlowOf(b.m_nFlowControl);
 }
 
 bool SameLine(const CCommInfo& a, const CCommInfo& b)
 {
     return a.m_nBaudRate == b.m_nBaudRate && a.m_cParity == b.m_cParity &&
-           a.m_nDataBits == b.m_nDataBits && a.m_nStopBits == b.m_nStopBits;
+           a.m_nDataBits == b.m_nDataBits && a.m_nStopBits == b.m_nStopBits && FlowOfSame(a, b);
 }
 
 } // namespace
+
+CTtyFlow CSerialTransport::FlowOf(int32_t flowControl)
+{
+    switch (flowControl) {
+    case 1:
+        return CTtyFlow::XonXoff;
+    case 2: // "DTR": the hardware handshake the drivers offer
+    case 3:
+        return CTtyFlow::RtsCts;
+    default:
+        return CTtyFlow::None;
+    }
+}
+
+QString CSerialTransport::SetLineSignals(bool dtr, bool rts)
+{
+    if (!m_pComm)
+        return QStringLiteral("%1 is not open").arg(m_portName);
+    const CPlatformError error = m_pComm->SetModemControl(dtr, rts);
+    return error.IsError() ? ErrorText(error) : QString();
+}
+
+QString CSerialTransport::SendBreak(int ms, std::function<void()> done)
+{
+    if (!m_pComm)
+        return QStringLiteral("%1 is not open").arg(m_portName);
+    if (m_bBreaking)
+        return QStringLiteral("a break is being sent on %1 already").arg(m_portName);
+    if (const CPlatformError error = m_pComm->SetBreak(true); error.IsError())
+        return ErrorText(error);
+    m_bBreaking = true;
+    // Ended by a timer, so that neither the window nor the reader waits; a
+    // port closed meanwhile ended it with its close.
+    QTimer::singleShot(std::max(1, ms), QCoreApplication::instance(),
+                       [this, alive = m_pAlive, done = std::move(done)] {
+                           if (alive->load()) {
+                               m_bBreaking = false;
+                               if (m_pComm)
+                                   m_pComm->SetBreak(false);
+                           }
+                           if (done)
+                               done();
+                       });
+    return {};
+}
 
 CSerialTransport::CSerialTransport(CSerialOwner& owner, CTransportOwner& data,
                                    const CCommInfo& settings)
@@ -91,6 +145,9 @@ void CSerialTransport::Close()
 {
     if (m_pAlive)
         m_pAlive->store(false);
+    if (m_bBreaking && m_pComm)
+        m_pComm->SetBreak(false);
+    m_bBreaking = false;
     // Synchronous and bounded: the reader's waits end at once, so the port
     // is free again when this returns, with no pause needed afterwards.
     if (m_pComm)

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -12,6 +13,7 @@ class CComm;
 class CSerialOwner;
 class CTransportOwner;
 struct CTtyLine;
+enum class CTtyFlow;
 
 // The transport of a serial session (connection type 0): the session's COM
 // port through the numbering layer, at the session's line settings, with the
@@ -43,9 +45,16 @@ public:
     size_t OutputPending() const override;
     void WantOutputRoom() override;
     void ResumeReading() override;
-    // Baud rate, parity, data bits and stop bits; flow control is never
-    // applied. A refusal is told once per refused combination.
+    // Baud rate, parity, data bits, stop bits and flow control. A refusal is
+    // told once per refused combination.
     QString ApplySettings(const CCommInfo& info) override;
+    QString SetLineSignals(bool dtr, bool rts) override;
+    QString SendBreak(int ms, std::function<void()> done) override;
+
+    // The handshake of a session's flow-control index: "NoFC", "XON", "DTR"
+    // (the RTS/CTS handshake: the drivers here offer no DTR/DSR one),
+    // "RTS/CTS".
+    static CTtyFlow FlowOf(int32_t flowControl);
 
 private:
     bool OnCommData(const char* bytes, int count) override;
@@ -68,4 +77,5 @@ private:
     // before never reaches a later connection of the session.
     std::shared_ptr<std::atomic<bool>> m_pAlive;
     std::optional<CCommInfo> m_refused; // settings last refused, told already
+    bool m_bBreaking = false;
 };

@@ -290,6 +290,11 @@ void CTrelliumDoc::OpenConnection()
                                           QStringLiteral("Error"));
     } else {
         result = transport->Open();
+        // A line the user dropped stays down on the new connection.
+        if (result.bOnline && (!m_bDtr || !m_bRts))
+            if (const QString refused = transport->SetLineSignals(m_bDtr, m_bRts);
+                !refused.isEmpty())
+                result.strAlert = refused;
         if (result.bOnline)
             m_pipeline.SetTransport(std::move(transport));
     }
@@ -360,8 +365,7 @@ int CTrelliumDoc::SelectPort(int id)
 
 void CTrelliumDoc::ApplySettings()
 {
-    // The open serial port takes baud rate and line settings; flow control
-    // is never applied.
+    // The open serial port takes baud rate, line settings and flow control.
     QString refused;
     if (m_bOnline && m_pipeline.Transport())
         refused = m_pipeline.Transport()->ApplySettings(m_info);
@@ -535,6 +539,31 @@ QString CTrelliumDoc::ConnectionText() const
     default:
         return QString::fromStdString(ComName(m_info.m_nPortId));
     }
+}
+
+void CTrelliumDoc::SetLineSignals(bool dtr, bool rts)
+{
+    m_bDtr = dtr;
+    m_bRts = rts;
+    CTransport* transport = m_pipeline.Transport();
+    if (!transport)
+        return;
+    if (const QString refused = transport->SetLineSignals(dtr, rts); !refused.isEmpty())
+        Alerts::Message(refused, QStringLiteral("Error"), AlertIcon::Warning);
+}
+
+bool CTrelliumDoc::SendBreak(int ms, std::function<void()> done)
+{
+    CTransport* transport = m_pipeline.Transport();
+    const QString refused = transport
+                                ? transport->SendBreak(ms, done)
+                                : QStringLiteral("The session is offline: no break was sent.");
+    if (refused.isEmpty())
+        return true;
+    Alerts::Message(refused, QStringLiteral("Error"), AlertIcon::Warning);
+    if (done)
+        done();
+    return false;
 }
 
 QString CTrelliumDoc::UntitledName() const

@@ -14,6 +14,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -201,6 +202,17 @@ public:
     bool IsHold() const { return m_pipeline.IsHold(); }
     bool IsOnline() const { return m_bOnline.load(); }
     void ClearDisplay();
+    // DTR and RTS as the session drives them: raised unless the user
+    // dropped them, kept across reconnections while the session lives.
+    bool Dtr() const { return m_bDtr; }
+    bool Rts() const { return m_bRts; }
+    // Sets them, on the open line at once; a line that refuses is named in
+    // a message.
+    void SetLineSignals(bool dtr, bool rts);
+    // A break of `ms` milliseconds on the open line; `done` runs when the
+    // line is free again (at once when it could not be sent, which a
+    // message says). False when no break was sent.
+    bool SendBreak(int ms, std::function<void()> done = {});
     // A session without a file named by its connection alone ("COM3",
     // "127.0.0.1 port 23", "TCP server port 5000"), for questions.
     QString UntitledName() const;
@@ -252,6 +264,8 @@ private:
     bool m_bAskingAutoFiles = false;
     std::vector<int> m_waitingRepeats; // repeat timers waiting for output to drain
     std::atomic<bool> m_bOnline{false};
+    bool m_bDtr = true;
+    bool m_bRts = true;
 
     uint32_t m_modemStatus = 0;
     mutable std::mutex m_lock; // guards m_modemStatus

@@ -130,15 +130,20 @@ TEST_F(SerialSession, SettingsFollowWhileOnlineAndARefusalIsToldOnce)
         info->m_nBaudRate = 115200;
         info->m_cParity = 'O';
         info->m_nStopBits = 20;
-        info->m_nFlowControl = 2; // never applied
+        info->m_nFlowControl = 3; // RTS/CTS
     }
     doc.ApplySettings();
-    const termios t = SlaveSettings();
+    termios t = SlaveSettings();
     EXPECT_EQ(cfgetospeed(&t), B115200);
     EXPECT_TRUE(t.c_cflag & CSTOPB);
     EXPECT_TRUE(t.c_cflag & PARODD);
-    EXPECT_FALSE(t.c_cflag & CRTSCTS);
+    EXPECT_TRUE(t.c_cflag & CRTSCTS);
     EXPECT_FALSE(t.c_iflag & (IXON | IXOFF));
+    doc.EditInfo()->m_nFlowControl = 1; // XON
+    doc.ApplySettings();
+    t = SlaveSettings();
+    EXPECT_FALSE(t.c_cflag & CRTSCTS);
+    EXPECT_TRUE(t.c_iflag & IXON);
     EXPECT_TRUE(alerts.Messages().isEmpty());
 
     doc.EditInfo()->m_nBaudRate = 0;

@@ -1,0 +1,154 @@
+// Handshaking and line control on pseudo-terminal pairs: the flow control a
+// session chooses reaches the device and acts (XOFF from the device holds
+// our output until XON), DTR and RTS on a device without modem lines are
+// refused by name, and a break is taken without disturbing the data.
+#include "PtyPair.h"
+#include "serial/Comm.h"
+#include "serial/CommOwner.h"
+#include "serial/SerialTransport.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <poll.h>
+#include <termios.h>
+
+namespace {
+
+// Keeps what the reader hands over; the reader is also what drains our
+// output.
+class CKeepingOwner final : public CCommOwner
+{
+public:
+    bool OnCommData(const char* bytes, int count) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_data.append(bytes, count);
+        m_changed.notify_all();
+        return true;
+    }
+    bool CanReceive() override { return true; }
+    void OnModemStatus(uint32_t) override {}
+    void OnOutputRoom() override {}
+    void OnCommLost(const CPlatformError&) override {}
+    bool WaitFor(const QByteArray& bytes)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(10),
+                                  [&] { return m_data.contains(bytes); });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    QByteArray m_data;
+};
+
+class LineControl : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(pty.IsOpen());
+        CErrorOr<std::unique_ptr<CComm>> opened = CComm::Open(pty.SlavePath());
+        ASSERT_FALSE(opened.IsError()) << ErrorText(opened.Error()).toStdString();
+        comm = std::move(opened.Value());
+    }
+    termios Device() const
+    {
+        termios t{};
+        ::tcgetattr(pty.Slave(), &t);
+        return t;
+    }
+    // Whether the master has anything to read within `ms`: only ever used to
+    // show that bytes are held back, never to wait for them.
+    bool MasterReadable(int ms) const
+    {
+        pollfd fd{pty.Master(), POLLIN, 0};
+        return ::poll(&fd, 1, ms) > 0;
+    }
+
+    CKeepingOwner owner; // outlives the port and its reader
+    CPtyPair pty;
+    std::unique_ptr<CComm> comm;
+};
+
+TEST_F(LineControl, EachChoiceReachesTheDeviceAndReadsBack)
+{
+    ASSERT_FALSE(comm->SetFlowControl(CTtyFlow::XonXoff).IsError());
+    termios t = Device();
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
+    EXPECT_EQ(t.c_cc[VSTART], 0x11);
+    EXPECT_EQ(t.c_cc[VSTOP], 0x13);
+    EXPECT_FALSE(t.c_cflag & CRTSCTS);
+
+    const CPlatformError hardware = comm->SetFlowControl(CTtyFlow::RtsCts);
+    ASSERT_FALSE(hardware.IsError()) << ErrorText(hardware).toStdString();
+    t = Device();
+    EXPECT_TRUE(t.c_cflag & CRTSCTS);
+    EXPECT_FALSE(t.c_iflag & (IXON | IXOFF));
+
+    ASSERT_FALSE(comm->SetFlowControl(CTtyFlow::None).IsError());
+    t = Device();
+    EXPECT_FALSE(t.c_cflag & CRTSCTS);
+    EXPECT_FALSE(t.c_iflag & (IXON | IXOFF | IXANY));
+    // A baud-rate change keeps the handshake chosen.
+    ASSERT_FALSE(comm->SetFlowControl(CTtyFlow::XonXoff).IsError());
+    ASSERT_FALSE(comm->SetBaudRate(19200).IsError());
+    EXPECT_TRUE(Device().c_iflag & IXON);
+}
+
+// The session's list: "NoFC", "XON", "DTR" (the hardware handshake the
+// drivers offer), and "RTS/CTS", which older files never hold.
+TEST(FlowChoices, MapToTheHandshakes)
+{
+    EXPECT_EQ(CSerialTransport::FlowOf(0), CTtyFlow::None);
+    EXPECT_EQ(CSerialTransport::FlowOf(1), CTtyFlow::XonXoff);
+    EXPECT_EQ(CSerialTransport::FlowOf(2), CTtyFlow::RtsCts);
+    EXPECT_EQ(CSerialTransport::FlowOf(3), CTtyFlow::RtsCts);
+    EXPECT_EQ(CSerialTransport::FlowOf(-7), CTtyFlow::None); // a damaged file
+}
+
+TEST_F(LineControl, XoffFromTheDeviceHoldsOurOutputUntilXon)
+{
+    ASSERT_FALSE(comm->SetFlowControl(CTtyFlow::XonXoff).IsError());
+    ASSERT_FALSE(comm->StartThread(owner).IsError());
+    // The line discipline takes the XOFF (it never reaches the reader);
+    // once the byte after it was read, our output is stopped.
+    ASSERT_TRUE(pty.WriteToMaster(QByteArray("\x13"
+                                             "1")));
+    ASSERT_TRUE(owner.WaitFor("1"));
+    ASSERT_TRUE(comm->Write("held", 4).IsSent());
+    EXPECT_FALSE(MasterReadable(300));
+    ASSERT_TRUE(pty.WriteToMaster(QByteArray(1, '\x11')));
+    EXPECT_EQ(pty.ReadFromMaster(4), QByteArray("held"));
+
+    // Without the handshake the same byte is data and holds nothing.
+    ASSERT_FALSE(comm->SetFlowControl(CTtyFlow::None).IsError());
+    ASSERT_TRUE(pty.WriteToMaster(QByteArray("\x13"
+                                             "2")));
+    ASSERT_TRUE(owner.WaitFor("\x13"
+                              "2"));
+    ASSERT_TRUE(comm->Write("free", 4).IsSent());
+    EXPECT_EQ(pty.ReadFromMaster(4), QByteArray("free"));
+}
+
+TEST_F(LineControl, ModemControlOnADeviceWithoutModemLinesIsRefusedByName)
+{
+    const CPlatformError refused = comm->SetModemControl(false, true);
+    ASSERT_TRUE(refused.IsError());
+    EXPECT_TRUE(ErrorText(refused).contains(pty.SlavePath())) << ErrorText(refused).toStdString();
+}
+
+TEST_F(LineControl, ABreakLeavesTheDataAlone)
+{
+    ASSERT_FALSE(comm->SetBreak(true).IsError());
+    ASSERT_FALSE(comm->SetBreak(false).IsError());
+    ASSERT_TRUE(comm->Write("after", 5).IsSent());
+    EXPECT_EQ(pty.ReadFromMaster(5), QByteArray("after"));
+    comm->Close();
+    EXPECT_TRUE(comm->SetBreak(true).IsError()); // a closed port refuses
+}
+
+} // namespace
