@@ -186,6 +186,13 @@ CPlatformError CTtyDevice::Apply(const CTtyLine& line)
         settings.c_cflag |= PARENB | PARODD;
     if (line.stopBits == 2)
         settings.c_cflag |= CSTOPB;
+    if (m_bPseudoTerminal) {
+        // A pseudo-terminal keeps 8 data bits without parity whatever is
+        // asked, and the C library calls a request it altered and nothing
+        // else changed a failure: ask only what it keeps.
+        settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB);
+        settings.c_cflag |= CS8;
+    }
     settings.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
     settings.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
     if (line.flow == CTtyFlow::RtsCts) {

@@ -93,7 +93,12 @@ TEST_F(LineControl, EachChoiceReachesTheDeviceAndReadsBack)
     t = Device();
     EXPECT_FALSE(t.c_cflag & CRTSCTS);
     EXPECT_FALSE(t.c_iflag & (IXON | IXOFF | IXANY));
-    // A baud-rate change keeps the handshake chosen.
+    // Line changes keep the handshake chosen, and settings asked again as
+    // they are (parity included, which a pseudo-terminal drops) are taken.
+    ASSERT_FALSE(comm->SetLineControl('O', 8, 20).IsError());
+    ASSERT_FALSE(comm->SetFlowControl(CTtyFlow::RtsCts).IsError());
+    const CPlatformError again = comm->SetBaudRate(comm->Line().baud);
+    EXPECT_FALSE(again.IsError()) << ErrorText(again).toStdString();
     ASSERT_FALSE(comm->SetFlowControl(CTtyFlow::XonXoff).IsError());
     ASSERT_FALSE(comm->SetBaudRate(19200).IsError());
     EXPECT_TRUE(Device().c_iflag & IXON);

@@ -144,7 +144,8 @@ TEST_F(SerialSession, SettingsFollowWhileOnlineAndARefusalIsToldOnce)
     t = SlaveSettings();
     EXPECT_FALSE(t.c_cflag & CRTSCTS);
     EXPECT_TRUE(t.c_iflag & IXON);
-    EXPECT_TRUE(alerts.Messages().isEmpty());
+    EXPECT_TRUE(alerts.Messages().isEmpty())
+        << alerts.Messages().join(QLatin1Char('\n')).toStdString();
 
     doc.EditInfo()->m_nBaudRate = 0;
     doc.ApplySettings();
