@@ -60,8 +60,10 @@ CMainFrame::CMainFrame(CSessionContext& context, QWidget* parent)
     // Device changes rebuild the port list once a burst is over; the active
     // session's selector follows (command 3002), as it does when a session
     // marks a port in use.
-    m_pPortWatcher = std::make_unique<CPortWatcher>(m_context.Clock(), m_context.Ports(),
-                                                    [this] { RefillActivePorts(); });
+    m_pPortWatcher = std::make_unique<CPortWatcher>(m_context.Clock(), m_context.Ports(), [this] {
+        RefillActivePorts();
+        m_context.PortsRebuilt(); // a lost port plugged back in
+    });
     m_context.Ports().SetInUseCallback([this] { RefillActivePorts(); });
     connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::OnActivated);
     RefreshMenus();

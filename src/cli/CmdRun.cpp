@@ -12,6 +12,7 @@
 #include "platform/Socket.h"
 #include "platform/TerminationSignals.h"
 #include "send/FuncKeys.h"
+#include "serial/PortWatcher.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 
@@ -230,6 +231,10 @@ int RunRun(const QList<QByteArray>& args)
     if (!doc.OnOpenDocument(options.file))
         return 1;
     QCoreApplication::sendPostedEvents();
+
+    // A long logging run outlives an adapter pulled out and plugged back in.
+    CPortWatcher ports(context.Clock(), context.Ports(), [&context] { context.PortsRebuilt(); });
+    ports.WatchDevices();
 
     doc.ToggleOnline();
     if (!options.capture.isEmpty() && !doc.StartCapture(options.capture)) {

@@ -1,6 +1,7 @@
 #include "serial/PortList.h"
 
 #include "base/CommInfo.h"
+#include "platform/DeviceAdvice.h"
 #include "serial/PortNames.h"
 #include "serial/PortSource.h"
 
@@ -101,9 +102,12 @@ void CPortList::Enumerate()
         const int id = port.comNumber - 1;
         if (id >= PortIdTcpClient)
             continue; // past COM254 the ids belong to the fixed entries
-        m_items.push_back({id, QStringLiteral("COM%1").arg(port.comNumber),
-                           PortCaption(port.description, port.devicePath, port.comNumber),
-                           inUse.count(id) > 0});
+        // A port the user may not open says so before it is chosen.
+        QString caption = PortCaption(port.description, port.devicePath, port.comNumber);
+        if (DeviceAdvice::IsForbidden(port.devicePath))
+            caption += QStringLiteral(" - no permission");
+        m_items.push_back(
+            {id, QStringLiteral("COM%1").arg(port.comNumber), caption, inUse.count(id) > 0});
     }
     for (const CFixedEntry& fixed : kFixedEntries)
         m_items.push_back({fixed.portId, QString::fromLatin1(fixed.name),

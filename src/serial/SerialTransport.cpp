@@ -1,6 +1,7 @@
 #include "serial/SerialTransport.h"
 
 #include "base/CommInfo.h"
+#include "platform/DeviceAdvice.h"
 #include "serial/Comm.h"
 #include "serial/PortNames.h"
 #include "serial/SerialOwner.h"
@@ -126,8 +127,14 @@ COpenResult CSerialTransport::Open()
 
     m_devicePath = path;
     CErrorOr<std::unique_ptr<CComm>> comm = CComm::Open(path);
-    if (comm.IsError())
-        return COpenResult::Offline(ErrorText(comm.Error()), title);
+    if (comm.IsError()) {
+        // The system's words, and what the user can do about them.
+        const QString advice = DeviceAdvice::ForOpenFailure(path, comm.Error().ErrorNumber());
+        return COpenResult::Offline(
+            ErrorText(comm.Error()) +
+                (advice.isEmpty() ? QString() : QStringLiteral("\n\n") + advice),
+            title, CauseText(comm.Error()));
+    }
     if (const CPlatformError error = ApplyLine(*comm.Value(), info); error.IsError())
         return COpenResult::Offline(ErrorText(error), title);
 

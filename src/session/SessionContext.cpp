@@ -1,5 +1,7 @@
 #include "session/SessionContext.h"
 
+#include "session/TrelliumDoc.h"
+
 #include "platform/Socket.h"
 #include "platform/SystemClock.h"
 
@@ -33,6 +35,17 @@ void CSessionContext::AddSession(CTrelliumDoc* doc)
     if (m_sessions.empty())
         m_ports.Enumerate();
     m_sessions.push_back(doc);
+}
+
+void CSessionContext::PortsRebuilt()
+{
+    // A copy: going online may add nothing, but a message box shown on
+    // the way runs events that may close a session.
+    const std::vector<CTrelliumDoc*> sessions = m_sessions;
+    for (CTrelliumDoc* doc : sessions) {
+        if (std::find(m_sessions.begin(), m_sessions.end(), doc) != m_sessions.end())
+            doc->OnPortsRebuilt();
+    }
 }
 
 void CSessionContext::RemoveSession(CTrelliumDoc* doc)

@@ -62,6 +62,9 @@ public:
     // While none is set (the companion, tests) every session may fill them.
     CTrelliumDoc* ActiveSession() const { return m_pActive; }
     void SetActiveSession(CTrelliumDoc* doc) { m_pActive = doc; }
+    // The port list was rebuilt after devices came or went: sessions whose
+    // port was lost take it back when it is present again.
+    void PortsRebuilt();
 
 private:
     CClock& m_clock;

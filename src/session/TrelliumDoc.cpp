@@ -254,6 +254,7 @@ void CTrelliumDoc::FillPortSelector()
 
 void CTrelliumDoc::ToggleOnline()
 {
+    m_bAwaitingPort = false; // the user decides from now on
     m_bOnline = !m_bOnline;
     ApplyOnlineState();
 }
@@ -387,7 +388,31 @@ void CTrelliumDoc::OnPortLost(const QString& message)
         return;
     m_bOnline = false;
     ApplyOnlineState();
-    Alerts::Message(message, QStringLiteral("Error"), AlertIcon::Warning);
+    m_bAwaitingPort = m_info.m_nConnectionType == ConnSerial;
+    if (m_bAwaitingPort) {
+        m_strOfflineReason = QStringLiteral("waiting for the port");
+        UpdateTitle();
+    }
+    Alerts::Message(m_bAwaitingPort
+                        ? message + QStringLiteral("\nThe session goes online again when the port "
+                                                   "comes back.")
+                        : message,
+                    QStringLiteral("Error"), AlertIcon::Warning);
+}
+
+void CTrelliumDoc::OnPortsRebuilt()
+{
+    if (!m_bAwaitingPort || m_bOnline || m_info.m_nConnectionType != ConnSerial)
+        return;
+    if (PortNames::DevicePath(m_info.m_nPortId + 1).isEmpty())
+        return; // not back yet
+    m_bOnline = true;
+    ApplyOnlineState();
+    if (m_bOnline)
+        m_bAwaitingPort = false;
+    else
+        m_strOfflineReason = QStringLiteral("waiting for the port");
+    UpdateTitle();
 }
 
 void CTrelliumDoc::UpdateTitle()

@@ -213,6 +213,11 @@ public:
     // line is free again (at once when it could not be sent, which a
     // message says). False when no break was sent.
     bool SendBreak(int ms, std::function<void()> done = {});
+    // A serial session whose port was lost goes online again by itself once
+    // its port is present again (an adapter plugged back in), until the
+    // user takes it offline or online by hand.
+    void OnPortsRebuilt();
+    bool IsAwaitingPort() const { return m_bAwaitingPort; }
     // A session without a file named by its connection alone ("COM3",
     // "127.0.0.1 port 23", "TCP server port 5000"), for questions.
     QString UntitledName() const;
@@ -264,6 +269,7 @@ private:
     bool m_bAskingAutoFiles = false;
     std::vector<int> m_waitingRepeats; // repeat timers waiting for output to drain
     std::atomic<bool> m_bOnline{false};
+    bool m_bAwaitingPort = false;
     bool m_bDtr = true;
     bool m_bRts = true;
 

@@ -6,6 +6,7 @@
 #include "base/TrelliumIds.h"
 #include "serial/Comm.h"
 #include "serial/PortSource.h"
+#include "serial/PortWatcher.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 
@@ -18,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <termios.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -165,8 +167,14 @@ TEST_F(SerialSession, APortHeldElsewhereStaysOfflineWithTheSystemsWords)
     doc.ToggleOnline();
     EXPECT_FALSE(doc.IsOnline());
     ASSERT_EQ(alerts.Messages().size(), 1);
-    EXPECT_EQ(alerts.Messages()[0],
-              QStringLiteral("cannot open %1: Device or resource busy").arg(pty.SlavePath()));
+    // The system's words, then who holds the port (this test's process).
+    EXPECT_TRUE(alerts.Messages()[0].startsWith(
+        QStringLiteral("cannot open %1: Device or resource busy\n\nIt is held by ")
+            .arg(pty.SlavePath())))
+        << alerts.Messages()[0].toStdString();
+    EXPECT_TRUE(alerts.Messages()[0].contains(QStringLiteral("(process %1)").arg(::getpid())));
+    EXPECT_TRUE(doc.GetTitle().endsWith(QStringLiteral("Offline (Device or resource busy)")))
+        << doc.GetTitle().toStdString();
     EXPECT_EQ(doc.GetTransport(), nullptr);
     EXPECT_FALSE(InUse());
 
@@ -189,14 +197,46 @@ TEST_F(SerialSession, ADeviceThatVanishesTakesTheSessionOffline)
     EXPECT_EQ(doc.GetTransport(), nullptr);
     ASSERT_EQ(alerts.Messages().size(), 1);
     EXPECT_EQ(alerts.Messages()[0],
-              QStringLiteral("The serial port COM7 (%1) is no longer available: No such device")
+              QStringLiteral("The serial port COM7 (%1) is no longer available: No such "
+                             "device\nThe session goes online again when the port comes back.")
                   .arg(pty.SlavePath()));
-    EXPECT_TRUE(doc.GetTitle().endsWith(QLatin1String("Offline")));
+    EXPECT_TRUE(doc.GetTitle().endsWith(QLatin1String("Offline (waiting for the port)")))
+        << doc.GetTitle().toStdString();
     for (int hint : {Ids::HintOnlineSettled, Ids::HintConnectionType, Ids::HintConnectionStatus})
         EXPECT_TRUE(Has(view.hints, hint)) << hint;
     EXPECT_EQ(doc.GetModemStatus(), 0u);
     DrainEvents();
     EXPECT_EQ(alerts.Messages().size(), 1); // told once
+}
+
+// An adapter pulled out and plugged back in: the device comes back (here a
+// new pseudo-terminal under the same COM number) and the hot-plug rebuild
+// takes the session online again by itself; one taken offline by hand stays
+// offline.
+TEST_F(SerialSession, APortThatComesBackTakesTheSessionOnlineAgain)
+{
+    CPortWatcher watcher(clock, context.Ports(), [this] { context.PortsRebuilt(); });
+    GoOnline();
+    pty.CloseMaster();
+    ASSERT_TRUE(SpinUntil([&] { return !doc.IsOnline(); }));
+    ASSERT_TRUE(doc.IsAwaitingPort());
+
+    CPtyPair again;
+    ASSERT_TRUE(again.IsOpen());
+    qputenv("TRELLIUM_PORTS", "COM7=" + again.SlavePath().toLocal8Bit());
+    watcher.PortsChanged();
+    clock.Advance(CPortWatcher::kDebounceMs);
+    DrainEvents();
+    ASSERT_TRUE(doc.IsOnline()) << alerts.Messages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(doc.IsAwaitingPort());
+    ASSERT_TRUE(again.WriteToMaster("back"));
+    ASSERT_TRUE(SpinUntil([&] { return view.received.endsWith("back"); }));
+
+    doc.ToggleOnline(); // by hand
+    watcher.PortsChanged();
+    clock.Advance(CPortWatcher::kDebounceMs);
+    DrainEvents();
+    EXPECT_FALSE(doc.IsOnline());
 }
 
 // A flood through the pseudo-terminal with capture on: the capture file and
