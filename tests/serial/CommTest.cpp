@@ -3,8 +3,8 @@
 // that stops while its owner is full, writes queued whole or refused whole.
 #include "serial/Comm.h"
 #include "PtyPair.h"
+#include "RecordingCommOwner.h"
 #include "platform/CustomBaud.h"
-#include "serial/CommOwner.h"
 
 #include <QStringList>
 #include <atomic>
@@ -17,61 +17,6 @@
 #include <vector>
 
 namespace {
-
-// Records what the reader hands over; waits on it with a generous deadline.
-class CRecordingOwner final : public CCommOwner
-{
-public:
-    bool OnCommData(const char* bytes, int count) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_data.append(bytes, count);
-        m_largestRead = std::max(m_largestRead, count);
-        m_changed.notify_all();
-        return !m_bFull.load();
-    }
-    bool CanReceive() override { return !m_bFull.load(); }
-    void OnOutputRoom() override
-    {
-        std::lock_guard lock(m_mutex);
-        ++m_rooms;
-        m_changed.notify_all();
-    }
-    void OnModemStatus(uint32_t status) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_statuses.push_back(status);
-        m_changed.notify_all();
-    }
-    void OnCommLost(const CPlatformError& why) override
-    {
-        std::lock_guard lock(m_mutex);
-        ++m_lost;
-        m_lostText = ErrorText(why);
-        m_changed.notify_all();
-    }
-
-    template <typename Pred> bool WaitFor(Pred done)
-    {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(20), [&] { return done(*this); });
-    }
-    QByteArray Data()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_data;
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    QByteArray m_data;
-    int m_largestRead = 0;
-    std::vector<uint32_t> m_statuses;
-    int m_lost = 0;
-    int m_rooms = 0;
-    QString m_lostText;
-    std::atomic<bool> m_bFull{false};
-};
 
 QByteArray Pattern(int count)
 {

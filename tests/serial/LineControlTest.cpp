@@ -3,47 +3,15 @@
 // our output until XON), DTR and RTS on a device without modem lines are
 // refused by name, and a break is taken without disturbing the data.
 #include "PtyPair.h"
+#include "RecordingCommOwner.h"
 #include "serial/Comm.h"
-#include "serial/CommOwner.h"
 #include "serial/SerialTransport.h"
 
-#include <chrono>
-#include <condition_variable>
 #include <gtest/gtest.h>
-#include <mutex>
 #include <poll.h>
 #include <termios.h>
 
 namespace {
-
-// Keeps what the reader hands over; the reader is also what drains our
-// output.
-class CKeepingOwner final : public CCommOwner
-{
-public:
-    bool OnCommData(const char* bytes, int count) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_data.append(bytes, count);
-        m_changed.notify_all();
-        return true;
-    }
-    bool CanReceive() override { return true; }
-    void OnModemStatus(uint32_t) override {}
-    void OnOutputRoom() override {}
-    void OnCommLost(const CPlatformError&) override {}
-    bool WaitFor(const QByteArray& bytes)
-    {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(10),
-                                  [&] { return m_data.contains(bytes); });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    QByteArray m_data;
-};
 
 class LineControl : public ::testing::Test
 {
@@ -69,7 +37,7 @@ protected:
         return ::poll(&fd, 1, ms) > 0;
     }
 
-    CKeepingOwner owner; // outlives the port and its reader
+    CRecordingOwner owner; // outlives the port and its reader; drains our output
     CPtyPair pty;
     std::unique_ptr<CComm> comm;
 };
@@ -123,7 +91,7 @@ TEST_F(LineControl, XoffFromTheDeviceHoldsOurOutputUntilXon)
     // once the byte after it was read, our output is stopped.
     ASSERT_TRUE(pty.WriteToMaster(QByteArray("\x13"
                                              "1")));
-    ASSERT_TRUE(owner.WaitFor("1"));
+    ASSERT_TRUE(owner.WaitFor([](auto& o) { return o.m_data.contains("1"); }));
     ASSERT_TRUE(comm->Write("held", 4).IsSent());
     EXPECT_FALSE(MasterReadable(300));
     ASSERT_TRUE(pty.WriteToMaster(QByteArray(1, '\x11')));
@@ -133,8 +101,10 @@ TEST_F(LineControl, XoffFromTheDeviceHoldsOurOutputUntilXon)
     ASSERT_FALSE(comm->SetFlowControl(CTtyFlow::None).IsError());
     ASSERT_TRUE(pty.WriteToMaster(QByteArray("\x13"
                                              "2")));
-    ASSERT_TRUE(owner.WaitFor("\x13"
-                              "2"));
+    ASSERT_TRUE(owner.WaitFor([](auto& o) {
+        return o.m_data.endsWith("\x13"
+                                 "2");
+    }));
     ASSERT_TRUE(comm->Write("free", 4).IsSent());
     EXPECT_EQ(pty.ReadFromMaster(4), QByteArray("free"));
 }
