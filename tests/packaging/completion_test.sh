@@ -54,6 +54,9 @@ expect 'lab.trw' trellium-cli resave modbus.trw l
 expect 'modbus.trw' trellium-cli run m
 expect '--allow-auto-response-files' trellium-cli run lab.trw --al
 expect '' trellium-cli run lab.trw --seconds ''
+expect '' trellium-cli run lab.trw --timeout ''
+expect '--expect' trellium-cli run lab.trw --e
+expect 'notes.txt' trellium-cli run lab.trw --expect OK --report n
 expect 'lab.trw modbus.trw notes.txt sessions' trellium-cli run lab.trw --capture ''
 expect '' trellium-cli encode ''
 expect '' trellium-cli nonsense ''
