@@ -172,6 +172,9 @@ void CMainFrame::RunCommand(int id)
     case Ids::CmdEchoSetting:
         SessionDialogs::EchoSetting(this, frame);
         break;
+    case Ids::CmdHistory:
+        SessionDialogs::History(this, m_context);
+        break;
     case Ids::CmdClear:
         if (doc)
             doc->ClearDisplay();

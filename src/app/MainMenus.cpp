@@ -114,6 +114,8 @@ void CMainMenus::CreateMenus()
     AddCommand(m_pOptionsMenu, Ids::CmdTiming, QStringLiteral("Timing..."),
                QStringLiteral("Enable or disable time between data display"));
     AddCommand(m_pOptionsMenu, Ids::CmdEchoSetting, QStringLiteral("Echo &Setting..."), {});
+    AddCommand(m_pOptionsMenu, Ids::CmdHistory, QStringLiteral("H&istory..."),
+               QStringLiteral("Choose how many lines each session keeps"));
     m_pOptionsMenu->addSeparator();
     // Alt+N: no menu's mnemonic and no port key; a session opened from a
     // file goes online without the mouse.

@@ -62,7 +62,8 @@ inline constexpr int CmdInstructions = 32813;
 inline constexpr int CmdAsciiChart = 32815;
 inline constexpr int CmdDataConverter = 32816;
 inline constexpr int CmdEchoSetting = 32817;
-inline constexpr int CmdOnline = 32818; // Alt+N: the active session on or off line
+inline constexpr int CmdOnline = 32818;  // Alt+N: the active session on or off line
+inline constexpr int CmdHistory = 32819; // the lines every session keeps
 
 inline constexpr int CmdFileNew = 57600;
 inline constexpr int CmdFileOpen = 57601;

@@ -37,6 +37,7 @@ const char kUsage[] =
     "  --stamps F                time-stamp format, 0 (off, the default) to 6\n"
     "  --min-interval MS         shortest pause that earns a stamp (default 500; negative: none)\n"
     "  --runs                    wrap each run written as <t>, <s> or <p> (text, special, stamp)\n"
+    "  --lines N                 lines the display keeps, 100 (the default) to 1000000\n"
     "\n"
     "Options of run:\n"
     "  --seconds N               end after N seconds (default: run until interrupted, or with\n"

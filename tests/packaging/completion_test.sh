@@ -47,7 +47,7 @@ expect '--list' trellium-cli crc --
 expect '' trellium-cli crc CRC-16/MODBUS ''
 expect 'hex mont text' trellium-cli render --mode ''
 expect 'text' trellium-cli render --runs --mode t
-expect '--min-interval --mode --runs --stamps' trellium-cli render --
+expect '--lines --min-interval --mode --runs --stamps' trellium-cli render --
 expect 'lab.trw modbus.trw sessions' trellium-cli show ''
 expect 'sessions/server.trw' trellium-cli show sessions/
 expect 'lab.trw' trellium-cli resave modbus.trw l

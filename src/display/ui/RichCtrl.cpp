@@ -199,7 +199,7 @@ void CRichCtrl::FlushDisplay()
     m_syncTimer.stop();
     m_nWidestLine = 0;
     for (int i = 0; i < m_lines.LineCount(); ++i)
-        m_nWidestLine = std::max(m_nWidestLine, static_cast<int>(m_lines.Line(i).m_text.size()));
+        m_nWidestLine = std::max(m_nWidestLine, static_cast<int>(m_lines.Line(i).Size()));
     // Every append collapses the selection to the end and shows the end.
     m_caret = m_anchor = End();
     m_bSelecting = false;
@@ -234,7 +234,7 @@ CTextPos CRichCtrl::Clamped(CTextPos pos) const
         return {m_lines.FirstSerial(), 0};
     if (pos.serial >= m_lines.EndSerial())
         return End();
-    const int length = static_cast<int>(LineOf(pos.serial)->m_text.size());
+    const int length = static_cast<int>(LineOf(pos.serial)->Size());
     return {pos.serial, std::clamp(pos.column, 0, length)};
 }
 
@@ -253,10 +253,10 @@ QString CRichCtrl::SelectedText() const
     const CTextPos to = std::max(Caret(), Anchor());
     std::string text;
     for (uint64_t serial = from.serial; serial <= to.serial; ++serial) {
-        const std::string& line = LineOf(serial)->m_text;
+        const std::string_view line = LineOf(serial)->Text();
         const size_t begin = serial == from.serial ? static_cast<size_t>(from.column) : 0;
         const size_t end = serial == to.serial ? static_cast<size_t>(to.column) : line.size();
-        text.append(line, begin, end - begin);
+        text.append(line.substr(begin, end - begin));
         if (serial != to.serial)
             text += '\n';
     }
@@ -336,7 +336,7 @@ QColor CRichCtrl::CharColor(int line, int column) const
 {
     const CDisplayLine& shown = m_lines.Line(line);
     const auto at = static_cast<size_t>(column);
-    return ColorFromRef(m_lines.CellColor(CColorWalk(shown).At(at), shown.m_formats[at]));
+    return ColorFromRef(m_lines.CellColor(CColorWalk(shown).At(at), shown.FormatAt(at)));
 }
 
 CTextPos CRichCtrl::HitTest(const QPoint& point) const
@@ -400,25 +400,24 @@ void CRichCtrl::paintEvent(QPaintEvent* event)
         if (from != to && serial >= from.serial && serial <= to.serial) {
             const int begin = serial == from.serial ? from.column : 0;
             // A selected line break shows as one selected cell.
-            const int end =
-                serial == to.serial ? to.column : static_cast<int>(line.m_text.size()) + 1;
+            const int end = serial == to.serial ? to.column : static_cast<int>(line.Size()) + 1;
             painter.fillRect(xOrigin + begin * m_nCellWidth, y, (end - begin) * m_nCellWidth,
                              m_nLineHeight, selection);
         }
-        const int endColumn = std::min(lastColumn, static_cast<int>(line.m_text.size()));
+        const int endColumn = std::min(lastColumn, static_cast<int>(line.Size()));
         CColorWalk colors(line);
         CRun* run = nullptr;
         uint32_t runColor = 0;
         for (int column = firstColumn; column < endColumn; ++column) {
             const auto at = static_cast<size_t>(column);
-            if (line.m_text[at] == ' ')
+            if (line.Text()[at] == ' ')
                 continue;
-            const uint32_t color = m_lines.CellColor(colors.At(at), line.m_formats[at]);
+            const uint32_t color = m_lines.CellColor(colors.At(at), line.FormatAt(at));
             if (!run || color != runColor) {
                 run = &runOf(color);
                 runColor = color;
             }
-            run->glyphs.push_back(m_glyphs[static_cast<uint8_t>(line.m_text[at])]);
+            run->glyphs.push_back(m_glyphs[static_cast<uint8_t>(line.Text()[at])]);
             run->positions.push_back(QPointF(xOrigin + column * m_nCellWidth, y + m_nAscent));
         }
     }
@@ -463,7 +462,7 @@ void CRichCtrl::mouseDoubleClickEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     const CTextPos at = HitTest(event->position().toPoint());
-    const std::string& text = LineOf(at.serial)->m_text;
+    const std::string_view text = LineOf(at.serial)->Text();
     int begin = std::min(at.column, static_cast<int>(text.size()));
     int end = begin;
     while (begin > 0 && text[static_cast<size_t>(begin - 1)] != ' ')
@@ -493,7 +492,7 @@ void CRichCtrl::MoveCaret(int key, bool keepAnchor)
     const uint64_t first = m_lines.FirstSerial();
     const uint64_t last = m_lines.EndSerial() - 1;
     const auto length = [this](uint64_t serial) {
-        return static_cast<int>(LineOf(serial)->m_text.size());
+        return static_cast<int>(LineOf(serial)->Size());
     };
     switch (key) {
     case Qt::Key_Left:
