@@ -197,9 +197,17 @@ void CRichCtrl::FlushDisplay()
 {
     m_bSyncPending = false;
     m_syncTimer.stop();
-    m_nWidestLine = 0;
-    for (int i = 0; i < m_lines.LineCount(); ++i)
-        m_nWidestLine = std::max(m_nWidestLine, static_cast<int>(m_lines.Line(i).Size()));
+    // Lines are measured once, the last one again as it grows: a display
+    // keeping a million lines cannot measure them all every frame. Once every
+    // line measured is gone (a Clear, a flood) the measure starts afresh.
+    if (m_nMeasuredSerial < m_lines.FirstSerial()) {
+        m_nWidestLine = 0;
+        m_nMeasuredSerial = m_lines.FirstSerial();
+    }
+    m_nMeasuredSerial = std::min(m_nMeasuredSerial, m_lines.EndSerial() - 1);
+    for (uint64_t serial = m_nMeasuredSerial; serial < m_lines.EndSerial(); ++serial)
+        m_nWidestLine = std::max(m_nWidestLine, static_cast<int>(LineOf(serial)->Size()));
+    m_nMeasuredSerial = m_lines.EndSerial() - 1;
     // Every append collapses the selection to the end and shows the end.
     m_caret = m_anchor = End();
     m_bSelecting = false;

@@ -154,7 +154,8 @@ private:
     int m_nCellWidth = 1;
     int m_nLineHeight = 1;
     int m_nAscent = 0;
-    int m_nWidestLine = 0; // characters, as of the last sync
+    int m_nWidestLine = 0;          // characters, as of the last sync
+    uint64_t m_nMeasuredSerial = 0; // lines before it are in m_nWidestLine
 
     CTextPos m_caret;
     CTextPos m_anchor;
