@@ -1,8 +1,12 @@
-// History: what a kept display line costs in memory in each mode, and how
-// fast a display appends while it keeps 100 or a million lines.
+// History: what a kept display line costs in memory in each mode, how fast a
+// display appends while it keeps 100 or a million lines, and how long Find
+// takes over a million lines.
 #include "BenchSupport.h"
 #include "display/DisplayRenderer.h"
 #include "display/LineBuffer.h"
+#ifndef BENCH_BEFORE_HISTORY
+#include "display/LineFinder.h"
+#endif
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -117,6 +121,41 @@ BENCHMARK(BM_AppendKept)
     ->ArgsProduct({{0, 1, 2}, {100, 1000000}})
     ->Repetitions(5)
     ->ReportAggregatesOnly();
+#endif
+
+#ifndef BENCH_BEFORE_HISTORY
+// Find over 1,000,000 kept lines of 80 characters (Hex: of byte values): a
+// new query searches them all once. range(0): 0 text, 1 text in any case,
+// 2 byte values; a few matches are planted.
+void BM_FindMillionLines(benchmark::State& state)
+{
+    const int kind = static_cast<int>(state.range(0));
+    const int mode = kind == 2 ? 2 : 1;
+    std::string data = MakeLines(mode, 1 << 20);
+    const std::string planted = kind == 2 ? "\x0D\x0A" : "Watchdog";
+    for (size_t at = 1000; at + planted.size() < data.size(); at += 200000)
+        data.replace(at, planted.size(), planted);
+    CDisplayRenderer renderer(0);
+    CDisplaySettings settings;
+    settings.m_nMode = mode;
+    CUntrimmedLines sink;
+    size_t offset = 0;
+    while (sink.m_lines.LineCount() < 1000000) {
+        renderer.AppendData(data.data() + offset, kChunk, 0, settings, sink);
+        offset = (offset + kChunk) % data.size();
+    }
+    const char* const query[] = {"Watchdog", "WATCHDOG", "0D 0A"};
+    CLineFinder finder;
+    for (auto _ : state) {
+        finder.SetQuery(query[kind], kind != 1, kind == 2);
+        finder.Update(sink.m_lines);
+        benchmark::DoNotOptimize(finder.Matches().size());
+    }
+    state.counters["matches"] = static_cast<double>(finder.Matches().size());
+    const char* const names[] = {"text", "any case", "byte values"};
+    state.SetLabel(names[kind]);
+}
+BENCHMARK(BM_FindMillionLines)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 #endif
 
 } // namespace
