@@ -215,6 +215,19 @@ void CRichCtrl::FlushDisplay()
     EnsureCaretVisible();
     viewport()->update();
     m_sinceSync.start();
+    emit Synced();
+}
+
+void CRichCtrl::SetHighlights(const std::deque<CFindMatch>* matches)
+{
+    m_pHighlights = matches;
+    viewport()->update();
+}
+
+void CRichCtrl::ShowRange(CTextPos from, CTextPos to)
+{
+    m_anchor = Clamped(from);
+    SetCaret(to, true);
 }
 
 QString CRichCtrl::Text() const
@@ -400,11 +413,31 @@ void CRichCtrl::paintEvent(QPaintEvent* event)
     const CTextPos from = std::min(Caret(), Anchor());
     const CTextPos to = std::max(Caret(), Anchor());
     const QColor selection = palette().color(QPalette::Highlight).darker(150);
+    const QColor found(0x80, 0x60, 0x00);
+    // The matches that may touch the lines shown (a byte-value match spans
+    // a few lines at most).
+    auto match = m_pHighlights ? m_pHighlights->begin() : std::deque<CFindMatch>::const_iterator{};
+    if (m_pHighlights) {
+        const uint64_t topSerial = m_lines.FirstSerial() + static_cast<uint64_t>(top);
+        match = std::lower_bound(
+            m_pHighlights->begin(), m_pHighlights->end(), topSerial > 4 ? topSerial - 4 : 0,
+            [](const CFindMatch& m, uint64_t serial) { return m.begin.serial < serial; });
+    }
 
     for (int row = 0; row < rows && top + row < m_lines.LineCount(); ++row) {
         const CDisplayLine& line = m_lines.Line(top + row);
         const uint64_t serial = m_lines.FirstSerial() + static_cast<uint64_t>(top + row);
         const int y = kMargin + row * m_nLineHeight;
+        for (auto m = match;
+             m_pHighlights && m != m_pHighlights->end() && m->begin.serial <= serial; ++m) {
+            if (m->end.serial < serial)
+                continue;
+            const int begin = m->begin.serial == serial ? static_cast<int>(m->begin.column) : 0;
+            const int end = m->end.serial == serial ? static_cast<int>(m->end.column)
+                                                    : static_cast<int>(line.Size());
+            painter.fillRect(xOrigin + begin * m_nCellWidth, y, (end - begin) * m_nCellWidth,
+                             m_nLineHeight, found);
+        }
         if (from != to && serial >= from.serial && serial <= to.serial) {
             const int begin = serial == from.serial ? from.column : 0;
             // A selected line break shows as one selected cell.
