@@ -117,6 +117,9 @@ size_t CExpectRunner::ActionsAllowed(size_t actionCount) const
 
 void CExpectRunner::OnActed(size_t acted, bool drained)
 {
+    // A run without expectations ends as it always did.
+    if (!IsScripted() || m_bEnded)
+        return;
     m_acted = acted;
     m_bDrained = drained;
     Match();

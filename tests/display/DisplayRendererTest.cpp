@@ -1,4 +1,5 @@
 #include "display/DisplayRenderer.h"
+#include "display/DisplayModes.h"
 #include "display/LineBuffer.h"
 #include "display/RunsText.h"
 
@@ -9,17 +10,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int kMont = 0;
-constexpr int kText = 1;
-constexpr int kHex = 2;
-
-CDisplaySettings Mode(int mode)
-{
-    CDisplaySettings settings;
-    settings.m_nMode = mode;
-    return settings;
-}
 
 void Append(CDisplayRenderer& renderer, CLineBuffer& buffer, const std::string& bytes,
             const CDisplaySettings& settings, uint32_t tick = 0)

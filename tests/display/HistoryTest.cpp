@@ -1,6 +1,7 @@
 // The history a display keeps: the trim to the lines the program keeps, what
 // a kept line costs in memory, and the session's setting reaching its display.
 #include "display/DisplayModel.h"
+#include "display/DisplayModes.h"
 #include "display/DisplayRenderer.h"
 #include "display/LineBuffer.h"
 #include "session/SessionContext.h"
@@ -19,17 +20,6 @@ size_t HeapBytes()
 {
     const struct mallinfo2 info = mallinfo2();
     return info.uordblks + info.hblkhd;
-}
-
-constexpr int kMont = 0;
-constexpr int kText = 1;
-constexpr int kHex = 2;
-
-CDisplaySettings Mode(int mode)
-{
-    CDisplaySettings settings;
-    settings.m_nMode = mode;
-    return settings;
 }
 
 void Append(CDisplayRenderer& renderer, CTextSink& sink, const std::string& bytes, int mode)

@@ -2,6 +2,7 @@
 // Hex display across its line breaks, next and previous with wrapping, and
 // matches kept up to date as lines arrive, grow and are trimmed.
 #include "display/LineFinder.h"
+#include "display/DisplayModes.h"
 #include "display/DisplayRenderer.h"
 #include "display/LineBuffer.h"
 
@@ -11,17 +12,12 @@
 
 namespace {
 
-constexpr int kText = 1;
-constexpr int kHex = 2;
-
 class LineFinder : public ::testing::Test
 {
 protected:
     void Show(const std::string& bytes, int mode = kText)
     {
-        CDisplaySettings settings;
-        settings.m_nMode = mode;
-        m_renderer.AppendData(bytes.data(), bytes.size(), 0, settings, m_lines);
+        m_renderer.AppendData(bytes.data(), bytes.size(), 0, Mode(mode), m_lines);
         m_finder.Update(m_lines);
     }
     std::string Found(size_t index) const

@@ -125,22 +125,24 @@ void CFindBar::Refresh()
 
 void CFindBar::FindNext()
 {
-    if (!m_pDisplay)
-        return;
-    Refresh();
-    const CTextPos caret = std::min(m_pDisplay->Caret(), m_pDisplay->Anchor());
-    Show(m_finder.Next(m_shown.value_or(
-        CLinePlace{caret.serial, static_cast<uint32_t>(std::max(0, caret.column))})));
+    Step(true);
 }
 
 void CFindBar::FindPrevious()
 {
+    Step(false);
+}
+
+void CFindBar::Step(bool forward)
+{
     if (!m_pDisplay)
         return;
     Refresh();
+    // From the match shown last, else from the selection or the caret.
     const CTextPos caret = std::min(m_pDisplay->Caret(), m_pDisplay->Anchor());
-    Show(m_finder.Previous(m_shown.value_or(
-        CLinePlace{caret.serial, static_cast<uint32_t>(std::max(0, caret.column))})));
+    const CLinePlace from = m_shown.value_or(
+        CLinePlace{caret.serial, static_cast<uint32_t>(std::max(0, caret.column))});
+    Show(forward ? m_finder.Next(from) : m_finder.Previous(from));
 }
 
 void CFindBar::Show(std::optional<size_t> index)

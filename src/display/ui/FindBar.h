@@ -41,6 +41,7 @@ public:
 private:
     void QueryChanged();
     void Refresh();
+    void Step(bool forward);
     void Show(std::optional<size_t> index);
     void ShowCount();
 
