@@ -85,6 +85,7 @@ void CFindBar::SetDisplay(CRichCtrl* display)
 void CFindBar::Open()
 {
     show();
+    Refresh();
     if (m_pDisplay)
         m_pDisplay->SetHighlights(&m_finder.Matches());
     m_pText->setFocus();
@@ -116,6 +117,9 @@ void CFindBar::QueryChanged()
 
 void CFindBar::Refresh()
 {
+    // A closed bar searches nothing; opened, it catches up.
+    if (isHidden())
+        return;
     if (m_pDisplay)
         m_finder.Update(m_pDisplay->Lines());
     ShowCount();
