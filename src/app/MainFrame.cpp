@@ -15,6 +15,7 @@
 #include "base/TrelliumIds.h"
 #include "controls/TrelliumView.h"
 #include "display/ui/DwStatusBar.h"
+#include "display/ui/FindBar.h"
 #include "display/ui/RichCtrl.h"
 #include "platform/Alerts.h"
 #include "platform/Profile.h"
@@ -49,6 +50,9 @@ CMainFrame::CMainFrame(CSessionContext& context, QWidget* parent)
     connect(m_pMenus, &CMainMenus::Command, this, &CMainFrame::RunCommand);
     connect(m_pMenus, &CMainMenus::RecentChosen, this, &CMainFrame::OnRecentChosen);
     m_pTools = new CToolWindows(*this);
+    m_pFindBar = new CFindBar(this);
+    addToolBar(Qt::BottomToolBarArea, m_pFindBar);
+    m_pFindBar->hide();
     m_pKeyboard = new CKeyboardRouter(
         *this, [this](int id) { RunCommand(id); },
         [this]() -> QWidget* {
@@ -98,6 +102,9 @@ void CMainFrame::OnActivated()
         doc->ShowKeysInPanes(doc == active);
     // The chart sends its characters through the active session.
     m_pTools->FollowSession(ActiveFrame());
+    // Find searches the active session's display.
+    CTrelliumView* view = ActiveFrame() ? ActiveFrame()->GetView() : nullptr;
+    m_pFindBar->SetDisplay(view ? view->GetDisplay() : nullptr);
 }
 
 QAction* CMainFrame::CommandAction(int id) const
@@ -173,6 +180,13 @@ void CMainFrame::RunCommand(int id)
         break;
     case Ids::CmdEchoSetting:
         SessionDialogs::EchoSetting(this, frame);
+        break;
+    case Ids::CmdFind:
+        m_pFindBar->SetDisplay(view ? view->GetDisplay() : nullptr);
+        m_pFindBar->Open();
+        break;
+    case Ids::CmdHistory:
+        SessionDialogs::History(this, m_context);
         break;
     case Ids::CmdClear:
         if (doc)

@@ -6,6 +6,7 @@
 
 class CChildFrame;
 class CDwStatusBar;
+class CFindBar;
 class CFrameArranger;
 class CKeyboardRouter;
 class CMainMenus;
@@ -79,6 +80,7 @@ private:
     CMainMenus* m_pMenus = nullptr;
     CKeyboardRouter* m_pKeyboard = nullptr;
     CToolWindows* m_pTools = nullptr;
+    CFindBar* m_pFindBar = nullptr;
     std::unique_ptr<CPortWatcher> m_pPortWatcher;
     bool m_bFitFirstSession = false;
 };

@@ -58,14 +58,18 @@ void CMainMenus::CreateActions()
     AddCommand(nullptr, Ids::CmdAppAbout, QStringLiteral("&About Trellium..."),
                QStringLiteral("Display program information, version number and copyright"))
         ->setIcon(icon(QStyle::SP_MessageBoxInformation));
+    // No key opens it: every key a display takes is the port's.
+    AddCommand(nullptr, Ids::CmdFind, QStringLiteral("&Find..."),
+               QStringLiteral("Find in the active session's display"))
+        ->setIcon(icon(QStyle::SP_FileDialogContentsView));
 }
 
 void CMainMenus::CreateMenus()
 {
     m_pToolBar = m_window.addToolBar(QStringLiteral("Toolbar"));
     m_pToolBar->setObjectName(QStringLiteral("Toolbar"));
-    for (int id :
-         {Ids::CmdFileNew, Ids::CmdFileOpen, Ids::CmdFileSave, Ids::CmdFilePrint, Ids::CmdAppAbout})
+    for (int id : {Ids::CmdFileNew, Ids::CmdFileOpen, Ids::CmdFileSave, Ids::CmdFilePrint,
+                   Ids::CmdFind, Ids::CmdAppAbout})
         m_pToolBar->addAction(Action(id));
     QMenuBar* menus = m_window.menuBar();
 
@@ -100,6 +104,7 @@ void CMainMenus::CreateMenus()
     toolbar->setText(QStringLiteral("&Toolbar"));
     toolbar->setStatusTip(QStringLiteral("Show or hide the toolbar"));
     view->addAction(toolbar);
+    view->addAction(Action(Ids::CmdFind));
     QAction* bar = view->addAction(QStringLiteral("&Status Bar"));
     bar->setCheckable(true);
     bar->setChecked(true);
@@ -114,6 +119,8 @@ void CMainMenus::CreateMenus()
     AddCommand(m_pOptionsMenu, Ids::CmdTiming, QStringLiteral("Timing..."),
                QStringLiteral("Enable or disable time between data display"));
     AddCommand(m_pOptionsMenu, Ids::CmdEchoSetting, QStringLiteral("Echo &Setting..."), {});
+    AddCommand(m_pOptionsMenu, Ids::CmdHistory, QStringLiteral("H&istory..."),
+               QStringLiteral("Choose how many lines each session keeps"));
     m_pOptionsMenu->addSeparator();
     // Alt+N: no menu's mnemonic and no port key; a session opened from a
     // file goes online without the mouse.

@@ -5,11 +5,13 @@
 #include "controls/SettingsDialogs.h"
 #include "controls/TrelliumView.h"
 #include "display/ui/ColorDlg.h"
+#include "display/ui/HistoryDlg.h"
 #include "display/ui/RichCtrl.h"
 #include "display/ui/TimingDlg.h"
 #include "platform/Alerts.h"
 #include "platform/Profile.h"
 #include "send/ui/FKeyDlg.h"
+#include "session/HistorySetting.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 #include "session/ui/CapDlg.h"
@@ -131,6 +133,15 @@ void StartCapture(CChildFrame* frame)
         QMessageBox::warning(frame->GetView(), Alerts::AppTitle(),
                              QStringLiteral("Error - Cannot open file [%1] to capture data: %2")
                                  .arg(path, frame->GetDocument()->CaptureProblem()));
+}
+
+void History(QWidget* parent, CSessionContext& context)
+{
+    CHistoryDlg dialog(context.HistoryLines(), parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    context.SetHistoryLines(dialog.Lines());
+    HistorySetting::Save(context.HistoryLines());
 }
 
 } // namespace SessionDialogs

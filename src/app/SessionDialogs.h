@@ -1,6 +1,7 @@
 #pragma once
 
 class CChildFrame;
+class CSessionContext;
 class CToolWindows;
 class QWidget;
 
@@ -21,5 +22,8 @@ void AskBreakLength(QWidget* parent);
 // Asks for a file and starts capturing to it; a file that cannot be opened
 // is named with the system's reason.
 void StartCapture(CChildFrame* frame);
+// The program's history setting: every session keeps that many lines from
+// its next append on, and the profile keeps the choice.
+void History(QWidget* parent, CSessionContext& context);
 
 } // namespace SessionDialogs

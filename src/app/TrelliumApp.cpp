@@ -8,6 +8,7 @@
 #include "app/MainFrame.h"
 #include "base/TrelliumIds.h"
 #include "platform/Socket.h"
+#include "session/HistorySetting.h"
 #include "session/TrelliumDoc.h"
 
 #include <QCommandLineParser>
@@ -24,6 +25,7 @@ CTrelliumApp::CTrelliumApp(int& argc, char** argv) : QApplication(argc, argv)
     // A TCP server session may hold its full count of clients, each a descriptor.
     Platform::RaiseOpenFileLimit(CTCPIPSvr::kMaxClients + kSpareDescriptors);
     m_context.SetDeliveryFrameMs(kDisplayFrameMs);
+    m_context.SetHistoryLines(HistorySetting::Load());
 }
 
 CTrelliumApp::~CTrelliumApp()

@@ -62,9 +62,11 @@ inline constexpr int CmdInstructions = 32813;
 inline constexpr int CmdAsciiChart = 32815;
 inline constexpr int CmdDataConverter = 32816;
 inline constexpr int CmdEchoSetting = 32817;
-inline constexpr int CmdOnline = 32818; // Alt+N: the active session on or off line
-inline constexpr int CmdSendBreak = 32819;
-inline constexpr int CmdBreakLength = 32820;
+inline constexpr int CmdOnline = 32818;  // Alt+N: the active session on or off line
+inline constexpr int CmdHistory = 32819; // the lines every session keeps
+inline constexpr int CmdFind = 32820;    // the find bar, on the active session's display
+inline constexpr int CmdSendBreak = 32821;
+inline constexpr int CmdBreakLength = 32822;
 
 inline constexpr int CmdFileNew = 57600;
 inline constexpr int CmdFileOpen = 57601;

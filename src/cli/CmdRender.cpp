@@ -30,6 +30,7 @@ struct CRenderOptions
 {
     CDisplaySettings m_settings;
     bool m_bRuns = false;
+    int m_nLines = CDisplayRenderer::kDefaultLines;
 };
 
 std::optional<int32_t> ParseInt32(const QString& text)
@@ -50,9 +51,9 @@ QString ParseOptions(const QStringList& args, CRenderOptions& options)
             options.m_bRuns = true;
             continue;
         }
-        const bool takesValue = arg == QLatin1String("--mode") ||
-                                arg == QLatin1String("--stamps") ||
-                                arg == QLatin1String("--min-interval");
+        const bool takesValue =
+            arg == QLatin1String("--mode") || arg == QLatin1String("--stamps") ||
+            arg == QLatin1String("--min-interval") || arg == QLatin1String("--lines");
         if (!takesValue)
             return QStringLiteral("render: unknown argument '%1'").arg(arg);
         if (i + 1 >= args.size())
@@ -68,6 +69,15 @@ QString ParseOptions(const QStringList& args, CRenderOptions& options)
                 options.m_settings.m_nMode = 2;
             else
                 return QStringLiteral("render: unknown mode '%1' (mont, text or hex)").arg(value);
+        } else if (arg == QLatin1String("--lines")) {
+            const std::optional<int32_t> lines = ParseInt32(value);
+            if (!lines || *lines < CDisplayRenderer::kDefaultLines ||
+                *lines > CDisplayRenderer::kMostLines)
+                return QStringLiteral("render: --lines must be %1 to %2, not '%3'")
+                    .arg(CDisplayRenderer::kDefaultLines)
+                    .arg(CDisplayRenderer::kMostLines)
+                    .arg(value);
+            options.m_nLines = *lines;
         } else if (arg == QLatin1String("--stamps")) {
             const std::optional<int32_t> format = ParseInt32(value);
             if (!format || *format < 0 || *format > 6)
@@ -158,7 +168,7 @@ void PrintDisplay(const CLineBuffer& display, bool runs)
         const CDisplayLine& line = display.Line(i);
         out.clear();
         if (!runs) {
-            out = line.m_text;
+            out = line.Text();
         } else {
             for (const CLineSpan& span : display.Spans(i)) {
                 const size_t format = static_cast<size_t>(span.m_format);
@@ -185,6 +195,7 @@ int RunRender(const QStringList& args)
     }
 
     CDisplayRenderer renderer(0);
+    renderer.SetMaxLines(options.m_nLines);
     // Without --runs only the characters are needed: a plain sink holds
     // about what it shows, where the coloured line buffer keeps a span per run.
     CLineBuffer runsDisplay;

@@ -1,6 +1,7 @@
 // trellium-cli run: a session document opened headless, taken online, its
 // received data printed as the display renders it.
 #include "cli/Commands.h"
+#include "cli/ExpectRunner.h"
 #include "cli/HeadlessView.h"
 #include "cli/RunDeadline.h"
 #include "send/TerminalText.h"
@@ -20,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTimer>
 #include <cstdint>
@@ -60,6 +62,7 @@ struct CRunOptions
     QString capture;
     std::vector<CRunAction> actions;
     bool bAllowAutoFiles = false;
+    CExpectRunner expect; // --expect, --timeout, --report
 };
 
 // "F1", "Shift+F2", "Ctrl+Shift+F12" (any order, any case).
@@ -132,7 +135,7 @@ QString ParseOptions(const QList<QByteArray>& args, CRunOptions& options)
             options.bAllowAutoFiles = true;
             continue;
         }
-        if (!takesValue) {
+        if (!takesValue && !CExpectRunner::TakesOption(arg)) {
             if (arg.startsWith(QLatin1String("--")) || !options.file.isEmpty())
                 return QStringLiteral("run: unknown argument '%1'").arg(arg);
             options.file = arg;
@@ -141,7 +144,11 @@ QString ParseOptions(const QList<QByteArray>& args, CRunOptions& options)
         if (i + 1 >= args.size())
             return QStringLiteral("run: %1 needs a value").arg(arg);
         const QByteArray value = args[++i];
-        if (arg == QLatin1String("--seconds")) {
+        if (CExpectRunner::TakesOption(arg)) {
+            const QString refused = options.expect.AddOption(arg, value, options.actions.size());
+            if (!refused.isEmpty())
+                return refused;
+        } else if (arg == QLatin1String("--seconds")) {
             // Counted in 64-bit milliseconds: a number of seconds whose
             // milliseconds do not fit is refused, not wrapped.
             bool ok = false;
@@ -192,7 +199,7 @@ QString ParseOptions(const QList<QByteArray>& args, CRunOptions& options)
     }
     if (options.file.isEmpty())
         return QStringLiteral("run needs a session file");
-    return {};
+    return options.expect.CheckOptions();
 }
 
 } // namespace
@@ -246,12 +253,17 @@ int RunRun(const QList<QByteArray>& args)
 
     // The strings and keys act once the connection is usable: a TCP client
     // once connected, a TCP server once a client came, the others once online.
+    // With expectations an action also waits for those before it.
     QTimer actions;
+    size_t acted = 0;
     QObject::connect(&actions, &QTimer::timeout, [&] {
         if (!doc.IsConnectionUsable())
             return;
-        actions.stop();
-        for (const CRunAction& action : options.actions) {
+        const size_t allowed = options.expect.ActionsAllowed(options.actions.size());
+        if (!options.expect.IsScripted())
+            actions.stop();
+        for (; acted < allowed; ++acted) {
+            const CRunAction& action = options.actions[acted];
             if (action.line != CRunAction::Line::None) {
                 RunLineAction(doc, action);
             } else if (action.bPress) {
@@ -263,8 +275,11 @@ int RunRun(const QList<QByteArray>& args)
                 doc.SendDataString(macro);
             }
         }
+        const CTransport* transport = doc.GetTransport();
+        options.expect.OnActed(acted, !doc.IsSendingFile() && (transport == nullptr ||
+                                                               transport->OutputPending() == 0));
     });
-    if (!options.actions.empty())
+    if (!options.actions.empty() || options.expect.IsScripted())
         actions.start(10);
 
     // Going offline says why when the connection attempt failed.
@@ -307,16 +322,31 @@ int RunRun(const QList<QByteArray>& args)
         });
 
     CTerminationSignals termination;
-    QObject::connect(&termination, &CTerminationSignals::Received, qApp, &QCoreApplication::quit);
-    CRunDeadline deadline([] { QCoreApplication::quit(); });
+    CRunDeadline deadline([&] {
+        if (options.expect.IsScripted())
+            options.expect.OnSecondsPassed();
+        else
+            QCoreApplication::quit();
+    });
+    if (options.expect.IsScripted()) {
+        view.SetBytesListener([&](const QByteArray& bytes) { options.expect.OnBytes(bytes); });
+        options.expect.Start(QFileInfo(options.file).fileName(), options.actions.size(),
+                             options.seconds.has_value(),
+                             [](int status) { QCoreApplication::exit(status); });
+        QObject::connect(&termination, &CTerminationSignals::Received,
+                         [&] { options.expect.OnInterrupted(); });
+    } else {
+        QObject::connect(&termination, &CTerminationSignals::Received, qApp,
+                         &QCoreApplication::quit);
+    }
     if (options.seconds)
         deadline.Start(*options.seconds * 1000);
-    QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
 
     view.Finish();
     if (doc.IsCapturing())
         doc.EndCapture();
     doc.OnCloseDocument();
     std::fflush(stdout);
-    return 0;
+    return status;
 }

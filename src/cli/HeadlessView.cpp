@@ -32,6 +32,8 @@ void CHeadlessView::OnNewBytes(const QByteArray& bytes, uint64_t lostBytes, uint
     if (m_display.Settings().m_nMode != static_cast<int>(DisplayMode::Text))
         m_sink.FlushPartial();
     m_sink.Flush();
+    if (m_bytesListener && !bytes.isEmpty())
+        m_bytesListener(bytes);
 }
 
 void CHeadlessView::OnDatagramsLost(uint64_t count)

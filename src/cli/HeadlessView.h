@@ -5,6 +5,7 @@
 #include "session/SessionView.h"
 
 #include <cstdio>
+#include <functional>
 
 class CTrelliumDoc;
 
@@ -27,10 +28,16 @@ public:
 
     // Prints the line still held back.
     void Finish();
+    // Is handed every chunk of new bytes after it was printed.
+    void SetBytesListener(std::function<void(const QByteArray&)> listener)
+    {
+        m_bytesListener = std::move(listener);
+    }
 
 private:
     CTrelliumDoc& m_doc;
     CStreamSink m_sink;
     CDisplayModel m_display;
     std::FILE* m_log;
+    std::function<void(const QByteArray&)> m_bytesListener;
 };

@@ -19,6 +19,8 @@ public:
     // `ms` must not be negative; any larger value is a wait without end
     // for all practical purposes, and is treated as such.
     void Start(int64_t ms);
+    // No call comes until the next Start.
+    void Stop() { m_timer.stop(); }
 
 private:
     void Step();

@@ -26,6 +26,12 @@ uint32_t CDisplayModel::Now() const
     return m_pDoc ? m_pDoc->Clock().TickCount() : 0;
 }
 
+void CDisplayModel::KeepHistory()
+{
+    if (m_pDoc)
+        m_renderer.SetMaxLines(m_pDoc->HistoryLines());
+}
+
 void CDisplayModel::Changed()
 {
     if (m_changed)
@@ -69,6 +75,7 @@ void CDisplayModel::Append(const QByteArray& bytes, const CDisplayColors& colors
     if (static_cast<int32_t>(tick - last) < 0)
         tick = last;
     m_sink.SetColors(colors);
+    KeepHistory();
     m_renderer.AppendData(bytes.constData(), static_cast<size_t>(bytes.size()), tick, Settings(),
                           m_sink);
     Changed();
@@ -77,6 +84,7 @@ void CDisplayModel::Append(const QByteArray& bytes, const CDisplayColors& colors
 void CDisplayModel::AppendGap(uint64_t lostBytes, const CDisplayModel* source)
 {
     m_sink.SetColors(source ? source->m_colors : m_colors);
+    KeepHistory();
     m_renderer.AppendGap(lostBytes, m_sink);
     Changed();
 }
@@ -84,11 +92,13 @@ void CDisplayModel::AppendGap(uint64_t lostBytes, const CDisplayModel* source)
 void CDisplayModel::ShowDatagramsLost(uint64_t count)
 {
     m_sink.SetColors(m_colors);
+    KeepHistory();
     m_renderer.AppendGap(count, m_sink, CDisplayRenderer::GapUnit::Datagrams);
     Changed();
     CDisplayModel* merge = m_pDoc ? m_pDoc->Merge().Get() : nullptr;
     if (merge && merge != this) {
         merge->m_sink.SetColors(m_colors);
+        merge->KeepHistory();
         merge->m_renderer.AppendGap(count, merge->m_sink, CDisplayRenderer::GapUnit::Datagrams);
         merge->Changed();
     }

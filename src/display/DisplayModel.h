@@ -70,6 +70,8 @@ public:
 private:
     void Append(const QByteArray& bytes, const CDisplayColors& colors, uint32_t tick);
     uint32_t Now() const;
+    // Takes the program's history setting for the next append.
+    void KeepHistory();
     void Changed();
 
     CTextSink& m_sink;

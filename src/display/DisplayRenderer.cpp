@@ -129,9 +129,14 @@ void CDisplayRenderer::Clear(CTextSink& sink)
     m_nColumn = 0;
 }
 
+void CDisplayRenderer::SetMaxLines(int lines)
+{
+    m_nMaxLines = std::clamp(lines, kDefaultLines, kMostLines);
+}
+
 void CDisplayRenderer::Trim(CTextSink& sink)
 {
-    while (sink.LineCount() > kMaxLines)
+    while (sink.LineCount() > m_nMaxLines)
         sink.RemoveFirstLine();
 }
 

@@ -17,21 +17,28 @@ struct CDisplaySettings
 };
 
 // Turns chunks of received bytes into coloured runs for one terminal display:
-// the trim to 100 lines, the time stamp, the three display modes and the
-// line-breaking writer. Holds the display's own state (column, Text-mode
+// the trim to the lines kept (100 unless the program keeps more history), the time stamp, the three
+// display modes and the line-breaking writer. Holds the display's own state (column, Text-mode
 // escape state, last display time) and nothing of the text itself, which
 // lives in the sink. One renderer per display; not thread-safe.
 class CDisplayRenderer
 {
 public:
-    static constexpr int kMaxLines = 100;
+    // The lines a display keeps: 100 unless the program keeps more history.
+    static constexpr int kDefaultLines = 100;
+    static constexpr int kMostLines = 1000000;
     static constexpr int kLineWidth = 80;
 
     // `constructionTick` is the display's construction time: the first stamp
     // measures from it.
     explicit CDisplayRenderer(uint32_t constructionTick);
 
-    // Appends one chunk: trims the sink to kMaxLines lines, writes the time
+    // The lines kept from the next append on, clamped to kDefaultLines ..
+    // kMostLines. Lines above it go at that append, as the trim always does.
+    void SetMaxLines(int lines);
+    int MaxLines() const { return m_nMaxLines; }
+
+    // Appends one chunk: trims the sink to MaxLines lines, writes the time
     // stamp when one is due, then the bytes in the settings' mode.
     void AppendData(const char* bytes, size_t count, uint32_t nowTick,
                     const CDisplaySettings& settings, CTextSink& sink);
@@ -70,6 +77,7 @@ private:
     // Where Write puts a finished run: the sink, or Mont mode's batch.
     void Emit(RunFormat format, std::string_view text, CTextSink& sink);
 
+    int m_nMaxLines = kDefaultLines;
     int m_nColumn = 0;
     int m_nEscape = 0; // Text mode: 0 plain, 1 after ESC, 2 after ESC [
     uint32_t m_lastDisplayTick;

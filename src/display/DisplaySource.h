@@ -7,7 +7,7 @@ class CMergeRegistry;
 
 // What a display reads of the session it shows: its settings (mode, time
 // stamps, colours), the ring a rebuild shows again, the clock its time
-// stamps measure by and the program's merge display. Implemented by the
+// stamps measure by, the program's merge display and how much it keeps. Implemented by the
 // session; user-interface thread only.
 class CDisplaySource
 {
@@ -16,6 +16,8 @@ public:
     virtual QByteArray RingContents() const = 0;
     virtual CClock& Clock() const = 0;
     virtual CMergeRegistry& Merge() const = 0;
+    // How many lines the program's displays keep (its history setting).
+    virtual int HistoryLines() const = 0;
 
 protected:
     ~CDisplaySource() = default;

@@ -18,14 +18,81 @@ size_t NextBreak(std::string_view text, size_t from)
     return from + brk;
 }
 
-void Empty(CDisplayLine& line)
-{
-    line.m_text.clear();
-    line.m_formats.clear();
-    line.m_colors.clear();
-}
+// Room for one display line (80 characters and the 81st that the writer
+// breaks after), so most lines are allocated once.
+constexpr uint32_t kLineRoom = 81;
 
 } // namespace
+
+char* CDisplayLine::Room(size_t count)
+{
+    const size_t needed = m_nLength + count;
+    if (needed > m_nCapacity) {
+        const size_t capacity =
+            std::max<size_t>({needed, size_t{kLineRoom}, size_t{m_nCapacity} * 2});
+        auto cells = std::make_unique_for_overwrite<char[]>(capacity * 2);
+        std::memcpy(cells.get(), m_cells.get(), m_nLength);
+        std::memcpy(cells.get() + capacity, m_cells.get() + m_nCapacity, m_nLength);
+        m_cells = std::move(cells);
+        m_nCapacity = static_cast<uint32_t>(capacity);
+    }
+    char* at = m_cells.get() + m_nLength;
+    m_nLength = static_cast<uint32_t>(needed);
+    return at;
+}
+
+void CDisplayLine::Append(std::string_view text, const char* formats)
+{
+    char* at = Room(text.size());
+    std::memcpy(at, text.data(), text.size());
+    std::memcpy(at + m_nCapacity, formats, text.size());
+}
+
+void CDisplayLine::Append(std::string_view text, char format)
+{
+    if (text.empty())
+        return;
+    char* at = Room(text.size());
+    std::memcpy(at, text.data(), text.size());
+    at[m_nCapacity] = static_cast<char>(format | kCellRunStart);
+    std::memset(at + m_nCapacity + 1, format, text.size() - 1);
+}
+
+void CDisplayLine::AddColor(CColorChange change)
+{
+    if (!m_bHasColor) {
+        m_nFirstFrom = change.m_nFrom;
+        m_nFirstColors = change.m_nColors;
+        m_bHasColor = true;
+        return;
+    }
+    if (!m_more)
+        m_more = std::make_unique<std::vector<CColorChange>>();
+    m_more->push_back(change);
+}
+
+void CDisplayLine::PopColor()
+{
+    if (m_more && !m_more->empty())
+        m_more->pop_back();
+    else
+        m_bHasColor = false;
+}
+
+void CDisplayLine::SetColorAt(size_t index, uint16_t colors)
+{
+    if (index == 0)
+        m_nFirstColors = colors;
+    else
+        (*m_more)[index - 1].m_nColors = colors;
+}
+
+void CDisplayLine::Clear()
+{
+    m_nLength = 0;
+    m_bHasColor = false;
+    m_more.reset();
+}
 
 CLineBuffer::CLineBuffer() : m_ring(128)
 {
@@ -65,8 +132,9 @@ void CLineBuffer::DropUnusedColorSets()
     };
     m_nCurrentColors = keep(m_nCurrentColors);
     for (size_t i = 0; i < m_nLines; ++i) {
-        for (CColorChange& change : At(i).m_colors)
-            change.m_nColors = keep(change.m_nColors);
+        CDisplayLine& line = At(i);
+        for (size_t c = 0; c < line.ColorCount(); ++c)
+            line.SetColorAt(c, keep(line.ColorAt(c).m_nColors));
     }
     m_colorSets = std::move(kept);
 }
@@ -74,8 +142,9 @@ void CLineBuffer::DropUnusedColorSets()
 CDisplayLine& CLineBuffer::LastLineFor(size_t count)
 {
     CDisplayLine& line = Last();
-    if (line.m_colors.empty() || line.m_colors.back().m_nColors != m_nCurrentColors)
-        line.m_colors.push_back({static_cast<uint32_t>(line.m_text.size()), m_nCurrentColors});
+    const size_t colors = line.ColorCount();
+    if (colors == 0 || line.ColorAt(colors - 1).m_nColors != m_nCurrentColors)
+        line.AddColor({static_cast<uint32_t>(line.Size()), m_nCurrentColors});
     m_nChars += static_cast<int64_t>(count);
     return line;
 }
@@ -87,10 +156,7 @@ void CLineBuffer::AppendText(RunFormat format, std::string_view text)
     while (pos < text.size()) {
         const size_t brk = NextBreak(text, pos);
         if (brk > pos) {
-            CDisplayLine& line = LastLineFor(brk - pos);
-            line.m_text.append(text.substr(pos, brk - pos));
-            line.m_formats.push_back(static_cast<char>(cell | kCellRunStart));
-            line.m_formats.append(brk - pos - 1, cell);
+            LastLineFor(brk - pos).Append(text.substr(pos, brk - pos), cell);
         }
         if (brk == text.size())
             return;
@@ -109,11 +175,11 @@ void CLineBuffer::AppendCells(std::string_view text, std::span<const uint8_t> fo
         const size_t brk = NextBreak(text, pos);
         if (brk > pos) {
             CDisplayLine& line = LastLineFor(brk - pos);
-            const size_t start = line.m_formats.size();
-            line.m_text.append(text.substr(pos, brk - pos));
-            line.m_formats.append(reinterpret_cast<const char*>(formats.data() + pos), brk - pos);
+            const size_t start = line.Size();
+            line.Append(text.substr(pos, brk - pos),
+                        reinterpret_cast<const char*>(formats.data() + pos));
             // A line continued after a break starts a run of its own.
-            line.m_formats[start] = static_cast<char>(line.m_formats[start] | kCellRunStart);
+            line.MarkRunStart(start);
         }
         if (brk == text.size())
             return;
@@ -136,7 +202,7 @@ void CLineBuffer::NewLine()
         m_nHead = 0;
     }
     ++m_nLines;
-    Empty(Last());
+    Last().Clear();
     ++m_nChars;
 }
 
@@ -144,7 +210,7 @@ void CLineBuffer::RemoveFirstLine()
 {
     if (m_nLines < 2)
         return;
-    m_nChars -= static_cast<int64_t>(At(0).m_text.size()) + 1;
+    m_nChars -= static_cast<int64_t>(At(0).Size()) + 1;
     m_nHead = (m_nHead + 1) & (m_ring.size() - 1);
     --m_nLines;
     ++m_firstSerial;
@@ -153,11 +219,10 @@ void CLineBuffer::RemoveFirstLine()
 void CLineBuffer::DeleteLastChar()
 {
     CDisplayLine& line = Last();
-    if (!line.m_text.empty()) {
-        line.m_text.pop_back();
-        line.m_formats.pop_back();
-        if (line.m_colors.back().m_nFrom >= line.m_text.size())
-            line.m_colors.pop_back();
+    if (line.Size() > 0) {
+        line.PopBack();
+        if (line.ColorAt(line.ColorCount() - 1).m_nFrom >= line.Size())
+            line.PopColor();
         --m_nChars;
     } else if (m_nLines > 1) {
         // The last character is the break before an empty last line.
@@ -169,17 +234,17 @@ void CLineBuffer::DeleteLastChar()
 void CLineBuffer::EraseLastLine()
 {
     CDisplayLine& line = Last();
-    if (line.m_text.empty())
+    if (line.Size() == 0)
         return;
-    m_nChars -= static_cast<int64_t>(line.m_text.size());
-    Empty(line);
+    m_nChars -= static_cast<int64_t>(line.Size());
+    line.Clear();
 }
 
 void CLineBuffer::Clear()
 {
     m_firstSerial += m_nLines;
     m_nLines = 1;
-    Empty(Last());
+    Last().Clear();
     m_nChars = 0;
 }
 
@@ -188,13 +253,14 @@ std::vector<CLineSpan> CLineBuffer::Spans(int index) const
     const CDisplayLine& line = Line(index);
     std::vector<CLineSpan> spans;
     CColorWalk colors(line);
-    for (size_t i = 0; i < line.m_formats.size(); ++i) {
+    const std::string_view formats = line.Formats();
+    for (size_t i = 0; i < formats.size(); ++i) {
         bool changed = false;
         const uint16_t set = colors.At(i, &changed);
         // (A run never changes colour inside.)
-        if (spans.empty() || changed || CDisplayLine::StartsRun(line.m_formats[i]))
-            spans.push_back({static_cast<uint32_t>(i), 0, CDisplayLine::FormatOf(line.m_formats[i]),
-                             CellColor(set, line.m_formats[i])});
+        if (spans.empty() || changed || CDisplayLine::StartsRun(formats[i]))
+            spans.push_back({static_cast<uint32_t>(i), 0, CDisplayLine::FormatOf(formats[i]),
+                             CellColor(set, formats[i])});
         ++spans.back().m_nLength;
     }
     return spans;
@@ -206,7 +272,7 @@ std::string CLineBuffer::PlainText() const
     for (size_t i = 0; i < m_nLines; ++i) {
         if (i > 0)
             text += '\n';
-        text += At(i).m_text;
+        text += At(i).Text();
     }
     return text;
 }

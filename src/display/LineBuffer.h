@@ -2,6 +2,7 @@
 #include "display/TextSink.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,11 +27,16 @@ struct CColorChange
 // (the RunFormat, with kCellRunStart on the first character of every written
 // run, so runs can be told apart even where neighbours share a format), and
 // the colour sets they were written in, as changes along the line.
-struct CDisplayLine
+//
+// A display may keep a million lines, so a line is small: the characters and
+// their formats share one allocation sized for a whole display line, and the
+// first colour change (every line has one) lives in the line itself.
+class CDisplayLine
 {
-    std::string m_text;
-    std::string m_formats;              // as long as m_text
-    std::vector<CColorChange> m_colors; // the first at 0 unless the line is empty
+public:
+    CDisplayLine() = default;
+    CDisplayLine(CDisplayLine&&) noexcept = default;
+    CDisplayLine& operator=(CDisplayLine&&) noexcept = default;
 
     static RunFormat FormatOf(char cell)
     {
@@ -38,10 +44,48 @@ struct CDisplayLine
     }
     static bool StartsRun(char cell) { return static_cast<uint8_t>(cell) & kCellRunStart; }
 
+    size_t Size() const { return m_nLength; }
+    std::string_view Text() const { return {m_cells.get(), m_nLength}; }
+    std::string_view Formats() const { return {m_cells.get() + m_nCapacity, m_nLength}; }
+    char FormatAt(size_t column) const { return m_cells[m_nCapacity + column]; }
+
+    size_t ColorCount() const { return (m_bHasColor ? 1 : 0) + (m_more ? m_more->size() : 0); }
+    CColorChange ColorAt(size_t index) const
+    {
+        return index == 0 ? CColorChange{m_nFirstFrom, m_nFirstColors} : (*m_more)[index - 1];
+    }
+    void SetColorAt(size_t index, uint16_t colors);
+
     std::string_view SpanText(const CLineSpan& span) const
     {
-        return std::string_view(m_text).substr(span.m_nStart, span.m_nLength);
+        return Text().substr(span.m_nStart, span.m_nLength);
     }
+
+    // The line buffer's edits.
+    void AddColor(CColorChange change);
+    void PopColor();
+    // `formats` holds one format byte for each character of `text`.
+    void Append(std::string_view text, const char* formats);
+    // `text` in one format, its first character marked as starting a run.
+    void Append(std::string_view text, char format);
+    void MarkRunStart(size_t column)
+    {
+        m_cells[m_nCapacity + column] |= static_cast<char>(kCellRunStart);
+    }
+    void PopBack() { --m_nLength; }
+    // Empties the line and keeps its allocation for the next.
+    void Clear();
+
+private:
+    char* Room(size_t count);
+
+    std::unique_ptr<char[]> m_cells; // characters at 0, formats at m_nCapacity
+    uint32_t m_nLength = 0;
+    uint32_t m_nCapacity = 0;
+    uint32_t m_nFirstFrom = 0;
+    uint16_t m_nFirstColors = 0;
+    bool m_bHasColor = false;
+    std::unique_ptr<std::vector<CColorChange>> m_more; // the changes after the first
 };
 
 // Walks a line's colour changes in step with its characters: At(column)
@@ -49,16 +93,13 @@ struct CDisplayLine
 class CColorWalk
 {
 public:
-    explicit CColorWalk(const CDisplayLine& line)
-        : m_next(line.m_colors.begin()), m_end(line.m_colors.end())
-    {
-    }
+    explicit CColorWalk(const CDisplayLine& line) : m_line(line), m_nCount(line.ColorCount()) {}
     // `changed` tells whether a set starts at this column.
     uint16_t At(size_t column, bool* changed = nullptr)
     {
         bool starts = false;
-        for (; m_next != m_end && m_next->m_nFrom <= column; ++m_next) {
-            m_set = m_next->m_nColors;
+        for (; m_nNext < m_nCount && m_line.ColorAt(m_nNext).m_nFrom <= column; ++m_nNext) {
+            m_set = m_line.ColorAt(m_nNext).m_nColors;
             starts = true;
         }
         if (changed)
@@ -67,8 +108,9 @@ public:
     }
 
 private:
-    std::vector<CColorChange>::const_iterator m_next;
-    std::vector<CColorChange>::const_iterator m_end;
+    const CDisplayLine& m_line;
+    size_t m_nCount;
+    size_t m_nNext = 0;
     uint16_t m_set = 0;
 };
 
@@ -96,7 +138,7 @@ public:
     void RemoveFirstLine() override;
     int64_t CharCount() const override { return m_nChars; }
     void DeleteLastChar() override;
-    int LastLineLength() const override { return static_cast<int>(Last().m_text.size()); }
+    int LastLineLength() const override { return static_cast<int>(Last().Size()); }
     void EraseLastLine() override;
     void Clear() override;
 
@@ -124,6 +166,12 @@ public:
 
     // Colour sets the buffer keeps before it drops those no line uses any more.
     static constexpr size_t kMaxColorSets = 1024;
+    // The most one kept line of a full display width costs in memory: its
+    // 176-byte allocation and its slot in the ring, which holds up to twice
+    // the lines kept (bench/display.cpp measures it).
+    static constexpr int64_t kBytesPerFullLine = 240;
+    // At most what a display keeping `lines` full lines takes.
+    static int64_t MemoryFor(int lines) { return int64_t{lines} * kBytesPerFullLine; }
 
 private:
     // The last line, ready for `count` more characters in the colours in use.

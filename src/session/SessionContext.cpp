@@ -55,3 +55,9 @@ void CSessionContext::RemoveSession(CTrelliumDoc* doc)
     if (std::erase(m_sessions, doc) > 0 && m_sessions.empty())
         m_ports.Clear();
 }
+
+void CSessionContext::SetHistoryLines(int lines)
+{
+    m_nHistoryLines =
+        std::clamp(lines, CDisplayRenderer::kDefaultLines, CDisplayRenderer::kMostLines);
+}

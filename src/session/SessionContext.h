@@ -1,5 +1,6 @@
 #pragma once
 #include "base/CommInfo.h"
+#include "display/DisplayRenderer.h"
 #include "display/MergeRegistry.h"
 #include "send/DataString.h"
 #include "send/KeyPanes.h"
@@ -53,6 +54,11 @@ public:
     void SetListenAddress(uint32_t address) { m_listenAddress = address; }
     void SetDeliveryFrameMs(int ms) { m_nDeliveryFrameMs = ms; }
 
+    // How many lines each session's display keeps (the program's history
+    // setting, from the profile): 100 unless set, at most 1,000,000.
+    int HistoryLines() const { return m_nHistoryLines; }
+    void SetHistoryLines(int lines);
+
     // Live sessions in creation order (the workspace order). User-interface
     // thread only; sessions add and remove themselves.
     const std::vector<CTrelliumDoc*>& Sessions() const { return m_sessions; }
@@ -76,5 +82,6 @@ private:
     std::vector<CTrelliumDoc*> m_sessions;
     CTrelliumDoc* m_pActive = nullptr;
     int m_nDeliveryFrameMs = 0;
+    int m_nHistoryLines = CDisplayRenderer::kDefaultLines;
     uint32_t m_listenAddress = 0;
 };

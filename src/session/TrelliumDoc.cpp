@@ -67,6 +67,11 @@ CClock& CTrelliumDoc::Clock() const
     return m_context.Clock();
 }
 
+int CTrelliumDoc::HistoryLines() const
+{
+    return m_context.HistoryLines();
+}
+
 CMergeRegistry& CTrelliumDoc::Merge() const
 {
     return m_context.Merge();

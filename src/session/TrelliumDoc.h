@@ -94,6 +94,7 @@ public:
     const CCommInfo& Info() const override { return m_info; }
     CClock& Clock() const override;
     CMergeRegistry& Merge() const override;
+    int HistoryLines() const override;
 
     // A change of the settings record: the session publishes what the reader
     // thread reads when the edit ends. Changing the settings never marks the

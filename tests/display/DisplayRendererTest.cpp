@@ -1,4 +1,5 @@
 #include "display/DisplayRenderer.h"
+#include "display/DisplayModes.h"
 #include "display/LineBuffer.h"
 #include "display/RunsText.h"
 
@@ -10,17 +11,6 @@
 
 namespace {
 
-constexpr int kMont = 0;
-constexpr int kText = 1;
-constexpr int kHex = 2;
-
-CDisplaySettings Mode(int mode)
-{
-    CDisplaySettings settings;
-    settings.m_nMode = mode;
-    return settings;
-}
-
 void Append(CDisplayRenderer& renderer, CLineBuffer& buffer, const std::string& bytes,
             const CDisplaySettings& settings, uint32_t tick = 0)
 {
@@ -31,7 +21,7 @@ std::vector<int> LineLengths(const CLineBuffer& buffer)
 {
     std::vector<int> lengths;
     for (int i = 0; i < buffer.LineCount(); ++i)
-        lengths.push_back(static_cast<int>(buffer.Line(i).m_text.size()));
+        lengths.push_back(static_cast<int>(buffer.Line(i).Size()));
     return lengths;
 }
 
@@ -104,7 +94,7 @@ TEST(DisplayWriter, ColumnRunsAcrossChunksAndRuns)
     Append(renderer, buffer, std::string(20, 'y') + "\x01\x02\x03", Mode(kMont));
     // 50 + 20 + "[SOH][STX][ETX]" (15) = 85: the break falls inside the names.
     EXPECT_EQ(LineLengths(buffer), (std::vector<int>{81, 4}));
-    EXPECT_EQ(buffer.Line(1).m_text, "ETX]");
+    EXPECT_EQ(buffer.Line(1).Text(), "ETX]");
     ASSERT_EQ(buffer.Spans(0).size(), 3u);
     EXPECT_EQ(buffer.Spans(0)[2].m_format, RunFormat::Special);
 }
@@ -116,8 +106,8 @@ TEST(DisplayWriter, HexLineHoldsSixteenBytesAndOneCharacter)
     Append(renderer, buffer, std::string(34, 'A'), Mode(kHex));
     // 34 bytes x 5 = 170 columns: 81 + 81 + 8, the breaks drifting through the bytes.
     EXPECT_EQ(LineLengths(buffer), (std::vector<int>{81, 81, 8}));
-    EXPECT_EQ(buffer.Line(0).m_text.substr(75), "A 41 A");
-    EXPECT_EQ(buffer.Line(1).m_text.substr(0, 9), " 41 A 41 ");
+    EXPECT_EQ(buffer.Line(0).Text().substr(75), "A 41 A");
+    EXPECT_EQ(buffer.Line(1).Text().substr(0, 9), " 41 A 41 ");
 }
 
 TEST(DisplayWriter, TextCarriageReturnRestartsColumn)
@@ -242,8 +232,8 @@ TEST_P(DisplayTrim, TrimsToExactlyHundredBeforeTheAppend)
     // Two lines more: the trim comes first, so the display ends above 100.
     Append(renderer, buffer, "y\rz\r", Mode(kText));
     EXPECT_EQ(buffer.LineCount(), c.linesAfter);
-    EXPECT_EQ(buffer.Line(0).m_text, std::to_string(c.firstLineNumber));
-    EXPECT_EQ(buffer.Line(buffer.LineCount() - 3).m_text, "y");
+    EXPECT_EQ(buffer.Line(0).Text(), std::to_string(c.firstLineNumber));
+    EXPECT_EQ(buffer.Line(buffer.LineCount() - 3).Text(), "y");
 }
 
 INSTANTIATE_TEST_SUITE_P(LineCounts, DisplayTrim,
@@ -366,18 +356,18 @@ TEST_P(DisplayArbitraryBytes, KeepsLinesConsistent)
         int64_t chars = buffer.LineCount() - 1;
         for (int i = 0; i < buffer.LineCount(); ++i) {
             const CDisplayLine& line = buffer.Line(i);
-            chars += static_cast<int64_t>(line.m_text.size());
-            ASSERT_EQ(line.m_formats.size(), line.m_text.size());
-            if (!line.m_text.empty()) {
-                ASSERT_TRUE(CDisplayLine::StartsRun(line.m_formats[0]));
-                ASSERT_FALSE(line.m_colors.empty());
-                ASSERT_EQ(line.m_colors[0].m_nFrom, 0u);
-                ASSERT_LT(line.m_colors.back().m_nFrom, line.m_text.size());
+            chars += static_cast<int64_t>(line.Size());
+            ASSERT_EQ(line.Formats().size(), line.Size());
+            if (line.Size() > 0) {
+                ASSERT_TRUE(CDisplayLine::StartsRun(line.FormatAt(0)));
+                ASSERT_GT(line.ColorCount(), 0u);
+                ASSERT_EQ(line.ColorAt(0).m_nFrom, 0u);
+                ASSERT_LT(line.ColorAt(line.ColorCount() - 1).m_nFrom, line.Size());
             }
             // Text mode can join a line to the one above (see the backspace case).
             if (mode != kText) {
                 const int expected = i + 1 < buffer.LineCount() ? 81 : renderer.Column();
-                ASSERT_EQ(static_cast<int>(line.m_text.size()), expected);
+                ASSERT_EQ(static_cast<int>(line.Size()), expected);
             }
         }
         ASSERT_EQ(buffer.CharCount(), chars);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -50,6 +51,31 @@ TEST_F(RenderCli, PrintsLinesAsTheDisplayBreaksThem)
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, std::string(81, 'x') + "\n" + std::string(81, 'x') + "\n" +
                               std::string(38, 'x') + "\n");
+}
+
+// Trimmed at 100 lines unless --lines says more; the next chunk trims.
+TEST_F(RenderCli, LinesKeepsMoreOnlyWhenAsked)
+{
+    std::string lines = "0";
+    for (int i = 0; i < 149; ++i)
+        lines += HexOf(std::to_string(i) + "\r");
+    lines += "\n1\n";
+    const QStringList text = {QStringLiteral("--mode"), QStringLiteral("text")};
+    const RenderResult kept100 = Run(text, lines);
+    EXPECT_EQ(kept100.exitCode, 0);
+    EXPECT_EQ(std::count(kept100.out.begin(), kept100.out.end(), '\n'), 100);
+    EXPECT_EQ(kept100.out.substr(0, 3), "50\n");
+    const RenderResult kept120 =
+        Run(text + QStringList{QStringLiteral("--lines"), QStringLiteral("120")}, lines);
+    EXPECT_EQ(kept120.exitCode, 0);
+    EXPECT_EQ(std::count(kept120.out.begin(), kept120.out.end(), '\n'), 120);
+    EXPECT_EQ(kept120.out.substr(0, 3), "30\n");
+    for (const char* bad : {"99", "1000001", "many"}) {
+        const RenderResult refused =
+            Run({QStringLiteral("--lines"), QString::fromLatin1(bad)}, lines);
+        EXPECT_EQ(refused.exitCode, 2) << bad;
+        EXPECT_NE(refused.err.find("--lines"), std::string::npos) << refused.err;
+    }
 }
 
 TEST_F(RenderCli, RunsAndEmptyLastLine)

@@ -47,13 +47,16 @@ expect '--list' trellium-cli crc --
 expect '' trellium-cli crc CRC-16/MODBUS ''
 expect 'hex mont text' trellium-cli render --mode ''
 expect 'text' trellium-cli render --runs --mode t
-expect '--min-interval --mode --runs --stamps' trellium-cli render --
+expect '--lines --min-interval --mode --runs --stamps' trellium-cli render --
 expect 'lab.trw modbus.trw sessions' trellium-cli show ''
 expect 'sessions/server.trw' trellium-cli show sessions/
 expect 'lab.trw' trellium-cli resave modbus.trw l
 expect 'modbus.trw' trellium-cli run m
 expect '--allow-auto-response-files' trellium-cli run lab.trw --al
 expect '' trellium-cli run lab.trw --seconds ''
+expect '' trellium-cli run lab.trw --timeout ''
+expect '--expect' trellium-cli run lab.trw --e
+expect 'notes.txt' trellium-cli run lab.trw --expect OK --report n
 expect 'lab.trw modbus.trw notes.txt sessions' trellium-cli run lab.trw --capture ''
 expect '' trellium-cli encode ''
 expect '' trellium-cli nonsense ''

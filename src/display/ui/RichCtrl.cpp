@@ -197,9 +197,17 @@ void CRichCtrl::FlushDisplay()
 {
     m_bSyncPending = false;
     m_syncTimer.stop();
-    m_nWidestLine = 0;
-    for (int i = 0; i < m_lines.LineCount(); ++i)
-        m_nWidestLine = std::max(m_nWidestLine, static_cast<int>(m_lines.Line(i).m_text.size()));
+    // Lines are measured once, the last one again as it grows: a display
+    // keeping a million lines cannot measure them all every frame. Once every
+    // line measured is gone (a Clear, a flood) the measure starts afresh.
+    if (m_nMeasuredSerial < m_lines.FirstSerial()) {
+        m_nWidestLine = 0;
+        m_nMeasuredSerial = m_lines.FirstSerial();
+    }
+    m_nMeasuredSerial = std::min(m_nMeasuredSerial, m_lines.EndSerial() - 1);
+    for (uint64_t serial = m_nMeasuredSerial; serial < m_lines.EndSerial(); ++serial)
+        m_nWidestLine = std::max(m_nWidestLine, static_cast<int>(LineOf(serial)->Size()));
+    m_nMeasuredSerial = m_lines.EndSerial() - 1;
     // Every append collapses the selection to the end and shows the end.
     m_caret = m_anchor = End();
     m_bSelecting = false;
@@ -207,6 +215,19 @@ void CRichCtrl::FlushDisplay()
     EnsureCaretVisible();
     viewport()->update();
     m_sinceSync.start();
+    emit Synced();
+}
+
+void CRichCtrl::SetHighlights(const std::deque<CFindMatch>* matches)
+{
+    m_pHighlights = matches;
+    viewport()->update();
+}
+
+void CRichCtrl::ShowRange(CTextPos from, CTextPos to)
+{
+    m_anchor = Clamped(from);
+    SetCaret(to, true);
 }
 
 QString CRichCtrl::Text() const
@@ -234,7 +255,7 @@ CTextPos CRichCtrl::Clamped(CTextPos pos) const
         return {m_lines.FirstSerial(), 0};
     if (pos.serial >= m_lines.EndSerial())
         return End();
-    const int length = static_cast<int>(LineOf(pos.serial)->m_text.size());
+    const int length = static_cast<int>(LineOf(pos.serial)->Size());
     return {pos.serial, std::clamp(pos.column, 0, length)};
 }
 
@@ -253,10 +274,10 @@ QString CRichCtrl::SelectedText() const
     const CTextPos to = std::max(Caret(), Anchor());
     std::string text;
     for (uint64_t serial = from.serial; serial <= to.serial; ++serial) {
-        const std::string& line = LineOf(serial)->m_text;
+        const std::string_view line = LineOf(serial)->Text();
         const size_t begin = serial == from.serial ? static_cast<size_t>(from.column) : 0;
         const size_t end = serial == to.serial ? static_cast<size_t>(to.column) : line.size();
-        text.append(line, begin, end - begin);
+        text.append(line.substr(begin, end - begin));
         if (serial != to.serial)
             text += '\n';
     }
@@ -336,7 +357,7 @@ QColor CRichCtrl::CharColor(int line, int column) const
 {
     const CDisplayLine& shown = m_lines.Line(line);
     const auto at = static_cast<size_t>(column);
-    return ColorFromRef(m_lines.CellColor(CColorWalk(shown).At(at), shown.m_formats[at]));
+    return ColorFromRef(m_lines.CellColor(CColorWalk(shown).At(at), shown.FormatAt(at)));
 }
 
 CTextPos CRichCtrl::HitTest(const QPoint& point) const
@@ -392,33 +413,52 @@ void CRichCtrl::paintEvent(QPaintEvent* event)
     const CTextPos from = std::min(Caret(), Anchor());
     const CTextPos to = std::max(Caret(), Anchor());
     const QColor selection = palette().color(QPalette::Highlight).darker(150);
+    const QColor found(0x80, 0x60, 0x00);
+    // The matches that may touch the lines shown (a byte-value match spans
+    // a few lines at most).
+    auto match = m_pHighlights ? m_pHighlights->begin() : std::deque<CFindMatch>::const_iterator{};
+    if (m_pHighlights) {
+        const uint64_t topSerial = m_lines.FirstSerial() + static_cast<uint64_t>(top);
+        match = std::lower_bound(
+            m_pHighlights->begin(), m_pHighlights->end(), topSerial > 4 ? topSerial - 4 : 0,
+            [](const CFindMatch& m, uint64_t serial) { return m.begin.serial < serial; });
+    }
 
     for (int row = 0; row < rows && top + row < m_lines.LineCount(); ++row) {
         const CDisplayLine& line = m_lines.Line(top + row);
         const uint64_t serial = m_lines.FirstSerial() + static_cast<uint64_t>(top + row);
         const int y = kMargin + row * m_nLineHeight;
+        for (auto m = match;
+             m_pHighlights && m != m_pHighlights->end() && m->begin.serial <= serial; ++m) {
+            if (m->end.serial < serial)
+                continue;
+            const int begin = m->begin.serial == serial ? static_cast<int>(m->begin.column) : 0;
+            const int end = m->end.serial == serial ? static_cast<int>(m->end.column)
+                                                    : static_cast<int>(line.Size());
+            painter.fillRect(xOrigin + begin * m_nCellWidth, y, (end - begin) * m_nCellWidth,
+                             m_nLineHeight, found);
+        }
         if (from != to && serial >= from.serial && serial <= to.serial) {
             const int begin = serial == from.serial ? from.column : 0;
             // A selected line break shows as one selected cell.
-            const int end =
-                serial == to.serial ? to.column : static_cast<int>(line.m_text.size()) + 1;
+            const int end = serial == to.serial ? to.column : static_cast<int>(line.Size()) + 1;
             painter.fillRect(xOrigin + begin * m_nCellWidth, y, (end - begin) * m_nCellWidth,
                              m_nLineHeight, selection);
         }
-        const int endColumn = std::min(lastColumn, static_cast<int>(line.m_text.size()));
+        const int endColumn = std::min(lastColumn, static_cast<int>(line.Size()));
         CColorWalk colors(line);
         CRun* run = nullptr;
         uint32_t runColor = 0;
         for (int column = firstColumn; column < endColumn; ++column) {
             const auto at = static_cast<size_t>(column);
-            if (line.m_text[at] == ' ')
+            if (line.Text()[at] == ' ')
                 continue;
-            const uint32_t color = m_lines.CellColor(colors.At(at), line.m_formats[at]);
+            const uint32_t color = m_lines.CellColor(colors.At(at), line.FormatAt(at));
             if (!run || color != runColor) {
                 run = &runOf(color);
                 runColor = color;
             }
-            run->glyphs.push_back(m_glyphs[static_cast<uint8_t>(line.m_text[at])]);
+            run->glyphs.push_back(m_glyphs[static_cast<uint8_t>(line.Text()[at])]);
             run->positions.push_back(QPointF(xOrigin + column * m_nCellWidth, y + m_nAscent));
         }
     }
@@ -463,7 +503,7 @@ void CRichCtrl::mouseDoubleClickEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     const CTextPos at = HitTest(event->position().toPoint());
-    const std::string& text = LineOf(at.serial)->m_text;
+    const std::string_view text = LineOf(at.serial)->Text();
     int begin = std::min(at.column, static_cast<int>(text.size()));
     int end = begin;
     while (begin > 0 && text[static_cast<size_t>(begin - 1)] != ' ')
@@ -493,7 +533,7 @@ void CRichCtrl::MoveCaret(int key, bool keepAnchor)
     const uint64_t first = m_lines.FirstSerial();
     const uint64_t last = m_lines.EndSerial() - 1;
     const auto length = [this](uint64_t serial) {
-        return static_cast<int>(LineOf(serial)->m_text.size());
+        return static_cast<int>(LineOf(serial)->Size());
     };
     switch (key) {
     case Qt::Key_Left:

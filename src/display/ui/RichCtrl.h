@@ -1,6 +1,7 @@
 #pragma once
 #include "display/DisplayModel.h"
 #include "display/LineBuffer.h"
+#include "display/LineFinder.h"
 
 #include <QAbstractScrollArea>
 #include <QByteArray>
@@ -10,6 +11,7 @@
 #include <QTimer>
 #include <array>
 #include <cstdint>
+#include <deque>
 
 class CTrelliumDoc;
 
@@ -101,6 +103,12 @@ public:
     // The colour line `line` (buffer index) column `column` is drawn in.
     QColor CharColor(int line, int column) const;
 
+    // Matches to mark in the lines shown (the find bar's); not owned, null
+    // for none. Call update() when they change.
+    void SetHighlights(const std::deque<CFindMatch>* matches);
+    // Selects from `from` to `to` and scrolls the end of it into view.
+    void ShowRange(CTextPos from, CTextPos to);
+
     // Takes a key as if typed into the display (the window hands it the keys
     // that the multi-document area would otherwise take, such as Ctrl+Tab).
     void TypeKey(QKeyEvent* event) { keyPressEvent(event); }
@@ -109,6 +117,8 @@ signals:
     // Shift or Ctrl went down or up (command 6020 to the pane); always
     // emitted through the event queue.
     void ModifiersChanged();
+    // The lines shown were brought up to date (FlushDisplay).
+    void Synced();
 
 protected:
     // Every key without Alt is the port's: window shortcuts (Ctrl+W, Ctrl+S,
@@ -154,11 +164,13 @@ private:
     int m_nCellWidth = 1;
     int m_nLineHeight = 1;
     int m_nAscent = 0;
-    int m_nWidestLine = 0; // characters, as of the last sync
+    int m_nWidestLine = 0;          // characters, as of the last sync
+    uint64_t m_nMeasuredSerial = 0; // lines before it are in m_nWidestLine
 
     CTextPos m_caret;
     CTextPos m_anchor;
     bool m_bSelecting = false;
+    const std::deque<CFindMatch>* m_pHighlights = nullptr;
 
     bool m_bSyncPending = false;
     QElapsedTimer m_sinceSync; // since the last FlushDisplay

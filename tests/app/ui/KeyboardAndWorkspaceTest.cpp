@@ -9,6 +9,7 @@
 #include "base/TrelliumIds.h"
 #include "controls/TrelliumView.h"
 #include "display/ui/DwStatusBar.h"
+#include "display/ui/FindBar.h"
 #include "display/ui/RichCtrl.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
@@ -26,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <gtest/gtest.h>
 #include <limits>
 #include <vector>
@@ -184,6 +186,41 @@ TEST_F(Window, KeyPanesGiveWayWhileAMenuIsOpen)
     EXPECT_FALSE(bar->IsMenuOpen());
     EXPECT_TRUE(bar->KeyPane(3)->isVisible());
     EXPECT_EQ(bar->KeyAt(onThird.x()), 3);
+}
+
+// Find opens from the View menu and the toolbar, never from a key; what is
+// typed into it never reaches the port, and Esc there closes it.
+TEST_F(Window, FindOpensFromMenuAndToolbarAndTakesNoByteFromThePort)
+{
+    CChildFrame* child = EchoSession();
+    CRichCtrl* display = child->GetView()->GetDisplay();
+    QAction* find = frame->CommandAction(Ids::CmdFind);
+    ASSERT_NE(find, nullptr);
+    EXPECT_TRUE(find->shortcut().isEmpty());
+    EXPECT_TRUE(frame->findChild<QToolBar*>(QStringLiteral("Toolbar"))->actions().contains(find));
+    bool inView = false;
+    for (QAction* menu : frame->menuBar()->actions()) {
+        if (menu->text() == QStringLiteral("&View"))
+            inView = menu->menu()->actions().contains(find);
+    }
+    EXPECT_TRUE(inView);
+
+    auto* bar = frame->findChild<CFindBar*>();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_FALSE(bar->isVisible());
+    find->trigger();
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->Display(), display);
+    QTest::keyClicks(bar->TextEdit(), QStringLiteral("abc"));
+    QTest::keyClick(bar->TextEdit(), Qt::Key_Return);
+    QTest::keyClick(bar->TextEdit(), Qt::Key_Escape);
+    DrainEvents();
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(child->GetDocument()->RingContents(), QByteArray());
+    // In the display Esc is the port's again.
+    QTest::keyClick(display, Qt::Key_Escape);
+    DrainEvents();
+    EXPECT_EQ(child->GetDocument()->RingContents(), QByteArray("\x1b"));
 }
 
 TEST_F(Window, PortChangesInABurstGiveOneRebuild)

@@ -33,7 +33,7 @@ inline std::vector<std::string> DrawnLines(const CRichCtrl& display)
     std::vector<std::string> lines;
     const CLineBuffer& buffer = display.Lines();
     for (int i = 0; i < buffer.LineCount(); ++i) {
-        const std::string& text = buffer.Line(i).m_text;
+        const std::string text(buffer.Line(i).Text());
         std::string line;
         std::string lastTag;
         for (size_t c = 0; c < text.size(); ++c)

@@ -104,8 +104,8 @@ TEST_F(RichCtrlTest, TrimsToHundredLinesBeforeTheAppendAndScrollsOverWhatIsLeft)
     m_display->AppendData("y");
     Draw();
     ASSERT_EQ(m_display->Lines().LineCount(), 100);
-    EXPECT_EQ(m_display->Lines().Line(0).m_text, "51");
-    EXPECT_EQ(m_display->Lines().Line(99).m_text, "y");
+    EXPECT_EQ(m_display->Lines().Line(0).Text(), "51");
+    EXPECT_EQ(m_display->Lines().Line(99).Text(), "y");
     const int rows =
         (m_display->viewport()->height() - CRichCtrl::kMargin) / m_display->LineHeight();
     EXPECT_EQ(m_display->verticalScrollBar()->maximum(), 100 - rows);

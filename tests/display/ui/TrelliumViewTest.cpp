@@ -65,7 +65,7 @@ TEST(TrelliumView, AFloodIsShownWholeAndDroppedDatagramsAreMarked)
     const CLineBuffer& lines = view.GetDisplay()->Lines();
     std::string joined;
     for (int i = 0; i < lines.LineCount(); ++i)
-        joined += lines.Line(i).m_text;
+        joined += lines.Line(i).Text();
     EXPECT_EQ(joined, flood.toStdString());
 
     doc.OnDatagramsDropped(5);
@@ -73,7 +73,7 @@ TEST(TrelliumView, AFloodIsShownWholeAndDroppedDatagramsAreMarked)
     const std::string marker = "[... 5 datagrams lost ...]";
     joined.clear();
     for (int i = 0; i < lines.LineCount(); ++i)
-        joined += lines.Line(i).m_text;
+        joined += lines.Line(i).Text();
     EXPECT_EQ(joined, flood.toStdString() + marker);
     const int last = lines.LineCount() - 1;
     EXPECT_EQ(lines.Spans(last).back().m_format, RunFormat::Special);

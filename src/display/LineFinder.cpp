@@ -1,0 +1,213 @@
+#include "display/LineFinder.h"
+
+#include "display/DisplayRenderer.h"
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <vector>
+
+namespace {
+
+char Folded(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The value of each hexadecimal digit, -1 for every other character: a
+// table, since a Hex search reads every character of a million lines.
+constexpr std::array<int8_t, 256> kHexDigits = [] {
+    std::array<int8_t, 256> table{};
+    table.fill(-1);
+    for (int i = 0; i < 10; ++i)
+        table['0' + i] = static_cast<int8_t>(i);
+    for (int i = 0; i < 6; ++i) {
+        table['a' + i] = static_cast<int8_t>(10 + i);
+        table['A' + i] = static_cast<int8_t>(10 + i);
+    }
+    return table;
+}();
+
+int HexDigit(char c)
+{
+    return kHexDigits[static_cast<uint8_t>(c)];
+}
+
+// Finds every non-overlapping occurrence of `needle` in `text` with `search`.
+template <typename Searcher, typename Found>
+void FindAll(std::string_view text, const Searcher& search, size_t length, Found found)
+{
+    auto at = text.begin();
+    while (true) {
+        const auto hit = std::search(at, text.end(), search);
+        if (hit == text.end())
+            return;
+        found(static_cast<size_t>(hit - text.begin()));
+        at = hit + static_cast<std::ptrdiff_t>(length);
+    }
+}
+
+} // namespace
+
+std::string CLineFinder::SetQuery(std::string_view text, bool caseSensitive, bool byteValues)
+{
+    m_needle.clear();
+    m_matches.clear();
+    m_nSearchFrom = 0;
+    m_bCaseSensitive = caseSensitive;
+    m_bBytes = byteValues;
+    if (!byteValues) {
+        m_needle = text;
+        if (!caseSensitive)
+            std::transform(m_needle.begin(), m_needle.end(), m_needle.begin(), Folded);
+        return {};
+    }
+    std::string bytes;
+    int high = -1;
+    for (const char c : text) {
+        if (c == ' ' || c == '\t' || c == ',')
+            continue;
+        const int digit = HexDigit(c);
+        if (digit < 0)
+            return "'" + std::string(1, c) + "' is not a hexadecimal digit";
+        if (high < 0) {
+            high = digit;
+        } else {
+            bytes += static_cast<char>(high * 16 + digit);
+            high = -1;
+        }
+    }
+    if (high >= 0)
+        return "byte values need two digits each";
+    static const char kDigits[] = "0123456789ABCDEF";
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<uint8_t>(bytes[i]);
+        if (i > 0) {
+            m_needle += ' ';
+            m_needle += byte >= 32 && byte <= 127 ? static_cast<char>(byte) : '_';
+            m_needle += ' ';
+        }
+        m_needle += kDigits[byte >> 4];
+        m_needle += kDigits[byte & 0x0F];
+    }
+    return {};
+}
+
+void CLineFinder::Update(const CLineBuffer& lines)
+{
+    const uint64_t first = lines.FirstSerial();
+    const uint64_t last = lines.EndSerial() - 1;
+    while (!m_matches.empty() && m_matches.front().begin.serial < first)
+        m_matches.pop_front();
+    uint64_t from = std::clamp(m_nSearchFrom, first, last);
+    // A byte-value match may begin a few lines before the last one.
+    if (m_bBytes) {
+        const uint64_t back = m_needle.size() / CDisplayRenderer::kLineWidth + 2;
+        from = from > first + back ? from - back : first;
+    }
+    while (!m_matches.empty() && m_matches.back().begin.serial >= from)
+        m_matches.pop_back();
+    if (!m_needle.empty()) {
+        if (m_bBytes)
+            SearchBytes(lines, from);
+        else
+            SearchText(lines, from);
+    }
+    m_nSearchFrom = last;
+}
+
+void CLineFinder::SearchText(const CLineBuffer& lines, uint64_t from)
+{
+    const size_t length = m_needle.size();
+    // Without case, each line is folded as a whole and searched like the
+    // folded query: a searcher that folds as it compares is several times slower.
+    std::string folded;
+    const std::boyer_moore_horspool_searcher searcher(m_needle.begin(), m_needle.end());
+    for (uint64_t serial = from; serial < lines.EndSerial(); ++serial) {
+        std::string_view text = lines.Line(static_cast<int>(serial - lines.FirstSerial())).Text();
+        if (text.size() < length)
+            continue;
+        if (!m_bCaseSensitive) {
+            folded.resize(text.size());
+            std::transform(text.begin(), text.end(), folded.begin(), Folded);
+            text = folded;
+        }
+        FindAll(text, searcher, length, [&](size_t column) {
+            const auto begin = static_cast<uint32_t>(column);
+            m_matches.push_back({{serial, begin}, {serial, begin + static_cast<uint32_t>(length)}});
+        });
+    }
+}
+
+// A Hex display writes each byte as its character column ("%c " for 32 to
+// 127, else "_ ") and its value ("%02X "), so byte values are found as the
+// text they show, from the first value on. Only a value can begin such a
+// text: after a character column comes a space, never a digit. A line break
+// may fall anywhere in it, so each line is searched with the end of the line
+// before it.
+void CLineFinder::SearchBytes(const CLineBuffer& lines, uint64_t from)
+{
+    const size_t length = m_needle.size();
+    const std::boyer_moore_horspool_searcher searcher(m_needle.begin(), m_needle.end());
+    std::string joined;
+    CLinePlace after{from, 0}; // matches do not overlap
+    for (uint64_t serial = from; serial < lines.EndSerial(); ++serial) {
+        const CDisplayLine& line = lines.Line(static_cast<int>(serial - lines.FirstSerial()));
+        std::string_view before;
+        if (serial > from) {
+            before = lines.Line(static_cast<int>(serial - 1 - lines.FirstSerial())).Text();
+            before = before.substr(before.size() - std::min(before.size(), length - 1));
+        }
+        joined.assign(before);
+        joined.append(line.Text());
+        const size_t previousSize =
+            before.empty() ? 0
+                           : lines.Line(static_cast<int>(serial - 1 - lines.FirstSerial())).Size();
+        for (auto at = joined.cbegin();;) {
+            const auto hit = std::search(at, joined.cend(), searcher);
+            if (hit == joined.cend())
+                break;
+            at = hit + 1;
+            const auto index = static_cast<size_t>(hit - joined.cbegin());
+            // One that ends in the line before was found there.
+            if (index + length <= before.size())
+                continue;
+            const CLinePlace begin =
+                index < before.size()
+                    ? CLinePlace{serial - 1,
+                                 static_cast<uint32_t>(previousSize - before.size() + index)}
+                    : CLinePlace{serial, static_cast<uint32_t>(index - before.size())};
+            const CLinePlace end{serial, static_cast<uint32_t>(index + length - before.size())};
+            const CDisplayLine& first =
+                lines.Line(static_cast<int>(begin.serial - lines.FirstSerial()));
+            // A time stamp or a marker may hold digits; values are text.
+            if (begin < after ||
+                CDisplayLine::FormatOf(first.FormatAt(begin.column)) != RunFormat::Text)
+                continue;
+            m_matches.push_back({begin, end});
+            after = end;
+            at = hit + static_cast<std::ptrdiff_t>(length);
+        }
+    }
+}
+
+std::optional<size_t> CLineFinder::Next(CLinePlace place) const
+{
+    if (m_matches.empty())
+        return std::nullopt;
+    const auto it = std::upper_bound(
+        m_matches.begin(), m_matches.end(), place,
+        [](const CLinePlace& at, const CFindMatch& match) { return at < match.begin; });
+    return it == m_matches.end() ? 0 : static_cast<size_t>(it - m_matches.begin());
+}
+
+std::optional<size_t> CLineFinder::Previous(CLinePlace place) const
+{
+    if (m_matches.empty())
+        return std::nullopt;
+    const auto it = std::lower_bound(
+        m_matches.begin(), m_matches.end(), place,
+        [](const CFindMatch& match, const CLinePlace& at) { return match.begin < at; });
+    return it == m_matches.begin() ? m_matches.size() - 1
+                                   : static_cast<size_t>(it - m_matches.begin()) - 1;
+}
