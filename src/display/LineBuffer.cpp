@@ -31,8 +31,10 @@ char* CDisplayLine::Room(size_t count)
         const size_t capacity =
             std::max<size_t>({needed, size_t{kLineRoom}, size_t{m_nCapacity} * 2});
         auto cells = std::make_unique_for_overwrite<char[]>(capacity * 2);
-        std::memcpy(cells.get(), m_cells.get(), m_nLength);
-        std::memcpy(cells.get() + capacity, m_cells.get() + m_nCapacity, m_nLength);
+        if (m_nLength > 0) { // a new line has no cells to copy yet
+            std::memcpy(cells.get(), m_cells.get(), m_nLength);
+            std::memcpy(cells.get() + capacity, m_cells.get() + m_nCapacity, m_nLength);
+        }
         m_cells = std::move(cells);
         m_nCapacity = static_cast<uint32_t>(capacity);
     }
@@ -43,6 +45,8 @@ char* CDisplayLine::Room(size_t count)
 
 void CDisplayLine::Append(std::string_view text, const char* formats)
 {
+    if (text.empty())
+        return;
     char* at = Room(text.size());
     std::memcpy(at, text.data(), text.size());
     std::memcpy(at + m_nCapacity, formats, text.size());
