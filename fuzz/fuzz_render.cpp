@@ -42,17 +42,17 @@ void CheckBuffer(const CLineBuffer& display)
     int64_t chars = display.LineCount() - 1; // the breaks
     for (int i = 0; i < display.LineCount(); ++i) {
         const CDisplayLine& line = display.Line(i);
-        chars += static_cast<int64_t>(line.m_text.size());
+        chars += static_cast<int64_t>(line.Size());
         // A format byte a character, a run starting the line, the colour
         // changes in order and inside the line, and the runs covering it.
-        if (line.m_formats.size() != line.m_text.size())
+        if (line.Formats().size() != line.Text().size())
             std::abort();
-        if (!line.m_text.empty() && (!CDisplayLine::StartsRun(line.m_formats[0]) ||
-                                     line.m_colors.empty() || line.m_colors[0].m_nFrom != 0))
+        if (line.Size() > 0 && (!CDisplayLine::StartsRun(line.FormatAt(0)) ||
+                                line.ColorCount() == 0 || line.ColorAt(0).m_nFrom != 0))
             std::abort();
-        for (size_t c = 0; c < line.m_colors.size(); ++c) {
-            if (line.m_colors[c].m_nFrom >= line.m_text.size() ||
-                (c > 0 && line.m_colors[c].m_nFrom <= line.m_colors[c - 1].m_nFrom))
+        for (size_t c = 0; c < line.ColorCount(); ++c) {
+            if (line.ColorAt(c).m_nFrom >= line.Size() ||
+                (c > 0 && line.ColorAt(c).m_nFrom <= line.ColorAt(c - 1).m_nFrom))
                 std::abort();
         }
         uint32_t next = 0;
@@ -61,7 +61,7 @@ void CheckBuffer(const CLineBuffer& display)
                 std::abort();
             next = span.m_nStart + span.m_nLength;
         }
-        if (next != line.m_text.size())
+        if (next != line.Size())
             std::abort();
     }
     if (chars != display.CharCount())

@@ -124,7 +124,7 @@ public:
     void ApplyOnlineState();
     int SelectPort(int id);
     void ApplySettings();
-    void UpdateTitle();
+    void UpdateTitle() override;
     // The open serial port vanished (unplugged, hung up); its reader has
     // ended. Goes offline as the Online switch does and shows `message`.
     // User-interface thread: the port's reader posts it here.
