@@ -34,6 +34,21 @@ extern char** environ;
 
 namespace {
 
+// A client socket connected to `port` on the loopback; `receiveBuffer`
+// bytes of kernel buffer when given (set before connecting, as it must be).
+int ConnectLoopback(uint16_t port, int receiveBuffer = 0)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (receiveBuffer > 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(0x7F000001);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    return fd;
+}
+
 using Clock = std::chrono::steady_clock;
 
 // Printable text without line ends: Mont and Text show it as it is, with a
@@ -248,15 +263,8 @@ void BM_RunTcpServerFlood(benchmark::State& state)
         CRun run(session, {}, clients == 1);
         const uint16_t port = ServerPort(run);
         std::vector<int> fds;
-        for (int i = 0; i < clients; ++i) {
-            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_port = htons(port);
-            address.sin_addr.s_addr = htonl(0x7F000001);
-            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-            fds.push_back(fd);
-        }
+        for (int i = 0; i < clients; ++i)
+            fds.push_back(ConnectLoopback(port));
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         std::atomic<uint64_t> sent{0};
         const auto start = Clock::now();
@@ -398,17 +406,8 @@ void BM_RunServerWithClientsThatDoNotRead(benchmark::State& state)
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         const double before = ResidentMb(run.Pid());
         std::vector<int> fds;
-        for (int i = 0; i < kClients; ++i) {
-            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            const int small = 4096; // a client that reads nothing, with small buffers
-            ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_port = htons(port);
-            address.sin_addr.s_addr = htonl(0x7F000001);
-            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-            fds.push_back(fd);
-        }
+        for (int i = 0; i < kClients; ++i)
+            fds.push_back(ConnectLoopback(port, 4096)); // reads nothing, small buffers
         double peak = 0;
         const auto start = Clock::now();
         while (Clock::now() - start < std::chrono::seconds(20)) {

@@ -239,9 +239,14 @@ int RunRun(const QList<QByteArray>& args)
         return 1;
     QCoreApplication::sendPostedEvents();
 
-    // A long logging run outlives an adapter pulled out and plugged back in.
-    CPortWatcher ports(context.Clock(), context.Ports(), [&context] { context.PortsRebuilt(); });
-    ports.WatchDevices();
+    // A long logging run outlives an adapter pulled out and plugged back in;
+    // only a serial session watches the system's devices.
+    std::unique_ptr<CPortWatcher> ports;
+    if (doc.Info().m_nConnectionType == ConnSerial) {
+        ports = std::make_unique<CPortWatcher>(context.Clock(), context.Ports(),
+                                               [&context] { context.PortsRebuilt(); });
+        ports->WatchDevices();
+    }
 
     doc.ToggleOnline();
     if (!options.capture.isEmpty() && !doc.StartCapture(options.capture)) {
