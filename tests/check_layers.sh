@@ -11,11 +11,12 @@ rank() {
     platform) echo 0 ;;
     base) echo 1 ;;
     serial | net | send | display | tools) echo 2 ;;
-    session) echo 3 ;;
-    tools/ui) echo 4 ;;
-    session/ui | display/ui | net/ui | send/ui) echo 5 ;;
-    cli | controls) echo 6 ;;
-    app) echo 7 ;;
+    remote) echo 3 ;;
+    session) echo 4 ;;
+    tools/ui) echo 5 ;;
+    session/ui | display/ui | net/ui | send/ui) echo 6 ;;
+    cli | controls) echo 7 ;;
+    app) echo 8 ;;
     *) echo "" ;;
   esac
 }

@@ -4,12 +4,14 @@
 
 #include "base/TrelliumIds.h"
 #include "controls/ComboBoxMulti.h"
+#include "controls/RemotePortDlg.h"
 #include "controls/SettingsDialogs.h"
 #include "display/ui/RichCtrl.h"
 #include "net/TCPIPSvr.h"
 #include "net/ui/DlgTCPSvr.h"
 #include "platform/Clock.h"
 #include "serial/PortList.h"
+#include "serial/PortNames.h"
 #include "session/ServiceTable.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
@@ -35,6 +37,8 @@ namespace {
 constexpr int kBauds[] = {110,   300,   600,   1200,  2400,  4800,   9600,   14400,
                           19200, 28800, 38400, 56000, 57600, 115200, 128000, 256000};
 constexpr int kCustomBaudIndex = 16;
+// The port list's last entry opens "Add Remote Port"; no port has this id.
+constexpr int kAddRemoteEntry = -1000;
 constexpr char kParities[] = {'N', 'O', 'E'};
 constexpr int kDataBits[] = {7, 8};
 constexpr int kStopBits[] = {10, 15, 20};
@@ -332,6 +336,9 @@ void CTrelliumView::RefillPorts()
         const int index = m_pPort->AddEntry(entry.name, entry.description);
         m_pPort->setItemData(index, entry.portId);
     }
+    const int add = m_pPort->AddEntry(QStringLiteral("Remote..."),
+                                      QStringLiteral("Add a serial port on another machine"));
+    m_pPort->setItemData(add, kAddRemoteEntry);
     m_pPort->setCurrentIndex(contents.selected);
     m_pPort->blockSignals(false);
 }
@@ -481,9 +488,42 @@ void CTrelliumView::OnPortChosen(int index)
     if (index < 0)
         return;
     const CCommInfo before = m_pDoc->Info();
-    m_pDoc->SelectPort(m_pPort->itemData(index).toInt());
+    int portId = m_pPort->itemData(index).toInt();
+    if (portId == kAddRemoteEntry) {
+        portId = AddRemotePort();
+        if (portId < 0) {
+            RefillPorts(); // back to the session's own port
+            FocusDisplay();
+            return;
+        }
+    }
+    m_pDoc->SelectPort(portId);
+    RefillPorts();
     MarkModifiedSince(before);
     FocusDisplay();
+}
+
+int CTrelliumView::AddRemotePort()
+{
+    CPortList& ports = m_pDoc->Context().Ports();
+    std::set<int> taken;
+    std::vector<PortNames::CNumberedPort> numbered;
+    for (const CPortItem& item : ports.Items()) {
+        if (item.m_nPortId >= 0 && item.m_nPortId < PortIdTcpClient) {
+            taken.insert(item.m_nPortId + 1);
+            numbered.push_back({item.m_nPortId + 1, {}, {}});
+        }
+    }
+    const int suggested = std::min(PortNames::FreeComNumber(numbered), 254);
+    CRemotePortDlg dialog(taken, suggested, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return -1;
+    PortNames::MapPort(dialog.ComNumber(), dialog.Address());
+    // Every session's list shows the new port.
+    ports.Enumerate();
+    for (CTrelliumDoc* doc : m_pDoc->Context().Sessions())
+        doc->FillPortSelector();
+    return dialog.ComNumber() - 1;
 }
 
 void CTrelliumView::OnLineSettingChosen(QComboBox* box, int index)

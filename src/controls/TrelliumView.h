@@ -110,6 +110,8 @@ private:
     void FocusDisplay();
 
     void OnPortChosen(int index);
+    // Asks for a remote port and maps it; its port id, or -1 when cancelled.
+    int AddRemotePort();
     void MarkModifiedSince(const CCommInfo& before);
     void AddToolTips();
     void OnLineSettingChosen(QComboBox* box, int index);

@@ -75,6 +75,53 @@ bool Names(const CSerialDevice& device, const QString& path)
 
 } // namespace
 
+bool IsRemote(const QString& path)
+{
+    return path.trimmed().startsWith(QLatin1String("rfc2217://"), Qt::CaseInsensitive);
+}
+
+std::optional<CRemotePort> ParseRemote(const QString& path)
+{
+    // A host name or dotted address, then a port of 1 to 65535; nothing else
+    // (no user, no path), so that a mistyped entry is refused, not guessed.
+    static const QRegularExpression pattern(
+        QStringLiteral(
+            "^rfc2217://([A-Za-z0-9]([A-Za-z0-9.-]{0,252}[A-Za-z0-9])?):([0-9]{1,5})/?$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = pattern.match(path.trimmed());
+    if (!match.hasMatch())
+        return std::nullopt;
+    const int port = match.captured(3).toInt();
+    if (port < 1 || port > 65535)
+        return std::nullopt;
+    return CRemotePort{match.captured(1).toLatin1(), static_cast<uint16_t>(port)};
+}
+
+QString RemoteAddress(const CRemotePort& where)
+{
+    return QStringLiteral("rfc2217://%1:%2").arg(QString::fromLatin1(where.host)).arg(where.port);
+}
+
+void MapPort(int comNumber, const QString& path)
+{
+    Remember(comNumber, path);
+}
+
+int FreeComNumber(const std::vector<CNumberedPort>& ports)
+{
+    std::set<int> taken;
+    for (const CNumberedPort& port : ports)
+        taken.insert(port.comNumber);
+    for (const auto& entry : ProfileMappings())
+        taken.insert(entry.first);
+    for (const auto& entry : EnvironmentMappings())
+        taken.insert(entry.first);
+    int number = 1;
+    while (taken.count(number))
+        ++number;
+    return number;
+}
+
 QString DevicePath(int comNumber)
 {
     if (comNumber < 1)
@@ -134,9 +181,14 @@ std::vector<CNumberedPort> NumberPorts(const std::vector<CSerialDevice>& devices
         ports.push_back({number, device->devicePath, device->description});
     }
     // Explicit mappings to devices that no source lists (pseudo-terminals,
-    // socat links) are ports while their device exists.
+    // socat links) are ports while their device exists; a remote port is
+    // always listed, as nothing here can tell whether it is there.
     for (const auto& [number, path] : explicitPaths) {
-        if (!claimed.count(number) && QFileInfo::exists(path))
+        if (claimed.count(number))
+            continue;
+        if (IsRemote(path))
+            ports.push_back({number, path, QStringLiteral("Remote serial port")});
+        else if (QFileInfo::exists(path))
             ports.push_back({number, path, {}});
     }
     std::sort(ports.begin(), ports.end(), [](const CNumberedPort& a, const CNumberedPort& b) {

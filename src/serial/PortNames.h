@@ -1,14 +1,18 @@
 #pragma once
 #include "platform/PlatformError.h"
 
+#include <QByteArray>
 #include <QString>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 // Serial ports are named "COMn" throughout the program and stored as port id
 // n - 1. This layer gives every serial device a COM number:
 //  1. explicit: the environment variable TRELLIUM_PORTS
 //     ("COM7=/dev/pts/3,COM8=/dev/ttyUSB1"), then the profile section "Ports"
-//     (value "COMn" = device path);
+//     (value "COMn" = device path). Either may also map a number to a serial
+//     port on another machine, served over telnet: "COM9=rfc2217://lab4:2001";
 //  2. automatic: /dev/ttySk with a UART behind it is COM(k+1); every other
 //     device backed by hardware takes the lowest free number, which is
 //     remembered in the profile section "Ports" under the device's stable
@@ -35,8 +39,30 @@ struct CNumberedPort
     QString description;
 };
 
-// The device path of "COMn", or an empty string when none is known.
+// The device path of "COMn", or an empty string when none is known. For a
+// remote port, its address as mapped ("rfc2217://lab4:2001").
 QString DevicePath(int comNumber);
+
+// Where a remote serial port is served.
+struct CRemotePort
+{
+    QByteArray host; // a name or a dotted IPv4 address
+    uint16_t port = 0;
+};
+
+// True for a mapping that names a remote port (it begins "rfc2217://",
+// whether or not the rest is well formed).
+bool IsRemote(const QString& path);
+// The host and port of "rfc2217://HOST:PORT"; nothing when malformed.
+std::optional<CRemotePort> ParseRemote(const QString& path);
+// "rfc2217://HOST:PORT".
+QString RemoteAddress(const CRemotePort& where);
+// Maps "COMn" to `path` in the profile for good (the environment still
+// wins for the numbers it maps).
+void MapPort(int comNumber, const QString& path);
+// The lowest COM number that no mapping, device or fixed UART takes, among
+// `ports` (a NumberPorts result) and the explicit mappings.
+int FreeComNumber(const std::vector<CNumberedPort>& ports);
 
 // Success when the port can be opened for reading and writing, exclusively,
 // as an existing device (it is closed again at once); otherwise why not, with

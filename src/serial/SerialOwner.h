@@ -15,6 +15,14 @@ public:
     // User-interface thread; the owner closes the transport, later than
     // this call.
     virtual void OnPortLost(const QString& message) = 0;
+    // An opening that goes on in the background (a remote port: connecting
+    // and agreeing on serial port control) failed: `message` says why in
+    // full, `reason` in a few words for the title. User-interface thread;
+    // the owner closes the transport, later than this call.
+    virtual void OnPortFailed(const QString& message, const QString& reason) = 0;
+    // The port kept other line settings than asked, or refused a request;
+    // told once per refusal. User-interface thread.
+    virtual void OnLineNotice(const QString& message) = 0;
 
 protected:
     ~CSerialOwner() = default;

@@ -54,6 +54,17 @@ public:
     void SetListenAddress(uint32_t address) { m_listenAddress = address; }
     void SetDeliveryFrameMs(int ms) { m_nDeliveryFrameMs = ms; }
 
+    // How long a remote serial port may take to connect and agree to serial
+    // port control, and how long a session that lost one waits between
+    // attempts to connect again.
+    int RemoteTimeoutMs() const { return m_nRemoteTimeoutMs; }
+    int RemoteRetryMs() const { return m_nRemoteRetryMs; }
+    void SetRemoteTimes(int timeoutMs, int retryMs)
+    {
+        m_nRemoteTimeoutMs = timeoutMs;
+        m_nRemoteRetryMs = retryMs;
+    }
+
     // How many lines each session's display keeps (the program's history
     // setting, from the profile): 100 unless set, at most 1,000,000.
     int HistoryLines() const { return m_nHistoryLines; }
@@ -84,4 +95,6 @@ private:
     int m_nDeliveryFrameMs = 0;
     int m_nHistoryLines = CDisplayRenderer::kDefaultLines;
     uint32_t m_listenAddress = 0;
+    int m_nRemoteTimeoutMs = 10000;
+    int m_nRemoteRetryMs = 3000;
 };

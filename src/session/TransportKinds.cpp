@@ -5,6 +5,8 @@
 #include "net/TermSocket.h"
 #include "net/UDPSvr.h"
 #include "net/UdpClient.h"
+#include "remote/RemoteSerialTransport.h"
+#include "serial/PortNames.h"
 #include "serial/SerialTransport.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
@@ -22,6 +24,13 @@ uint16_t PortOf(const CTrelliumDoc& doc)
 
 std::unique_ptr<CTransport> MakeSerial(CTrelliumDoc& doc)
 {
+    // A COM number mapped to a port on another machine is reached over the
+    // network, as a serial port all the same.
+    const QString mapped =
+        doc.Info().m_nPortId >= 0 ? PortNames::DevicePath(doc.Info().m_nPortId + 1) : QString();
+    if (PortNames::IsRemote(mapped))
+        return std::make_unique<CRemoteSerialTransport>(doc, doc.Pipeline(), doc.Info(), mapped,
+                                                        doc.Context().RemoteTimeoutMs());
     return std::make_unique<CSerialTransport>(doc, doc.Pipeline(), doc.Info());
 }
 

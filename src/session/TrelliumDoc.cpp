@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 
@@ -383,6 +384,11 @@ void CTrelliumDoc::ApplySettings()
 
 void CTrelliumDoc::OnPortOpened(int portId)
 {
+    if (m_bAwaitingPort && IsRemotePort()) {
+        m_bAwaitingPort = false; // connected again
+        m_strOfflineReason.clear();
+        UpdateTitle();
+    }
     m_context.Ports().SetInUse(portId, true);
     FillPortSelector();
 }
@@ -397,6 +403,9 @@ void CTrelliumDoc::OnPortLost(const QString& message)
     if (m_bAwaitingPort) {
         m_strOfflineReason = QStringLiteral("waiting for the port");
         UpdateTitle();
+        // Nothing announces a remote port's return: it is tried again.
+        if (IsRemotePort())
+            ScheduleRemoteRetry();
     }
     Alerts::Message(m_bAwaitingPort
                         ? message + QStringLiteral("\nThe session goes online again when the port "
@@ -405,10 +414,57 @@ void CTrelliumDoc::OnPortLost(const QString& message)
                     QStringLiteral("Error"), AlertIcon::Warning);
 }
 
+bool CTrelliumDoc::IsRemotePort() const
+{
+    return m_info.m_nConnectionType == ConnSerial && m_info.m_nPortId >= 0 &&
+           PortNames::IsRemote(PortNames::DevicePath(m_info.m_nPortId + 1));
+}
+
+void CTrelliumDoc::ScheduleRemoteRetry()
+{
+    QTimer::singleShot(m_context.RemoteRetryMs(), this, [this, generation = ++m_nRetryGeneration] {
+        if (generation != m_nRetryGeneration || !m_bAwaitingPort || m_bOnline)
+            return;
+        // Online while the attempt is under way; the port's agreement or its
+        // failure settles it (OnPortOpened, OnPortFailed).
+        m_bOnline = true;
+        ApplyOnlineState();
+        if (!m_bOnline) {
+            m_strOfflineReason = QStringLiteral("waiting for the port");
+            UpdateTitle();
+            ScheduleRemoteRetry();
+        }
+    });
+}
+
+void CTrelliumDoc::OnPortFailed(const QString& message, const QString& reason)
+{
+    if (!m_pipeline.Transport())
+        return;
+    CloseConnection();
+    if (m_bAwaitingPort) {
+        // One more attempt that found the port still away: no news.
+        m_strOfflineReason = QStringLiteral("waiting for the port");
+        UpdateTitle();
+        ScheduleRemoteRetry();
+        return;
+    }
+    m_strOfflineReason = reason;
+    UpdateTitle();
+    Alerts::Message(message, QStringLiteral("Error"), AlertIcon::Warning);
+}
+
+void CTrelliumDoc::OnLineNotice(const QString& message)
+{
+    Alerts::Message(message, QStringLiteral("Error"), AlertIcon::Warning);
+}
+
 void CTrelliumDoc::OnPortsRebuilt()
 {
     if (!m_bAwaitingPort || m_bOnline || m_info.m_nConnectionType != ConnSerial)
         return;
+    if (IsRemotePort())
+        return; // tried again on its own timer
     if (PortNames::DevicePath(m_info.m_nPortId + 1).isEmpty())
         return; // not back yet
     m_bOnline = true;

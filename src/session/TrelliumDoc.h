@@ -130,6 +130,10 @@ public:
     // User-interface thread: the port's reader posts it here.
     void OnPortLost(const QString& message) override;
     void OnPortOpened(int portId) override;
+    // A remote port's connection failed before the port was ready: offline
+    // with the reason, or quietly waiting again while connecting again.
+    void OnPortFailed(const QString& message, const QString& reason) override;
+    void OnLineNotice(const QString& message) override;
 
     // The open transport (m_pComm, m_pClientSocket, m_pTcpServer,
     // m_pUdpServer or the UDP client socket, by connection type), or none,
@@ -219,6 +223,8 @@ public:
     // user takes it offline or online by hand.
     void OnPortsRebuilt();
     bool IsAwaitingPort() const { return m_bAwaitingPort; }
+    // The session's COM number is mapped to a port on another machine.
+    bool IsRemotePort() const;
     // A session without a file named by its connection alone ("COM3",
     // "127.0.0.1 port 23", "TCP server port 5000"), for questions.
     QString UntitledName() const;
@@ -249,6 +255,8 @@ private:
     void PublishSettings();
     void OpenConnection();
     void CloseConnection();
+    // A session waiting for its remote port tries to connect again later.
+    void ScheduleRemoteRetry();
     enum class Permission
     {
         Unasked,
@@ -271,6 +279,7 @@ private:
     std::vector<int> m_waitingRepeats; // repeat timers waiting for output to drain
     std::atomic<bool> m_bOnline{false};
     bool m_bAwaitingPort = false;
+    int m_nRetryGeneration = 0; // a newer retry or a manual switch ends older ones
     bool m_bDtr = true;
     bool m_bRts = true;
 

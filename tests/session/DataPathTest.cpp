@@ -6,7 +6,7 @@
 // keeps being shown, a peer that fails ends the send with one message, and
 // a file goes out on an auto response only with a person's leave.
 #include "../net/NetTestSupport.h"
-#include "../serial/PtyPair.h"
+#include "PtyPair.h"
 #include "SessionTestSupport.h"
 #include "net/TCPIPSvr.h"
 #include "net/UDPSvr.h"
