@@ -84,7 +84,7 @@ bool CDeliveryBacklog::HasRoom() const
     return m_used < m_capacity;
 }
 
-CDeliveryBacklog::CTaken CDeliveryBacklog::Take(size_t maxBytes)
+CDeliveryBacklog::CTaken CDeliveryBacklog::Take(size_t maxBytes, bool comeBack)
 {
     CTaken taken;
     std::lock_guard lock(m_lock);
@@ -103,7 +103,8 @@ CDeliveryBacklog::CTaken CDeliveryBacklog::Take(size_t maxBytes)
         m_lostDatagrams = 0;
     }
     taken.bMore = !m_chunks.empty();
-    m_bPending = taken.bMore;
+    const bool found = !taken.chunks.empty() || taken.lostAtEnd > 0 || taken.lostDatagramsAtEnd > 0;
+    m_bPending = taken.bMore || (comeBack && found);
     // Reading resumes once half the backlog is free, not after every chunk:
     // a source then reads in long runs instead of a read per delivery.
     if (m_bSourcePaused && m_used <= m_capacity / 2) {

@@ -57,8 +57,11 @@ public:
     bool HasRoom() const;
 
     // Takes whole chunks, oldest first, until at least `maxBytes` are taken
-    // or none is left.
-    CTaken Take(size_t maxBytes);
+    // or none is left. With `comeBack`, a take that found bytes leaves the
+    // delivery marked pending: the caller promises another Take (at its next
+    // display frame), so writers meanwhile wake nobody. A take that finds
+    // nothing always ends the pending mark.
+    CTaken Take(size_t maxBytes, bool comeBack = false);
 
 private:
     void Store(const char* bytes, int count, uint32_t tick, bool joinTicks);

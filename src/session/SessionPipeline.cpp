@@ -414,7 +414,12 @@ void CSessionPipeline::DeliverNewBytes()
 {
     m_deliveryTimer.stop();
     m_lastDelivery.start();
-    const CDeliveryBacklog::CTaken taken = m_backlog.Take(kDeliverySlice);
+    // While data keeps coming the view comes back by itself once a frame,
+    // so the source's thread need not wake this one for every chunk; a
+    // frame that finds nothing ends it, and the next bytes wake the view.
+    const bool frames = m_nDeliveryFrameMs > 0;
+    const CDeliveryBacklog::CTaken taken = m_backlog.Take(kDeliverySlice, frames);
+    const bool found = !taken.chunks.empty() || taken.lostAtEnd > 0 || taken.lostDatagramsAtEnd > 0;
     if (m_owner.View()) {
         for (const CDeliveryBacklog::CChunk& chunk : taken.chunks) {
             if (chunk.lostDatagramsBefore > 0)
@@ -431,6 +436,8 @@ void CSessionPipeline::DeliverNewBytes()
     // A flood is shown a slice a turn, so that the window keeps answering.
     if (taken.bMore)
         QMetaObject::invokeMethod(this, &CSessionPipeline::DeliverNewBytes, Qt::QueuedConnection);
+    else if (frames && found)
+        m_deliveryTimer.start(m_nDeliveryFrameMs);
 }
 
 int CSessionPipeline::CopyFromRing(char* dest, int start, int count) const

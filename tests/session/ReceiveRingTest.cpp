@@ -61,6 +61,25 @@ TEST(DeliveryBacklog, AsksForOneDeliveryUntilItIsTaken)
     EXPECT_EQ(requests, 2);
 }
 
+// A view that comes back once a frame by itself is not woken for each chunk
+// that arrives meanwhile; a frame that finds nothing ends that, and the next
+// bytes wake it again.
+TEST(DeliveryBacklog, AViewThatComesBackByItselfIsNotWokenMeanwhile)
+{
+    int requests = 0;
+    CDeliveryBacklog backlog([&] { ++requests; });
+    backlog.AppendStream("a", 1, 1, true);
+    EXPECT_EQ(requests, 1);
+    EXPECT_EQ(backlog.Take(1 << 20, true).chunks.size(), 1u);
+    backlog.AppendStream("b", 1, 2, true);
+    backlog.AppendStream("c", 1, 3, true);
+    EXPECT_EQ(requests, 1); // the frame is coming
+    EXPECT_EQ(backlog.Take(1 << 20, true).chunks.size(), 1u);
+    EXPECT_TRUE(backlog.Take(1 << 20, true).chunks.empty()); // a quiet frame
+    backlog.AppendStream("d", 1, 4, true);
+    EXPECT_EQ(requests, 2);
+}
+
 // With time stamps on, only bytes of the same tick share a chunk, so a view
 // that shows them later still marks the pause where it happened.
 TEST(DeliveryBacklog, KeepsArrivalTicksApartWhileStampsAreOn)

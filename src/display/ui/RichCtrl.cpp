@@ -115,6 +115,8 @@ CRichCtrl::CRichCtrl(QWidget* parent) : QAbstractScrollArea(parent), m_model(m_l
 
     m_syncTimer.setSingleShot(true);
     connect(&m_syncTimer, &QTimer::timeout, this, &CRichCtrl::FlushDisplay);
+    m_scrollBarTimer.setSingleShot(true);
+    connect(&m_scrollBarTimer, &QTimer::timeout, this, [this] { PaceScrollBars(false); });
     UpdateScrollBars();
 }
 
@@ -211,6 +213,7 @@ void CRichCtrl::FlushDisplay()
     // Every append collapses the selection to the end and shows the end.
     m_caret = m_anchor = End();
     m_bSelecting = false;
+    PaceScrollBars(true);
     UpdateScrollBars();
     EnsureCaretVisible();
     viewport()->update();
@@ -312,18 +315,59 @@ int CRichCtrl::TopLine() const
     return std::clamp(verticalScrollBar()->value(), 0, m_lines.LineCount() - 1);
 }
 
+namespace {
+
+// A scroll bar repaints itself whenever its steps are set, changed or not:
+// set only what changed, so that a display that appends once a frame does
+// not repaint its scroll bars once a frame too.
+void SetScrollBar(QScrollBar* bar, int maximum, int pageStep, int singleStep)
+{
+    if (bar->minimum() != 0 || bar->maximum() != maximum)
+        bar->setRange(0, maximum);
+    if (bar->pageStep() != pageStep)
+        bar->setPageStep(pageStep);
+    if (bar->singleStep() != singleStep)
+        bar->setSingleStep(singleStep);
+}
+
+} // namespace
+
+void CRichCtrl::PaceScrollBars(bool appending)
+{
+    // A scroll bar's range moves with every frame of a flood (the trim keeps
+    // the line count swinging), and drawing it costs more than the lines it
+    // scrolls: the toolkit spreads its shading over helper threads. So while
+    // lines keep coming the bars draw a few times a second; the values stay
+    // exact all the while, and a bar the user is handling always draws.
+    QScrollBar* bars[] = {verticalScrollBar(), horizontalScrollBar()};
+    const bool handled = std::any_of(std::begin(bars), std::end(bars), [](QScrollBar* bar) {
+        return bar->isSliderDown() || bar->underMouse();
+    });
+    const bool hold = appending && !handled && m_scrollBarsDrawn.isValid() &&
+                      m_scrollBarsDrawn.elapsed() < kScrollBarPaintMs;
+    for (QScrollBar* bar : bars) {
+        if (bar->updatesEnabled() == hold)
+            bar->setUpdatesEnabled(!hold);
+    }
+    if (hold) {
+        if (!m_scrollBarTimer.isActive())
+            m_scrollBarTimer.start(
+                static_cast<int>(kScrollBarPaintMs - m_scrollBarsDrawn.elapsed()));
+    } else {
+        m_scrollBarTimer.stop();
+        m_scrollBarsDrawn.start();
+    }
+}
+
 void CRichCtrl::UpdateScrollBars()
 {
     const int rows = VisibleRows();
-    verticalScrollBar()->setRange(0, std::max(0, m_lines.LineCount() - rows));
-    verticalScrollBar()->setPageStep(rows);
-    verticalScrollBar()->setSingleStep(1);
+    SetScrollBar(verticalScrollBar(), std::max(0, m_lines.LineCount() - rows), rows, 1);
     // Room for the widest line and the caret after it.
     const int content = (m_nWidestLine + 1) * m_nCellWidth + 2 * kMargin;
     const int width = viewport()->width();
-    horizontalScrollBar()->setRange(0, std::max(0, content - width));
-    horizontalScrollBar()->setPageStep(std::max(1, width));
-    horizontalScrollBar()->setSingleStep(m_nCellWidth);
+    SetScrollBar(horizontalScrollBar(), std::max(0, content - width), std::max(1, width),
+                 m_nCellWidth);
 }
 
 void CRichCtrl::EnsureCaretVisible()

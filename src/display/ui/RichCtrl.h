@@ -44,6 +44,8 @@ class CRichCtrl : public QAbstractScrollArea
 public:
     static constexpr int kLineWidth = CDisplayRenderer::kLineWidth;
     static constexpr int kSyncIntervalMs = 30;
+    // While lines keep coming the scroll bars are drawn this often at most.
+    static constexpr int kScrollBarPaintMs = 250;
     static constexpr int kSettleMs = 10;
     static constexpr int kMargin = 3; // pixels around the text
 
@@ -145,6 +147,9 @@ private:
     void MoveCaret(int key, bool keepAnchor);
     void CopySelection(bool toMouseSelection) const;
     void UpdateScrollBars();
+    // Holds the scroll bars' drawing back while a flood appends (`appending`)
+    // and they drew less than kScrollBarPaintMs ago; lets them draw otherwise.
+    void PaceScrollBars(bool appending);
     void EnsureCaretVisible();
     int VisibleRows() const;
     CTextPos Clamped(CTextPos pos) const;
@@ -173,6 +178,8 @@ private:
     const std::deque<CFindMatch>* m_pHighlights = nullptr;
 
     bool m_bSyncPending = false;
-    QElapsedTimer m_sinceSync; // since the last FlushDisplay
-    QTimer m_syncTimer;        // a copy held back by kSyncIntervalMs
+    QElapsedTimer m_sinceSync;       // since the last FlushDisplay
+    QTimer m_syncTimer;              // a copy held back by kSyncIntervalMs
+    QElapsedTimer m_scrollBarsDrawn; // since the scroll bars were last let draw
+    QTimer m_scrollBarTimer;         // lets held scroll bars draw again
 };

@@ -299,4 +299,27 @@ TEST_F(RichCtrlTest, ScreenshotShowsAllThreeColours)
     EXPECT_TRUE(seen[0] && seen[1] && seen[2]);
 }
 
+// A flood moves the scroll bar's range every frame; drawing it each time
+// costs more than the lines. The bar draws a few times a second meanwhile,
+// and its values are exact throughout.
+TEST_F(RichCtrlTest, AFloodDrawsTheScrollBarsAFewTimesASecondWithExactValues)
+{
+    m_display->show();
+    QScrollBar* bar = m_display->verticalScrollBar();
+    int drawn = 0;
+    int count = 0;
+    for (int frame = 0; frame < 20; ++frame) {
+        for (int i = 0; i < 7; ++i)
+            m_display->AppendData(QByteArray("line ") + QByteArray::number(count++) + "\r\n");
+        Draw();
+        drawn += bar->updatesEnabled() ? 1 : 0;
+        EXPECT_EQ(bar->maximum(), std::max(0, m_display->Lines().LineCount() - bar->pageStep()));
+        EXPECT_EQ(bar->value(), bar->maximum()); // the end is shown
+    }
+    EXPECT_LT(drawn, 5); // twenty frames in well under a second
+    // Once the flood stops the bars draw again.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->updatesEnabled(); }, 2000));
+    EXPECT_TRUE(m_display->horizontalScrollBar()->updatesEnabled());
+}
+
 } // namespace
