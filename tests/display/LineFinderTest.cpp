@@ -162,6 +162,18 @@ TEST_F(LineFinder, ByteValuesAcrossTimeStampsInHex)
     EXPECT_EQ(m_finder.Matches()[1].begin, (CLinePlace{0, 76}));
 }
 
+// Bytes arriving one at a time: each new line is searched again with the
+// lines before it, yet no match begins inside one already found.
+TEST_F(LineFinder, ByteValuesArrivingByteByByteDoNotOverlap)
+{
+    m_finder.SetQuery("41 41", true, true);
+    for (int i = 0; i < 128; ++i)
+        Show("A", kHex);
+    ASSERT_EQ(m_finder.Matches().size(), 64u);
+    for (size_t i = 1; i < m_finder.Matches().size(); ++i)
+        EXPECT_LE(m_finder.Matches()[i - 1].end, m_finder.Matches()[i].begin) << i;
+}
+
 TEST_F(LineFinder, UnreadableByteValuesFindNothing)
 {
     Show("0D 0A", kText);
