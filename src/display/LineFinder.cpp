@@ -40,11 +40,12 @@ int HexDigit(char c)
 bool AppendUnstamped(const CDisplayLine& line, std::string& text, std::vector<uint32_t>& columns)
 {
     const std::string_view formats = line.Formats();
-    const auto stamp = static_cast<char>(RunFormat::Stamp);
-    const auto stampStart = static_cast<char>(static_cast<uint8_t>(stamp) | kCellRunStart);
-    // Most lines hold no stamp: two quick scans, then one copy.
-    if (!std::memchr(formats.data(), stamp, formats.size()) &&
-        !std::memchr(formats.data(), stampStart, formats.size())) {
+    // Most lines hold no stamp: one quick scan, then one copy. Every run
+    // starts anew on each line it reaches, so a stamp on a line has a first
+    // character there.
+    constexpr auto kStampStart =
+        static_cast<char>(static_cast<uint8_t>(RunFormat::Stamp) | kCellRunStart);
+    if (!std::memchr(formats.data(), kStampStart, formats.size())) {
         text.append(line.Text());
         return false;
     }
@@ -178,10 +179,13 @@ void CLineFinder::SearchBytes(const CLineBuffer& lines, uint64_t from)
 {
     const size_t length = m_needle.size();
     const std::boyer_moore_horspool_searcher searcher(m_needle.begin(), m_needle.end());
-    // The characters carried from the lines before (at most length - 1, with
-    // their places), then the line's own without its stamps; `columns` holds
-    // the column of each of those when a stamp was left out.
+    // The characters carried from the lines before (at most length - 1),
+    // then the line's own without its stamps; `columns` holds the column of
+    // each of those when a stamp was left out. The carried characters follow
+    // each other in one line from `carriedAt` on, or else have their places
+    // one by one in `carried` (after a stamp or a short line).
     std::string joined;
+    std::optional<CLinePlace> carriedAt;
     std::vector<CLinePlace> carried;
     std::vector<uint32_t> columns;
     std::vector<CLinePlace> carry;
@@ -195,7 +199,9 @@ void CLineFinder::SearchBytes(const CLineBuffer& lines, uint64_t from)
         const bool stamped = AppendUnstamped(line, joined, columns);
         const auto placeOf = [&](size_t index) {
             if (index < before)
-                return carried[index];
+                return carriedAt ? CLinePlace{carriedAt->serial,
+                                              carriedAt->column + static_cast<uint32_t>(index)}
+                                 : carried[index];
             index -= before;
             return CLinePlace{serial, stamped ? columns[index] : static_cast<uint32_t>(index)};
         };
@@ -221,12 +227,17 @@ void CLineFinder::SearchBytes(const CLineBuffer& lines, uint64_t from)
             at = hit + static_cast<std::ptrdiff_t>(length);
         }
         // What the next line's matches may begin with.
-        const size_t keep = std::min(joined.size(), length - 1);
-        carry.clear();
-        for (size_t index = joined.size() - keep; index < joined.size(); ++index)
-            carry.push_back(placeOf(index));
-        carried.swap(carry);
-        joined.erase(0, joined.size() - keep);
+        const size_t firstKept = joined.size() - std::min(joined.size(), length - 1);
+        if (!stamped && firstKept >= before) {
+            carriedAt = CLinePlace{serial, static_cast<uint32_t>(firstKept - before)};
+        } else {
+            carry.clear();
+            for (size_t index = firstKept; index < joined.size(); ++index)
+                carry.push_back(placeOf(index));
+            carried.swap(carry);
+            carriedAt.reset();
+        }
+        joined.erase(0, firstKept);
     }
 }
 
