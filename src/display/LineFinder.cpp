@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -45,7 +44,7 @@ bool AppendUnstamped(const CDisplayLine& line, std::string& text, std::vector<ui
     // character there.
     constexpr auto kStampStart =
         static_cast<char>(static_cast<uint8_t>(RunFormat::Stamp) | kCellRunStart);
-    if (!std::memchr(formats.data(), kStampStart, formats.size())) {
+    if (formats.find(kStampStart) == std::string_view::npos) {
         text.append(line.Text());
         return false;
     }
