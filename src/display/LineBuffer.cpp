@@ -24,52 +24,20 @@ constexpr uint32_t kLineRoom = 81;
 
 } // namespace
 
-char* CDisplayLine::Room(size_t count)
+void CDisplayLine::Grow(size_t needed)
 {
-    const size_t needed = m_nLength + count;
-    if (needed > m_nCapacity) {
-        const size_t capacity =
-            std::max<size_t>({needed, size_t{kLineRoom}, size_t{m_nCapacity} * 2});
-        auto cells = std::make_unique_for_overwrite<char[]>(capacity * 2);
-        if (m_nLength > 0) { // a new line has no cells to copy yet
-            std::memcpy(cells.get(), m_cells.get(), m_nLength);
-            std::memcpy(cells.get() + capacity, m_cells.get() + m_nCapacity, m_nLength);
-        }
-        m_cells = std::move(cells);
-        m_nCapacity = static_cast<uint32_t>(capacity);
+    const size_t capacity = std::max<size_t>({needed, size_t{kLineRoom}, size_t{m_nCapacity} * 2});
+    auto cells = std::make_unique_for_overwrite<char[]>(capacity * 2);
+    if (m_nLength > 0) { // a new line has no cells to copy yet
+        std::memcpy(cells.get(), m_cells.get(), m_nLength);
+        std::memcpy(cells.get() + capacity, m_cells.get() + m_nCapacity, m_nLength);
     }
-    char* at = m_cells.get() + m_nLength;
-    m_nLength = static_cast<uint32_t>(needed);
-    return at;
+    m_cells = std::move(cells);
+    m_nCapacity = static_cast<uint32_t>(capacity);
 }
 
-void CDisplayLine::Append(std::string_view text, const char* formats)
+void CDisplayLine::AddMoreColor(CColorChange change)
 {
-    if (text.empty())
-        return;
-    char* at = Room(text.size());
-    std::memcpy(at, text.data(), text.size());
-    std::memcpy(at + m_nCapacity, formats, text.size());
-}
-
-void CDisplayLine::Append(std::string_view text, char format)
-{
-    if (text.empty())
-        return;
-    char* at = Room(text.size());
-    std::memcpy(at, text.data(), text.size());
-    at[m_nCapacity] = static_cast<char>(format | kCellRunStart);
-    std::memset(at + m_nCapacity + 1, format, text.size() - 1);
-}
-
-void CDisplayLine::AddColor(CColorChange change)
-{
-    if (!m_bHasColor) {
-        m_nFirstFrom = change.m_nFrom;
-        m_nFirstColors = change.m_nColors;
-        m_bHasColor = true;
-        return;
-    }
     if (!m_more)
         m_more = std::make_unique<std::vector<CColorChange>>();
     m_more->push_back(change);
@@ -89,13 +57,6 @@ void CDisplayLine::SetColorAt(size_t index, uint16_t colors)
         m_nFirstColors = colors;
     else
         (*m_more)[index - 1].m_nColors = colors;
-}
-
-void CDisplayLine::Clear()
-{
-    m_nLength = 0;
-    m_bHasColor = false;
-    m_more.reset();
 }
 
 CLineBuffer::CLineBuffer() : m_ring(128)

@@ -2,6 +2,7 @@
 #include "display/TextSink.h"
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -61,23 +62,65 @@ public:
         return Text().substr(span.m_nStart, span.m_nLength);
     }
 
-    // The line buffer's edits.
-    void AddColor(CColorChange change);
+    // The line buffer's edits. Those made for every line are inline: a Hex
+    // chunk of 4 KiB writes some 250 short lines, and a call or two more for
+    // each made appending a tenth slower.
+    void AddColor(CColorChange change)
+    {
+        if (m_bHasColor) {
+            AddMoreColor(change);
+            return;
+        }
+        m_nFirstFrom = change.m_nFrom;
+        m_nFirstColors = change.m_nColors;
+        m_bHasColor = true;
+    }
     void PopColor();
     // `formats` holds one format byte for each character of `text`.
-    void Append(std::string_view text, const char* formats);
+    void Append(std::string_view text, const char* formats)
+    {
+        if (text.empty())
+            return;
+        char* at = Room(text.size());
+        std::memcpy(at, text.data(), text.size());
+        std::memcpy(at + m_nCapacity, formats, text.size());
+    }
     // `text` in one format, its first character marked as starting a run.
-    void Append(std::string_view text, char format);
+    void Append(std::string_view text, char format)
+    {
+        if (text.empty())
+            return;
+        char* at = Room(text.size());
+        std::memcpy(at, text.data(), text.size());
+        at[m_nCapacity] = static_cast<char>(format | kCellRunStart);
+        std::memset(at + m_nCapacity + 1, format, text.size() - 1);
+    }
     void MarkRunStart(size_t column)
     {
         m_cells[m_nCapacity + column] |= static_cast<char>(kCellRunStart);
     }
     void PopBack() { --m_nLength; }
     // Empties the line and keeps its allocation for the next.
-    void Clear();
+    void Clear()
+    {
+        m_nLength = 0;
+        m_bHasColor = false;
+        m_more.reset();
+    }
 
 private:
-    char* Room(size_t count);
+    // Room for `count` more characters at the end: where they go.
+    char* Room(size_t count)
+    {
+        const size_t needed = m_nLength + count;
+        if (needed > m_nCapacity)
+            Grow(needed);
+        char* at = m_cells.get() + m_nLength;
+        m_nLength = static_cast<uint32_t>(needed);
+        return at;
+    }
+    void Grow(size_t needed);
+    void AddMoreColor(CColorChange change);
 
     std::unique_ptr<char[]> m_cells; // characters at 0, formats at m_nCapacity
     uint32_t m_nLength = 0;

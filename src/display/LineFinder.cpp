@@ -33,6 +33,31 @@ int HexDigit(char c)
     return kHexDigits[static_cast<uint8_t>(c)];
 }
 
+// Appends the characters of `line` that are not a time stamp's to `text`;
+// when any are left out, `columns` gets the column of each appended one.
+// Returns whether any were.
+bool AppendUnstamped(const CDisplayLine& line, std::string& text, std::vector<uint32_t>& columns)
+{
+    const std::string_view formats = line.Formats();
+    // Most lines hold no stamp: one quick scan, then one copy. Every run
+    // starts anew on each line it reaches, so a stamp on a line has a first
+    // character there.
+    constexpr auto kStampStart =
+        static_cast<char>(static_cast<uint8_t>(RunFormat::Stamp) | kCellRunStart);
+    if (formats.find(kStampStart) == std::string_view::npos) {
+        text.append(line.Text());
+        return false;
+    }
+    columns.clear();
+    for (size_t column = 0; column < formats.size(); ++column) {
+        if (CDisplayLine::FormatOf(formats[column]) != RunFormat::Stamp) {
+            text += line.Text()[column];
+            columns.push_back(static_cast<uint32_t>(column));
+        }
+    }
+    return true;
+}
+
 // Finds every non-overlapping occurrence of `needle` in `text` with `search`.
 template <typename Searcher, typename Found>
 void FindAll(std::string_view text, const Searcher& search, size_t length, Found found)
@@ -100,9 +125,12 @@ void CLineFinder::Update(const CLineBuffer& lines)
     while (!m_matches.empty() && m_matches.front().begin.serial < first)
         m_matches.pop_front();
     uint64_t from = std::clamp(m_nSearchFrom, first, last);
-    // A byte-value match may begin a few lines before the last one.
+    // A byte-value match may begin a few lines before the last one: as many
+    // as its text takes, and one more for each time stamp (shorter than a
+    // line) that may sit between two of its bytes.
     if (m_bBytes) {
-        const uint64_t back = m_needle.size() / CDisplayRenderer::kLineWidth + 2;
+        const uint64_t stamps = (m_needle.size() - 2) / 5; // between its bytes
+        const uint64_t back = m_needle.size() / CDisplayRenderer::kLineWidth + 2 + stamps;
         from = from > first + back ? from - back : first;
     }
     while (!m_matches.empty() && m_matches.back().begin.serial >= from)
@@ -143,44 +171,53 @@ void CLineFinder::SearchText(const CLineBuffer& lines, uint64_t from)
 // 127, else "_ ") and its value ("%02X "), so byte values are found as the
 // text they show, from the first value on. Only a value can begin such a
 // text: after a character column comes a space, never a digit. A line break
-// may fall anywhere in it, so each line is searched with the end of the line
-// before it.
+// may fall anywhere in it, and a time stamp between two chunks anywhere
+// between two bytes, so the text is searched without the stamps' characters,
+// each line joined to the end of what was read before it.
 void CLineFinder::SearchBytes(const CLineBuffer& lines, uint64_t from)
 {
     const size_t length = m_needle.size();
     const std::boyer_moore_horspool_searcher searcher(m_needle.begin(), m_needle.end());
+    // The characters carried from the lines before (at most length - 1),
+    // then the line's own without its stamps; `columns` holds the column of
+    // each of those when a stamp was left out. The carried characters follow
+    // each other in one line from `carriedAt` on, or else have their places
+    // one by one in `carried` (after a stamp or a short line).
     std::string joined;
-    CLinePlace after{from, 0}; // matches do not overlap
+    std::optional<CLinePlace> carriedAt;
+    std::vector<CLinePlace> carried;
+    std::vector<uint32_t> columns;
+    std::vector<CLinePlace> carry;
+    // Matches do not overlap: none begins inside the last one kept.
+    CLinePlace after{from, 0};
+    if (!m_matches.empty())
+        after = std::max(after, m_matches.back().end);
     for (uint64_t serial = from; serial < lines.EndSerial(); ++serial) {
         const CDisplayLine& line = lines.Line(static_cast<int>(serial - lines.FirstSerial()));
-        std::string_view before;
-        if (serial > from) {
-            before = lines.Line(static_cast<int>(serial - 1 - lines.FirstSerial())).Text();
-            before = before.substr(before.size() - std::min(before.size(), length - 1));
-        }
-        joined.assign(before);
-        joined.append(line.Text());
-        const size_t previousSize =
-            before.empty() ? 0
-                           : lines.Line(static_cast<int>(serial - 1 - lines.FirstSerial())).Size();
+        const size_t before = joined.size();
+        const bool stamped = AppendUnstamped(line, joined, columns);
+        const auto placeOf = [&](size_t index) {
+            if (index < before)
+                return carriedAt ? CLinePlace{carriedAt->serial,
+                                              carriedAt->column + static_cast<uint32_t>(index)}
+                                 : carried[index];
+            index -= before;
+            return CLinePlace{serial, stamped ? columns[index] : static_cast<uint32_t>(index)};
+        };
         for (auto at = joined.cbegin();;) {
             const auto hit = std::search(at, joined.cend(), searcher);
             if (hit == joined.cend())
                 break;
             at = hit + 1;
             const auto index = static_cast<size_t>(hit - joined.cbegin());
-            // One that ends in the line before was found there.
-            if (index + length <= before.size())
+            // One that ends before this line was found there.
+            if (index + length <= before)
                 continue;
-            const CLinePlace begin =
-                index < before.size()
-                    ? CLinePlace{serial - 1,
-                                 static_cast<uint32_t>(previousSize - before.size() + index)}
-                    : CLinePlace{serial, static_cast<uint32_t>(index - before.size())};
-            const CLinePlace end{serial, static_cast<uint32_t>(index + length - before.size())};
+            const CLinePlace begin = placeOf(index);
+            const CLinePlace end{serial, placeOf(index + length - 1).column + 1};
             const CDisplayLine& first =
                 lines.Line(static_cast<int>(begin.serial - lines.FirstSerial()));
-            // A time stamp or a marker may hold digits; values are text.
+            // A marker may hold digits; values are text.
             if (begin < after ||
                 CDisplayLine::FormatOf(first.FormatAt(begin.column)) != RunFormat::Text)
                 continue;
@@ -188,6 +225,18 @@ void CLineFinder::SearchBytes(const CLineBuffer& lines, uint64_t from)
             after = end;
             at = hit + static_cast<std::ptrdiff_t>(length);
         }
+        // What the next line's matches may begin with.
+        const size_t firstKept = joined.size() - std::min(joined.size(), length - 1);
+        if (!stamped && firstKept >= before) {
+            carriedAt = CLinePlace{serial, static_cast<uint32_t>(firstKept - before)};
+        } else {
+            carry.clear();
+            for (size_t index = firstKept; index < joined.size(); ++index)
+                carry.push_back(placeOf(index));
+            carried.swap(carry);
+            carriedAt.reset();
+        }
+        joined.erase(0, firstKept);
     }
 }
 

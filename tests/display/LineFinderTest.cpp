@@ -125,6 +125,55 @@ TEST_F(LineFinder, ByteValuesAcrossHexLineBreaks)
     EXPECT_EQ(m_finder.Matches().size(), 2u);
 }
 
+// A time stamp between two chunks sits between two bytes' texts in a Hex
+// display, and may itself be broken over two lines: byte values are found
+// across it, the match running from the first value to the last.
+TEST_F(LineFinder, ByteValuesAcrossTimeStampsInHex)
+{
+    CDisplaySettings stamped = Mode(kHex);
+    stamped.m_nStampFormat = 1; // "<1234ms>"
+    stamped.m_nMinInterval = 0;
+    uint32_t tick = 0;
+    const auto show = [&](const std::string& bytes) {
+        tick += 1234;
+        m_renderer.AppendData(bytes.data(), bytes.size(), tick, stamped, m_lines);
+        m_finder.Update(m_lines);
+    };
+    EXPECT_EQ(m_finder.SetQuery("0D 0A", true, true), "");
+    show("AB\r");
+    show("\nCD");
+    ASSERT_EQ(m_lines.Line(0).Text(), "<1234ms>A 41 B 42 _ 0D <1234ms>_ 0A C 43 D 44 ");
+    ASSERT_EQ(m_finder.Matches().size(), 1u);
+    EXPECT_EQ(m_finder.Matches()[0].begin, (CLinePlace{0, 20}));
+    EXPECT_EQ(m_finder.Matches()[0].end, (CLinePlace{0, 35}));
+
+    // The next stamp is broken over the line's end, right after the 0D.
+    show("xxxx\r");
+    show("\n");
+    ASSERT_EQ(m_lines.Line(1).Text().substr(0, 11), "234ms>_ 0A ");
+    ASSERT_EQ(m_finder.Matches().size(), 2u);
+    EXPECT_EQ(m_finder.Matches()[1].begin, (CLinePlace{0, 76}));
+    EXPECT_EQ(m_finder.Matches()[1].end, (CLinePlace{1, 10}));
+
+    // Searched afresh over every line, the same.
+    m_finder.SetQuery("0d0a", true, true);
+    m_finder.Update(m_lines);
+    ASSERT_EQ(m_finder.Matches().size(), 2u);
+    EXPECT_EQ(m_finder.Matches()[1].begin, (CLinePlace{0, 76}));
+}
+
+// Bytes arriving one at a time: each new line is searched again with the
+// lines before it, yet no match begins inside one already found.
+TEST_F(LineFinder, ByteValuesArrivingByteByByteDoNotOverlap)
+{
+    m_finder.SetQuery("41 41", true, true);
+    for (int i = 0; i < 128; ++i)
+        Show("A", kHex);
+    ASSERT_EQ(m_finder.Matches().size(), 64u);
+    for (size_t i = 1; i < m_finder.Matches().size(); ++i)
+        EXPECT_LE(m_finder.Matches()[i - 1].end, m_finder.Matches()[i].begin) << i;
+}
+
 TEST_F(LineFinder, UnreadableByteValuesFindNothing)
 {
     Show("0D 0A", kText);

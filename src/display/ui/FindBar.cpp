@@ -1,5 +1,6 @@
 #include "display/ui/FindBar.h"
 
+#include "base/CommInfo.h"
 #include "display/ui/RichCtrl.h"
 
 #include <QAction>
@@ -54,6 +55,7 @@ CFindBar::CFindBar(QWidget* parent)
     escape->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     connect(escape, &QAction::triggered, this, &CFindBar::Close);
     QWidget::addAction(escape);
+    m_pBytes->setEnabled(false); // no display yet
     ShowCount();
 }
 
@@ -72,8 +74,8 @@ void CFindBar::SetDisplay(CRichCtrl* display)
     m_pDisplay = display;
     m_shown.reset();
     // A search starts afresh in the other display's lines.
-    m_problem = m_finder.SetQuery(m_pText->text().toLatin1().toStdString(), m_pCase->isChecked(),
-                                  m_pBytes->isChecked());
+    FollowMode();
+    SetQuery();
     if (m_pDisplay) {
         m_synced = connect(m_pDisplay, &CRichCtrl::Synced, this, &CFindBar::Refresh);
         if (isVisible())
@@ -101,10 +103,29 @@ void CFindBar::Close()
     }
 }
 
-void CFindBar::QueryChanged()
+void CFindBar::FollowMode()
+{
+    const bool hex =
+        m_pDisplay && m_pDisplay->Model().Settings().m_nMode == static_cast<int>(DisplayMode::Hex);
+    if (hex == m_bHexDisplay)
+        return;
+    m_bHexDisplay = hex;
+    m_pBytes->setEnabled(hex);
+    if (m_pBytes->isChecked()) {
+        SetQuery();
+        m_shown.reset();
+    }
+}
+
+void CFindBar::SetQuery()
 {
     m_problem = m_finder.SetQuery(m_pText->text().toLatin1().toStdString(), m_pCase->isChecked(),
-                                  m_pBytes->isChecked());
+                                  m_bHexDisplay && m_pBytes->isChecked());
+}
+
+void CFindBar::QueryChanged()
+{
+    SetQuery();
     m_shown.reset();
     Refresh();
     // The first match from the top of the lines shown on.
@@ -117,6 +138,8 @@ void CFindBar::QueryChanged()
 
 void CFindBar::Refresh()
 {
+    // A change of mode rebuilds the display, which then syncs.
+    FollowMode();
     // A closed bar searches nothing; opened, it catches up.
     if (isHidden())
         return;

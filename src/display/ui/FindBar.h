@@ -11,7 +11,9 @@ class QLabel;
 class QLineEdit;
 
 // Find in the active session's display: a text (with or without case) or,
-// for a Hex display, byte values ("0D 0A"); Next and Previous wrap at the
+// for a Hex display, byte values ("0D 0A"; the option is greyed for a
+// display in another mode, and a ticked one then finds the text as
+// typed, until the display shows Hex again); Next and Previous wrap at the
 // ends; every match in the lines shown is marked and the count of matches
 // shown. It keeps up as data arrives: new lines are searched as the display
 // takes them, and matches in lines trimmed away go. Typing into it never
@@ -39,6 +41,10 @@ public:
     QLabel* CountLabel() const { return m_pCount; }
 
 private:
+    // Greys the byte-values option unless the display shows Hex; searches
+    // afresh when that changes what is searched.
+    void FollowMode();
+    void SetQuery();
     void QueryChanged();
     void Refresh();
     void Step(bool forward);
@@ -54,4 +60,5 @@ private:
     CLineFinder m_finder;
     std::string m_problem;             // why the byte values cannot be read
     std::optional<CLinePlace> m_shown; // where the match shown last begins
+    bool m_bHexDisplay = false;        // the display searched shows Hex
 };

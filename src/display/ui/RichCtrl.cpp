@@ -210,12 +210,26 @@ void CRichCtrl::FlushDisplay()
     for (uint64_t serial = m_nMeasuredSerial; serial < m_lines.EndSerial(); ++serial)
         m_nWidestLine = std::max(m_nWidestLine, static_cast<int>(LineOf(serial)->Size()));
     m_nMeasuredSerial = m_lines.EndSerial() - 1;
-    // Every append collapses the selection to the end and shows the end.
+    // Every append collapses the selection to the end; the end is shown only
+    // to a view that was there. Read before UpdateScrollBars, whose new range
+    // may move the scroll bar.
+    const bool following = m_bFollowing;
+    const uint64_t top = m_nTopSerial;
     m_caret = m_anchor = End();
     m_bSelecting = false;
     PaceScrollBars(true);
     UpdateScrollBars();
-    EnsureCaretVisible();
+    QScrollBar* vertical = verticalScrollBar();
+    if (following) {
+        EnsureCaretVisible();
+    } else {
+        // The same top line, or the oldest left once it has been trimmed.
+        const uint64_t first = m_lines.FirstSerial();
+        const uint64_t row = top > first ? top - first : 0;
+        vertical->setValue(static_cast<int>(
+            std::min(row, static_cast<uint64_t>(std::max(0, vertical->maximum())))));
+    }
+    NoteScrollPlace();
     viewport()->update();
     m_sinceSync.start();
     emit Synced();
@@ -421,7 +435,15 @@ void CRichCtrl::resizeEvent(QResizeEvent* event)
 
 void CRichCtrl::scrollContentsBy(int, int)
 {
+    NoteScrollPlace();
     viewport()->update();
+}
+
+void CRichCtrl::NoteScrollPlace()
+{
+    const QScrollBar* vertical = verticalScrollBar();
+    m_bFollowing = vertical->value() >= vertical->maximum();
+    m_nTopSerial = m_lines.FirstSerial() + static_cast<uint64_t>(std::max(0, vertical->value()));
 }
 
 // The visible lines, each character's glyph at its place on the grid, drawn

@@ -36,7 +36,9 @@ struct CTextPos
 // queue has drained and, while data keeps coming, at most every
 // kSyncIntervalMs, so a flood costs a bounded share of the user-interface
 // thread. The mouse and the cursor keys select text (Ctrl+C copies it); every
-// append collapses the selection to the end and scrolls the end into view.
+// append collapses the selection to the end and, while the view is at the
+// end, scrolls the end into view. A user who has scrolled back keeps the
+// lines being read in view as data arrives and old lines are trimmed.
 // User-interface thread only.
 class CRichCtrl : public QAbstractScrollArea
 {
@@ -81,7 +83,8 @@ public:
     void Clear();
 
     // Brings the shown text up to date now instead of once the event queue
-    // has drained, collapses the selection to the end and scrolls to it.
+    // has drained and collapses the selection to the end; scrolls to it when
+    // the view was at the end, else keeps the same lines in view.
     void FlushDisplay();
     bool IsSyncPending() const { return m_bSyncPending; }
 
@@ -151,6 +154,8 @@ private:
     // and they drew less than kScrollBarPaintMs ago; lets them draw otherwise.
     void PaceScrollBars(bool appending);
     void EnsureCaretVisible();
+    // Remembers where the view is: at the end or not, and its top line.
+    void NoteScrollPlace();
     int VisibleRows() const;
     CTextPos Clamped(CTextPos pos) const;
     CTextPos HitTest(const QPoint& point) const;
@@ -176,6 +181,11 @@ private:
     CTextPos m_anchor;
     bool m_bSelecting = false;
     const std::deque<CFindMatch>* m_pHighlights = nullptr;
+    // Where the view was last put, by the user or a sync: whether at the end
+    // (new data is followed), and the serial of its top line (what stays in
+    // view otherwise; the trim may have moved every index since).
+    bool m_bFollowing = true;
+    uint64_t m_nTopSerial = 0;
 
     bool m_bSyncPending = false;
     QElapsedTimer m_sinceSync;       // since the last FlushDisplay

@@ -17,9 +17,11 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QCheckBox>
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -221,6 +223,47 @@ TEST_F(Window, FindOpensFromMenuAndToolbarAndTakesNoByteFromThePort)
     QTest::keyClick(display, Qt::Key_Escape);
     DrainEvents();
     EXPECT_EQ(child->GetDocument()->RingContents(), QByteArray("\x1b"));
+}
+
+// Byte values can be asked of a Hex display only: the option is greyed for
+// the others, following the active session and its display mode; ticked
+// and greyed, the query is found as the text typed.
+TEST_F(Window, FindOffersByteValuesOnlyForAHexDisplay)
+{
+    CChildFrame* text = EchoSession();
+    CChildFrame* hex = EchoSession();
+    const auto chooseMode = [](CChildFrame* child, int mode) {
+        QSignalSpy synced(child->GetView()->GetDisplay(), &CRichCtrl::Synced);
+        emit child->GetView()->ModeBox()->activated(mode);
+        ASSERT_TRUE(synced.wait());
+    };
+    chooseMode(hex, 2);
+    frame->MdiArea()->setActiveSubWindow(hex);
+    frame->CommandAction(Ids::CmdFind)->trigger();
+    auto* bar = frame->findChild<CFindBar*>();
+    ASSERT_EQ(bar->Display(), hex->GetView()->GetDisplay());
+    EXPECT_TRUE(bar->BytesBox()->isEnabled());
+    bar->BytesBox()->setChecked(true);
+    QTest::keyClicks(bar->TextEdit(), QStringLiteral("0D 0A"));
+
+    frame->MdiArea()->setActiveSubWindow(text);
+    ASSERT_EQ(bar->Display(), text->GetView()->GetDisplay());
+    EXPECT_FALSE(bar->BytesBox()->isEnabled());
+    EXPECT_TRUE(bar->BytesBox()->isChecked());
+    text->GetDocument()->SendData("0D 0A", 5);
+    DrainEvents();
+    text->GetView()->GetDisplay()->FlushDisplay();
+    EXPECT_EQ(bar->Finder().Matches().size(), 1u);
+
+    // The Mont display turned to Hex: it holds the characters "0D 0A", not
+    // the bytes.
+    chooseMode(text, 2);
+    EXPECT_TRUE(bar->BytesBox()->isEnabled());
+    EXPECT_EQ(bar->Finder().Matches().size(), 0u);
+    chooseMode(text, 0);
+    EXPECT_FALSE(bar->BytesBox()->isEnabled());
+    frame->MdiArea()->setActiveSubWindow(hex);
+    EXPECT_TRUE(bar->BytesBox()->isEnabled());
 }
 
 TEST_F(Window, PortChangesInABurstGiveOneRebuild)

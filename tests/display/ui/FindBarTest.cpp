@@ -100,6 +100,48 @@ TEST_F(FindBarTest, FindsALineNinetyThousandLinesBackAndMarksTheMatches)
     EXPECT_EQ(m_bar.Finder().Matches().size(), 11u);
 }
 
+// Next and Previous scroll to the match, wherever the view was; data that
+// arrives after leaves it in view instead of scrolling to the end.
+TEST_F(FindBarTest, MatchesStayInViewWhileDataArrives)
+{
+    const auto lines = [](int from, int count) {
+        QByteArray text;
+        char line[16];
+        for (int i = from; i < from + count; ++i) {
+            std::snprintf(line, sizeof line, "line %04d\r", i);
+            text += line;
+        }
+        return text;
+    };
+    const auto inView = [this](CTextPos pos) {
+        const int row = static_cast<int>(pos.serial - m_display.Lines().FirstSerial());
+        return row >= m_display.TopLine() &&
+               row < m_display.TopLine() + m_display.viewport()->height() / m_display.LineHeight();
+    };
+    Show(1, lines(0, 1000));
+    m_display.verticalScrollBar()->setValue(0);
+    m_bar.Open();
+    QTest::keyClicks(m_bar.TextEdit(), QStringLiteral("line 05"));
+    ASSERT_EQ(m_bar.CountLabel()->text(), QStringLiteral("1 of 100"));
+    const CTextPos first = m_display.Caret();
+    EXPECT_TRUE(inView(first));
+
+    Show(1, lines(1000, 500));
+    EXPECT_TRUE(inView(first));
+    m_bar.FindNext();
+    EXPECT_EQ(m_bar.CountLabel()->text(), QStringLiteral("2 of 100"));
+    const CTextPos second = m_display.Caret();
+    EXPECT_EQ(second.serial, first.serial + 1);
+    Show(1, lines(1500, 500));
+    EXPECT_TRUE(inView(second));
+    // Scrolled away, Previous steps back from the match shown and wraps.
+    m_display.verticalScrollBar()->setValue(0);
+    m_bar.FindPrevious();
+    m_bar.FindPrevious();
+    EXPECT_EQ(m_bar.CountLabel()->text(), QStringLiteral("100 of 100"));
+    EXPECT_TRUE(inView(m_display.Caret()));
+}
+
 TEST_F(FindBarTest, ByteValuesInHexAndWhatCannotBeRead)
 {
     QByteArray bytes(40, 'A');

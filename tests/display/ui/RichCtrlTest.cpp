@@ -124,13 +124,65 @@ TEST_F(RichCtrlTest, ShowsTheEndOnceABurstHasSettledThenSelectionCollapses)
 
     m_display->SelectAll();
     ASSERT_TRUE(m_display->HasSelection());
+    // Scrolled back and down to the end again: the end is followed.
     m_display->verticalScrollBar()->setValue(0);
-    m_display->AppendData("z");
+    m_display->verticalScrollBar()->setValue(m_display->verticalScrollBar()->maximum());
+    m_display->AppendData(QByteArray(81 * 5, 'z'));
     Draw();
     EXPECT_FALSE(m_display->HasSelection());
     EXPECT_EQ(m_display->Caret(), m_display->End());
-    EXPECT_GT(m_display->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(m_display->verticalScrollBar()->value(), m_display->verticalScrollBar()->maximum());
     EXPECT_TRUE(m_display->viewport()->rect().contains(m_display->CaretRect()));
+}
+
+// Scrolled back, the user keeps reading the same lines while data arrives
+// and the oldest lines are trimmed; once they are gone, the oldest left is
+// shown. Back at the end, the end is followed again.
+TEST_F(RichCtrlTest, ScrolledBackTheViewStaysOnTheLinesBeingRead)
+{
+    m_doc.EditInfo()->m_nDisplayMode = 1;
+    m_display->show();
+    const auto lines = [](int from, int count) {
+        QByteArray text;
+        for (int i = from; i < from + count; ++i)
+            text += "line " + QByteArray::number(i) + "\r";
+        return text;
+    };
+    const auto topText = [this] {
+        return std::string(m_display->Lines().Line(m_display->TopLine()).Text());
+    };
+    QScrollBar* vertical = m_display->verticalScrollBar();
+    m_display->AppendData(lines(0, 100));
+    Draw();
+    ASSERT_EQ(vertical->value(), vertical->maximum());
+
+    vertical->setValue(30);
+    ASSERT_EQ(topText(), "line 30");
+    m_display->AppendData(lines(100, 10));
+    Draw();
+    EXPECT_EQ(topText(), "line 30");
+    // This append trims the ten lines above 100 first.
+    m_display->AppendData(lines(110, 10));
+    Draw();
+    EXPECT_EQ(topText(), "line 30");
+    ASSERT_EQ(m_display->Lines().Line(0).Text(), "line 11");
+    EXPECT_EQ(vertical->value(), 19);
+    // The selection still collapses to the end, out of view.
+    EXPECT_EQ(m_display->Caret(), m_display->End());
+
+    // The lines being read are trimmed away: the oldest left is on top.
+    m_display->AppendData(lines(120, 40));
+    m_display->AppendData(lines(160, 1));
+    Draw();
+    EXPECT_EQ(vertical->value(), 0);
+    EXPECT_EQ(topText(), m_display->Lines().Line(0).Text());
+
+    vertical->setValue(vertical->maximum());
+    m_display->AppendData(lines(161, 5));
+    Draw();
+    EXPECT_EQ(vertical->value(), vertical->maximum());
+    EXPECT_TRUE(m_display->viewport()->rect().contains(m_display->CaretRect()));
+    EXPECT_EQ(m_display->Lines().Line(m_display->Lines().LineCount() - 2).Text(), "line 165");
 }
 
 // What is painted: each character in its own cell of the grid, in its own
