@@ -184,7 +184,8 @@ void CLineFinder::SearchBytes(const CLineBuffer& lines, uint64_t from)
     // each other in one line from `carriedAt` on, or else have their places
     // one by one in `carried` (after a stamp or a short line).
     std::string joined;
-    std::optional<CLinePlace> carriedAt;
+    CLinePlace carriedAt;
+    bool inOneLine = false; // the carried characters follow each other from carriedAt
     std::vector<CLinePlace> carried;
     std::vector<uint32_t> columns;
     std::vector<CLinePlace> carry;
@@ -198,8 +199,8 @@ void CLineFinder::SearchBytes(const CLineBuffer& lines, uint64_t from)
         const bool stamped = AppendUnstamped(line, joined, columns);
         const auto placeOf = [&](size_t index) {
             if (index < before)
-                return carriedAt ? CLinePlace{carriedAt->serial,
-                                              carriedAt->column + static_cast<uint32_t>(index)}
+                return inOneLine ? CLinePlace{carriedAt.serial,
+                                              carriedAt.column + static_cast<uint32_t>(index)}
                                  : carried[index];
             index -= before;
             return CLinePlace{serial, stamped ? columns[index] : static_cast<uint32_t>(index)};
@@ -229,12 +230,13 @@ void CLineFinder::SearchBytes(const CLineBuffer& lines, uint64_t from)
         const size_t firstKept = joined.size() - std::min(joined.size(), length - 1);
         if (!stamped && firstKept >= before) {
             carriedAt = CLinePlace{serial, static_cast<uint32_t>(firstKept - before)};
+            inOneLine = true;
         } else {
             carry.clear();
             for (size_t index = firstKept; index < joined.size(); ++index)
                 carry.push_back(placeOf(index));
             carried.swap(carry);
-            carriedAt.reset();
+            inOneLine = false;
         }
         joined.erase(0, firstKept);
     }
