@@ -12,8 +12,10 @@ class CClock;
 class CTrelliumDoc;
 
 // The program's and the companion's display frame: new bytes reach a view at
-// most this often while data keeps coming.
-inline constexpr int kDisplayFrameMs = 16;
+// most this often while data keeps coming. The window's display draws no
+// more often than this either (CRichCtrl::kSyncIntervalMs), so a shorter
+// frame would only wake the window for nothing.
+inline constexpr int kDisplayFrameMs = 30;
 // Descriptors a program needs beside a full TCP server's clients.
 inline constexpr uint64_t kSpareDescriptors = 256;
 

@@ -146,7 +146,7 @@ void CRichCtrl::changeEvent(QEvent* event)
     if (event->type() == QEvent::FontChange) {
         TakeFont();
         UpdateScrollBars();
-        viewport()->update();
+        RepaintAll();
     }
     QAbstractScrollArea::changeEvent(event);
 }
@@ -191,8 +191,9 @@ void CRichCtrl::ScheduleSync()
     // The first data after a quiet spell is shown kSettleMs later, so that the
     // rest of its burst (a port delivers in pieces) is drawn with it; while
     // data keeps coming, frames are kSyncIntervalMs apart.
-    const qint64 since = m_sinceSync.isValid() ? m_sinceSync.elapsed() : kSyncIntervalMs;
-    m_syncTimer.start(static_cast<int>(std::max<qint64>(kSettleMs, kSyncIntervalMs - since)));
+    const int interval = m_bSweeping ? kSweepIntervalMs : kSyncIntervalMs;
+    const qint64 since = m_sinceSync.isValid() ? m_sinceSync.elapsed() : interval;
+    m_syncTimer.start(static_cast<int>(std::max<qint64>(kSettleMs, interval - since)));
 }
 
 void CRichCtrl::FlushDisplay()
@@ -217,6 +218,8 @@ void CRichCtrl::FlushDisplay()
     const uint64_t top = m_nTopSerial;
     m_caret = m_anchor = End();
     m_bSelecting = false;
+    // Scroll bar moves while settling draw nothing yet (RepaintNewLines).
+    m_bFlushing = true;
     PaceScrollBars(true);
     UpdateScrollBars();
     QScrollBar* vertical = verticalScrollBar();
@@ -230,15 +233,60 @@ void CRichCtrl::FlushDisplay()
             std::min(row, static_cast<uint64_t>(std::max(0, vertical->maximum())))));
     }
     NoteScrollPlace();
-    viewport()->update();
+    m_bFlushing = false;
+    RepaintNewLines();
     m_sinceSync.start();
     emit Synced();
+}
+
+void CRichCtrl::RepaintAll()
+{
+    if (m_bFlushing)
+        return; // FlushDisplay decides what to draw once it has settled
+    m_bAllDirty = true;
+    viewport()->update();
+}
+
+void CRichCtrl::RepaintNewLines()
+{
+    // What the screen shows already stays: the lines that moved up are
+    // moved as pixels, and only the last line drawn (it may have grown) and
+    // the new ones below it are drawn. Anything else that changed since the
+    // last paint, or a paint still to come, draws everything.
+    const uint64_t top = m_lines.FirstSerial() + static_cast<uint64_t>(TopLine());
+    const int rows = VisibleRows() + 1;
+    const CShown& shown = m_shown;
+    m_bSweeping = shown.valid && top >= shown.top + static_cast<uint64_t>(rows);
+    const bool partial = !m_bAllDirty && !m_bPartialDue && shown.valid && !shown.selection &&
+                         shown.scrollX == horizontalScrollBar()->value() && top >= shown.top &&
+                         top - shown.top < static_cast<uint64_t>(rows) && shown.end > shown.top &&
+                         shown.caret + 1 >= shown.end && shown.end - 1 >= top;
+    if (!partial) {
+        m_bAllDirty = true;
+        viewport()->update();
+        return;
+    }
+    const int moved = static_cast<int>(top - shown.top);
+    if (moved > 0) {
+        viewport()->scroll(0, -moved * m_nLineHeight);
+        // The margin above the first line took pixels of the line that left;
+        // drawn afresh with the top line, whose glyphs may reach into it.
+        viewport()->update(0, 0, viewport()->width(), kMargin + m_nLineHeight);
+    }
+    const int firstRow = static_cast<int>(shown.end - 1 - top);
+    const int y = kMargin + firstRow * m_nLineHeight;
+    viewport()->update(0, y, viewport()->width(), std::max(0, viewport()->height() - y));
+    m_bPartialDue = true;
+    // What the screen will show once this paint is done.
+    m_shown.top = top;
+    m_shown.end = m_lines.EndSerial();
+    m_shown.caret = Caret().serial;
 }
 
 void CRichCtrl::SetHighlights(const std::deque<CFindMatch>* matches)
 {
     m_pHighlights = matches;
-    viewport()->update();
+    RepaintAll();
 }
 
 void CRichCtrl::ShowRange(CTextPos from, CTextPos to)
@@ -282,7 +330,7 @@ void CRichCtrl::SetCaret(CTextPos pos, bool keepAnchor)
     if (!keepAnchor)
         m_anchor = m_caret;
     EnsureCaretVisible();
-    viewport()->update();
+    RepaintAll();
 }
 
 QString CRichCtrl::SelectedText() const
@@ -305,7 +353,7 @@ void CRichCtrl::SelectAll()
 {
     m_anchor = {m_lines.FirstSerial(), 0};
     m_caret = End();
-    viewport()->update();
+    RepaintAll();
 }
 
 void CRichCtrl::CopySelection(bool toMouseSelection) const
@@ -436,7 +484,7 @@ void CRichCtrl::resizeEvent(QResizeEvent* event)
 void CRichCtrl::scrollContentsBy(int, int)
 {
     NoteScrollPlace();
-    viewport()->update();
+    RepaintAll();
 }
 
 void CRichCtrl::NoteScrollPlace()
@@ -453,6 +501,19 @@ void CRichCtrl::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
     painter.fillRect(event->rect(), Qt::black);
+    // What the screen shows after this paint, for the next partial one. A
+    // partial paint leaves the rest as it was, which RepaintNewLines chose to
+    // agree with.
+    if (m_bAllDirty || !m_shown.valid) {
+        m_shown.valid = true;
+        m_shown.top = m_lines.FirstSerial() + static_cast<uint64_t>(TopLine());
+        m_shown.end = m_lines.EndSerial();
+        m_shown.caret = Caret().serial;
+    }
+    m_shown.selection = HasSelection();
+    m_shown.scrollX = horizontalScrollBar()->value();
+    m_bAllDirty = false;
+    m_bPartialDue = false;
 
     struct CRun
     {
@@ -584,13 +645,13 @@ void CRichCtrl::mouseDoubleClickEvent(QMouseEvent* event)
 void CRichCtrl::focusInEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusInEvent(event);
-    viewport()->update();
+    RepaintAll();
 }
 
 void CRichCtrl::focusOutEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusOutEvent(event);
-    viewport()->update();
+    RepaintAll();
 }
 
 void CRichCtrl::MoveCaret(int key, bool keepAnchor)

@@ -46,6 +46,9 @@ class CRichCtrl : public QAbstractScrollArea
 public:
     static constexpr int kLineWidth = CDisplayRenderer::kLineWidth;
     static constexpr int kSyncIntervalMs = 30;
+    // While every frame brings more than a screenful (nothing on it can be
+    // read before it is gone), frames are this far apart instead.
+    static constexpr int kSweepIntervalMs = 80;
     // While lines keep coming the scroll bars are drawn this often at most.
     static constexpr int kScrollBarPaintMs = 250;
     static constexpr int kSettleMs = 10;
@@ -150,6 +153,11 @@ private:
     void MoveCaret(int key, bool keepAnchor);
     void CopySelection(bool toMouseSelection) const;
     void UpdateScrollBars();
+    // Asks for the whole display to be drawn again.
+    void RepaintAll();
+    // After an append: moves what is shown and draws only the lines that
+    // changed, when the screen is known to agree; otherwise RepaintAll.
+    void RepaintNewLines();
     // Holds the scroll bars' drawing back while a flood appends (`appending`)
     // and they drew less than kScrollBarPaintMs ago; lets them draw otherwise.
     void PaceScrollBars(bool appending);
@@ -188,8 +196,23 @@ private:
     uint64_t m_nTopSerial = 0;
 
     bool m_bSyncPending = false;
-    QElapsedTimer m_sinceSync;       // since the last FlushDisplay
-    QTimer m_syncTimer;              // a copy held back by kSyncIntervalMs
+    QElapsedTimer m_sinceSync; // since the last FlushDisplay
+    QTimer m_syncTimer;        // a copy held back by kSyncIntervalMs
+    // What the screen shows (or will once the paint asked for is done).
+    struct CShown
+    {
+        bool valid = false;
+        uint64_t top = 0;   // serial of the top line
+        uint64_t end = 0;   // serial after the last line
+        uint64_t caret = 0; // the caret's line
+        bool selection = false;
+        int scrollX = 0;
+    };
+    CShown m_shown;
+    bool m_bAllDirty = true;    // a paint of everything is due
+    bool m_bPartialDue = false; // a paint of the new lines is due
+    bool m_bSweeping = false;   // the last frame brought more than a screenful
+    bool m_bFlushing = false;
     QElapsedTimer m_scrollBarsDrawn; // since the scroll bars were last let draw
     QTimer m_scrollBarTimer;         // lets held scroll bars draw again
 };

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
+#include <QPixmap>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -372,6 +374,43 @@ TEST_F(RichCtrlTest, AFloodDrawsTheScrollBarsAFewTimesASecondWithExactValues)
     // Once the flood stops the bars draw again.
     ASSERT_TRUE(QTest::qWaitFor([&] { return bar->updatesEnabled(); }, 2000));
     EXPECT_TRUE(m_display->horizontalScrollBar()->updatesEnabled());
+}
+
+// Data that adds a line or two per frame draws only those lines and moves
+// the rest as pixels: what the screen holds must be what a full drawing of
+// the display gives, frame after frame, while lines are trimmed away, while
+// the last line grows, and after a full screen's worth arrives at once.
+TEST_F(RichCtrlTest, DrawingOnlyTheNewLinesShowsWhatAFullDrawingShows)
+{
+    m_display->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_display.get()));
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const auto onScreen = [&] {
+        QApplication::processEvents();
+        const QPixmap all = screen->grabWindow(m_display->winId());
+        const QRect area(m_display->viewport()->mapTo(m_display.get(), QPoint(0, 0)),
+                         m_display->viewport()->size());
+        return all.copy(area).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    const auto drawnAfresh = [&] {
+        return m_display->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    int n = 0;
+    const std::vector<QByteArray> steps = {"a", "b\r\n", "c\r\nd", "e\r\n\r\n", "f"};
+    for (int frame = 0; frame < 320; ++frame) {
+        // Some 30 characters a frame: past the 100 lines kept by frame 240.
+        QByteArray bytes = steps[static_cast<size_t>(frame) % steps.size()] + QByteArray(25, 'x');
+        if (frame == 120) // more than a screenful in one frame
+            for (int i = 0; i < 40; ++i)
+                bytes += "burst " + QByteArray::number(i) + "\r\n";
+        if (frame == 280) // read back a little while lines keep coming
+            m_display->verticalScrollBar()->setValue(m_display->verticalScrollBar()->value() - 5);
+        m_display->AppendData(bytes + QByteArray::number(n++));
+        Draw();
+        const QImage shown = onScreen();
+        const QImage fresh = drawnAfresh();
+        ASSERT_TRUE(shown == fresh) << "frame " << frame;
+    }
 }
 
 } // namespace
