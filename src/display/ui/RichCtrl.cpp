@@ -551,10 +551,15 @@ void CRichCtrl::paintEvent(QPaintEvent* event)
             [](const CFindMatch& m, uint64_t serial) { return m.begin.serial < serial; });
     }
 
+    const QRegion& dirty = event->region();
     for (int row = 0; row < rows && top + row < m_lines.LineCount(); ++row) {
+        const int y = kMargin + row * m_nLineHeight;
+        // Only rows that reach the area being drawn (with a line's room
+        // either side for glyphs that overhang their cell).
+        if (!dirty.intersects(QRect(0, y - m_nLineHeight, viewport()->width(), 3 * m_nLineHeight)))
+            continue;
         const CDisplayLine& line = m_lines.Line(top + row);
         const uint64_t serial = m_lines.FirstSerial() + static_cast<uint64_t>(top + row);
-        const int y = kMargin + row * m_nLineHeight;
         for (auto m = match;
              m_pHighlights && m != m_pHighlights->end() && m->begin.serial <= serial; ++m) {
             if (m->end.serial < serial)
