@@ -3,10 +3,10 @@
 // break; modem lines coming back; a port that keeps other settings; and the
 // ways a peer can fail the agreement (refusal, garbage, silence, closing,
 // nobody listening, a malformed address), each ending offline with a word.
+#include "PortTestSupport.h"
 #include "SessionTestSupport.h"
 #include "net/ComPortControl.h"
 #include "net/TelnetCodec.h"
-#include "serial/PortSource.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 
@@ -19,12 +19,6 @@ namespace {
 
 using namespace Telnet;
 namespace Cpc = ComPortControl;
-
-class CNoDevices final : public CPortSource
-{
-public:
-    std::vector<PortNames::CSerialDevice> Devices() override { return {}; }
-};
 
 QByteArray Bytes(std::initializer_list<int> values)
 {

@@ -2,9 +2,9 @@
 // network: the line settings the session sets are the ones the pty reports,
 // data crosses both ways byte for byte (0xFF included), and a server that
 // goes away and comes back brings the session online again by itself.
+#include "PortTestSupport.h"
 #include "Ser2net.h"
 #include "SessionTestSupport.h"
-#include "serial/PortSource.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 
@@ -18,21 +18,6 @@
 #include <thread>
 
 namespace {
-
-class CNoDevices final : public CPortSource
-{
-public:
-    std::vector<PortNames::CSerialDevice> Devices() override { return {}; }
-};
-
-// Every byte value, in an order that no chunking can line up with.
-QByteArray Pattern(int count)
-{
-    QByteArray bytes(count, Qt::Uninitialized);
-    for (int i = 0; i < count; ++i)
-        bytes[i] = static_cast<char>((i * 131 + i / 251) & 0xFF);
-    return bytes;
-}
 
 class RemoteSession : public ::testing::Test
 {
@@ -129,8 +114,8 @@ TEST_F(RemoteSession, AMegabyteCrossesEachWayUnchanged)
 {
     constexpr int kSize = 1000 * 1000;
     GoOnline();
-    const QByteArray toSession = Pattern(kSize);
-    const QByteArray toDevice = Pattern(kSize + 7).mid(7);
+    const QByteArray toSession = EveryByteValue(kSize);
+    const QByteArray toDevice = EveryByteValue(kSize + 7).mid(7);
 
     // The device side: one thread writes, one reads, as a device would.
     const int master = server->Pty().Master();

@@ -1,11 +1,11 @@
 // A serial session on a pseudo-terminal named through TRELLIUM_PORTS: going
 // online and offline, both directions of data, settings while online, a
 // port held elsewhere, the device vanishing, and a flood that loses nothing.
+#include "PortTestSupport.h"
 #include "PtyPair.h"
 #include "SessionTestSupport.h"
 #include "base/TrelliumIds.h"
 #include "serial/Comm.h"
-#include "serial/PortSource.h"
 #include "serial/PortWatcher.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
@@ -22,20 +22,6 @@
 #include <unistd.h>
 
 namespace {
-
-class CNoDevices final : public CPortSource
-{
-public:
-    std::vector<PortNames::CSerialDevice> Devices() override { return {}; }
-};
-
-QByteArray Pattern(int count)
-{
-    QByteArray bytes(count, Qt::Uninitialized);
-    for (int i = 0; i < count; ++i)
-        bytes[i] = static_cast<char>((i * 131 + i / 251) & 0xFF);
-    return bytes;
-}
 
 QByteArray ReadFile(const QString& path)
 {
@@ -249,7 +235,7 @@ TEST_F(SerialSession, AFloodWithCaptureOnLosesNoByte)
     GoOnline();
     ASSERT_EQ(doc.StartCapture(path), 1);
     const qint64 header = QFileInfo(path).size();
-    const QByteArray data = Pattern(4 << 20);
+    const QByteArray data = EveryByteValue(4 << 20);
     std::thread writer([&] { EXPECT_TRUE(pty.WriteToMaster(data)); });
     const bool complete =
         SpinUntil([&] { return QFileInfo(path).size() >= header + data.size(); }, 60000);
@@ -296,7 +282,7 @@ TEST_F(SerialSession, ClosingStopsTheReaderInTheMiddleOfAFlood)
     std::atomic<bool> stop{false};
     ::fcntl(pty.Master(), F_SETFL, ::fcntl(pty.Master(), F_GETFL) | O_NONBLOCK);
     std::thread device([&] {
-        const QByteArray block = Pattern(4096);
+        const QByteArray block = EveryByteValue(4096);
         while (!stop.load()) {
             if (::write(pty.Master(), block.constData(), static_cast<size_t>(block.size())) < 0) {
                 pollfd fd{pty.Master(), POLLOUT, 0};

@@ -6,11 +6,11 @@
 // keeps being shown, a peer that fails ends the send with one message, and
 // a file goes out on an auto response only with a person's leave.
 #include "../net/NetTestSupport.h"
+#include "PortTestSupport.h"
 #include "PtyPair.h"
 #include "SessionTestSupport.h"
 #include "net/TCPIPSvr.h"
 #include "net/UDPSvr.h"
-#include "serial/PortSource.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 
@@ -22,12 +22,6 @@
 #include <poll.h>
 
 namespace {
-
-class CNoDevices final : public CPortSource
-{
-public:
-    std::vector<PortNames::CSerialDevice> Devices() override { return {}; }
-};
 
 // The far end of a session's connection, whatever its kind.
 class CPeer

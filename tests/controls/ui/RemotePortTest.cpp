@@ -1,6 +1,7 @@
 // The port list's "Remote..." entry: the dialog it opens maps a COM number to
 // a remote port for good, the session takes that port, and a mistaken entry
 // or a cancel changes nothing.
+#include "PortTestSupport.h"
 #include "SessionTestSupport.h"
 #include "base/TrelliumIds.h"
 #include "controls/ComboBoxMulti.h"
@@ -8,7 +9,6 @@
 #include "controls/TrelliumView.h"
 #include "platform/Profile.h"
 #include "serial/PortNames.h"
-#include "serial/PortSource.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 
@@ -21,12 +21,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-class CNoDevices final : public CPortSource
-{
-public:
-    std::vector<PortNames::CSerialDevice> Devices() override { return {}; }
-};
 
 class RemotePortEntry : public ::testing::Test
 {
