@@ -21,7 +21,7 @@ constexpr size_t kFileQueueTarget = 64 * 1024;
 // Blocks a file send hands over per turn of the event loop.
 constexpr int kFileBlocksPerTurn = 256;
 // A delivery hands the view at most this much; more follows at the next turn.
-constexpr size_t kDeliverySlice = 256 * 1024;
+constexpr size_t kDeliverySlice = 128 * 1024;
 // How often a running file send reports its progress.
 constexpr qint64 kFileProgressMs = 250;
 
