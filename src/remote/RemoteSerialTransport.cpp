@@ -73,12 +73,10 @@ COpenResult CRemoteSerialTransport::Open()
                 .arg(m_settings.m_nPortId + 1)
                 .arg(m_address),
             title, QStringLiteral("malformed address"));
-    m_host = where->host;
-    m_port = where->port;
     m_pAlive = std::make_shared<bool>(true);
     CTermSocketOwner& socketOwner = *this;
     CTransportOwner& framed = *this;
-    m_pSocket = std::make_unique<CTermSocket>(socketOwner, framed, m_host, m_port);
+    m_pSocket = std::make_unique<CTermSocket>(socketOwner, framed, where->host, where->port);
     if (!m_pSocket->Open().bOnline) {
         // Told as every other failure of the attempt is, so that a session
         // waiting to connect again stays quiet about it.

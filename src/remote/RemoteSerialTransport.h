@@ -91,8 +91,6 @@ private:
     CCommInfo m_settings;
     QString m_address;
     int m_timeoutMs;
-    QByteArray m_host;
-    uint16_t m_port = 0;
     std::unique_ptr<CTermSocket> m_pSocket;
     Telnet::CDecoder m_decoder;
     QTimer m_agreementTimer;
