@@ -506,15 +506,16 @@ void CTrelliumView::OnPortChosen(int index)
 int CTrelliumView::AddRemotePort()
 {
     CPortList& ports = m_pDoc->Context().Ports();
-    std::set<int> taken;
-    std::vector<PortNames::CNumberedPort> numbered;
+    std::set<int> listed;
     for (const CPortItem& item : ports.Items()) {
-        if (item.m_nPortId >= 0 && item.m_nPortId < PortIdTcpClient) {
-            taken.insert(item.m_nPortId + 1);
-            numbered.push_back({item.m_nPortId + 1, {}, {}});
-        }
+        if (item.m_nPortId >= 0 && item.m_nPortId < PortIdTcpClient)
+            listed.insert(item.m_nPortId + 1);
     }
-    const int suggested = std::min(PortNames::FreeComNumber(numbered), 254);
+    // An unplugged adapter keeps its number: it is taken too.
+    const std::set<int> taken = PortNames::TakenComNumbers(std::move(listed));
+    int suggested = 1;
+    while (taken.count(suggested) && suggested < 254)
+        ++suggested;
     CRemotePortDlg dialog(taken, suggested, this);
     if (dialog.exec() != QDialog::Accepted)
         return -1;

@@ -107,19 +107,13 @@ void MapPort(int comNumber, const QString& path)
     Remember(comNumber, path);
 }
 
-int FreeComNumber(const std::vector<CNumberedPort>& ports)
+std::set<int> TakenComNumbers(std::set<int> listed)
 {
-    std::set<int> taken;
-    for (const CNumberedPort& port : ports)
-        taken.insert(port.comNumber);
     for (const auto& entry : ProfileMappings())
-        taken.insert(entry.first);
+        listed.insert(entry.first);
     for (const auto& entry : EnvironmentMappings())
-        taken.insert(entry.first);
-    int number = 1;
-    while (taken.count(number))
-        ++number;
-    return number;
+        listed.insert(entry.first);
+    return listed;
 }
 
 QString DevicePath(int comNumber)

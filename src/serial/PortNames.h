@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <vector>
 
 // Serial ports are named "COMn" throughout the program and stored as port id
@@ -60,9 +61,9 @@ QString RemoteAddress(const CRemotePort& where);
 // Maps "COMn" to `path` in the profile for good (the environment still
 // wins for the numbers it maps).
 void MapPort(int comNumber, const QString& path);
-// The lowest COM number that no mapping, device or fixed UART takes, among
-// `ports` (a NumberPorts result) and the explicit mappings.
-int FreeComNumber(const std::vector<CNumberedPort>& ports);
+// The COM numbers in use: `listed` (those of the port list) and every
+// explicit mapping, including those of adapters that are unplugged now.
+std::set<int> TakenComNumbers(std::set<int> listed);
 
 // Success when the port can be opened for reading and writing, exclusively,
 // as an existing device (it is closed again at once); otherwise why not, with

@@ -128,4 +128,30 @@ TEST_F(RemotePortEntry, ATakenNumberOrNoHostIsRefusedAndCancelKeepsThePort)
     EXPECT_TRUE(profile->value(QStringLiteral("Ports/COM5")).toString().isEmpty());
 }
 
+// An adapter that is unplugged keeps its number in the profile: a remote
+// port must neither be offered that number nor take it.
+TEST_F(RemotePortEntry, TheNumberOfAnUnpluggedAdapterIsNotGivenAway)
+{
+    Platform::OpenProfile()->setValue(QStringLiteral("Ports/COM2"),
+                                      QStringLiteral("/dev/serial/by-id/usb-unplugged-if00"));
+    int refusals = 0;
+    ChooseRemote([&refusals](CRemotePortDlg& dialog) {
+        EXPECT_EQ(dialog.NumberBox()->value(), 3); // COM1 mapped, COM2 remembered
+        dialog.HostEdit()->setText(QStringLiteral("lab4"));
+        dialog.NumberBox()->setValue(2);
+        QTimer::singleShot(0, [&refusals] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                ++refusals;
+                box->accept();
+            }
+        });
+        dialog.accept();
+        EXPECT_TRUE(dialog.isVisible());
+        dialog.reject();
+    });
+    EXPECT_EQ(refusals, 1);
+    EXPECT_EQ(Platform::OpenProfile()->value(QStringLiteral("Ports/COM2")).toString(),
+              QStringLiteral("/dev/serial/by-id/usb-unplugged-if00"));
+}
+
 } // namespace
