@@ -256,8 +256,8 @@ void CRichCtrl::RepaintNewLines()
     const uint64_t top = m_lines.FirstSerial() + static_cast<uint64_t>(TopLine());
     const int rows = VisibleRows() + 1;
     const CShown& shown = m_shown;
-    m_bSweeping = shown.valid && top >= shown.top + static_cast<uint64_t>(rows);
-    const bool partial = !m_bAllDirty && !m_bPartialDue && shown.valid && !shown.selection &&
+    m_bSweeping = top >= shown.top + static_cast<uint64_t>(rows);
+    const bool partial = !m_bAllDirty && !m_bPartialDue && !shown.selection &&
                          shown.scrollX == horizontalScrollBar()->value() && top >= shown.top &&
                          top - shown.top < static_cast<uint64_t>(rows) && shown.end > shown.top &&
                          shown.caret + 1 >= shown.end && shown.end - 1 >= top;
@@ -504,8 +504,7 @@ void CRichCtrl::paintEvent(QPaintEvent* event)
     // What the screen shows after this paint, for the next partial one. A
     // partial paint leaves the rest as it was, which RepaintNewLines chose to
     // agree with.
-    if (m_bAllDirty || !m_shown.valid) {
-        m_shown.valid = true;
+    if (m_bAllDirty) {
         m_shown.top = m_lines.FirstSerial() + static_cast<uint64_t>(TopLine());
         m_shown.end = m_lines.EndSerial();
         m_shown.caret = Caret().serial;

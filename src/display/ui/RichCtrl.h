@@ -201,7 +201,6 @@ private:
     // What the screen shows (or will once the paint asked for is done).
     struct CShown
     {
-        bool valid = false;
         uint64_t top = 0;   // serial of the top line
         uint64_t end = 0;   // serial after the last line
         uint64_t caret = 0; // the caret's line
@@ -209,7 +208,7 @@ private:
         int scrollX = 0;
     };
     CShown m_shown;
-    bool m_bAllDirty = true;    // a paint of everything is due
+    bool m_bAllDirty = true;    // a paint of everything is due (also before the first)
     bool m_bPartialDue = false; // a paint of the new lines is due
     bool m_bSweeping = false;   // the last frame brought more than a screenful
     bool m_bFlushing = false;
