@@ -277,10 +277,21 @@ void CRichCtrl::RepaintNewLines()
     const int y = kMargin + firstRow * m_nLineHeight;
     viewport()->update(0, y, viewport()->width(), std::max(0, viewport()->height() - y));
     m_bPartialDue = true;
-    // What the screen will show once this paint is done.
-    m_shown.top = top;
+    NoteShown(); // what the screen will show once this paint is done
+}
+
+void CRichCtrl::NoteShown()
+{
+    m_shown.first = m_lines.FirstSerial();
+    m_shown.top = m_shown.first + static_cast<uint64_t>(TopLine());
     m_shown.end = m_lines.EndSerial();
+    m_shown.lastSize = LastLineSize();
     m_shown.caret = Caret().serial;
+}
+
+size_t CRichCtrl::LastLineSize() const
+{
+    return m_lines.LineCount() > 0 ? m_lines.Line(m_lines.LineCount() - 1).Size() : 0;
 }
 
 void CRichCtrl::SetHighlights(const std::deque<CFindMatch>* matches)
@@ -501,14 +512,21 @@ void CRichCtrl::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
     painter.fillRect(event->rect(), Qt::black);
+    // A partial paint relies on the model being as the last sync left it.
+    // Data that arrived since (the sync that shows it is still to come)
+    // may have grown the lines or trimmed them, moving every line's place:
+    // then this paint is followed at once by one of everything.
+    if (!m_bAllDirty &&
+        (m_lines.FirstSerial() != m_shown.first || m_lines.EndSerial() != m_shown.end ||
+         LastLineSize() != m_shown.lastSize)) {
+        m_bAllDirty = true;
+        viewport()->update();
+    }
     // What the screen shows after this paint, for the next partial one. A
     // partial paint leaves the rest as it was, which RepaintNewLines chose to
     // agree with.
-    if (m_bAllDirty) {
-        m_shown.top = m_lines.FirstSerial() + static_cast<uint64_t>(TopLine());
-        m_shown.end = m_lines.EndSerial();
-        m_shown.caret = Caret().serial;
-    }
+    if (m_bAllDirty)
+        NoteShown();
     m_shown.selection = HasSelection();
     m_shown.scrollX = horizontalScrollBar()->value();
     m_bAllDirty = false;

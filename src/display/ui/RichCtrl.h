@@ -158,6 +158,9 @@ private:
     // After an append: moves what is shown and draws only the lines that
     // changed, when the screen is known to agree; otherwise RepaintAll.
     void RepaintNewLines();
+    // Records the model and the view as they are now in m_shown.
+    void NoteShown();
+    size_t LastLineSize() const;
     // Holds the scroll bars' drawing back while a flood appends (`appending`)
     // and they drew less than kScrollBarPaintMs ago; lets them draw otherwise.
     void PaceScrollBars(bool appending);
@@ -201,9 +204,11 @@ private:
     // What the screen shows (or will once the paint asked for is done).
     struct CShown
     {
-        uint64_t top = 0;   // serial of the top line
-        uint64_t end = 0;   // serial after the last line
-        uint64_t caret = 0; // the caret's line
+        uint64_t first = 0;  // serial of the first line kept
+        uint64_t top = 0;    // serial of the top line
+        uint64_t end = 0;    // serial after the last line
+        size_t lastSize = 0; // characters of the last line
+        uint64_t caret = 0;  // the caret's line
         bool selection = false;
         int scrollX = 0;
     };
