@@ -81,6 +81,30 @@ int MontClass(uint8_t byte)
     return byte < 127 ? 0 : 2;
 }
 
+// End of the run of bytes from `i` that share `cls`. Text (class 0) is what
+// floods bring, so its runs are measured eight bytes a step: a word whose
+// bytes all lie in 32..126 has none below 32 and none above 126.
+size_t MontRunEnd(const char* bytes, size_t i, size_t count, int cls)
+{
+    size_t end = i + 1;
+    if (cls == 0) {
+        constexpr uint64_t kOnes = 0x0101010101010101ULL;
+        constexpr uint64_t kHigh = 0x8080808080808080ULL;
+        while (end + 8 <= count) {
+            uint64_t word;
+            std::memcpy(&word, bytes + end, sizeof word);
+            const uint64_t below = (word - kOnes * 32) & ~word & kHigh;
+            const uint64_t above = ((word + kOnes) | word) & kHigh;
+            if (below | above)
+                break;
+            end += 8;
+        }
+    }
+    while (end < count && MontClass(static_cast<uint8_t>(bytes[end])) == cls)
+        ++end;
+    return end;
+}
+
 } // namespace
 
 CDisplayRenderer::CDisplayRenderer(uint32_t constructionTick) : m_lastDisplayTick(constructionTick)
@@ -166,9 +190,7 @@ void CDisplayRenderer::RenderMont(const char* bytes, size_t count, CTextSink& si
     size_t i = 0;
     while (i < count) {
         const int cls = MontClass(static_cast<uint8_t>(bytes[i]));
-        size_t end = i + 1;
-        while (end < count && MontClass(static_cast<uint8_t>(bytes[end])) == cls)
-            ++end;
+        const size_t end = MontRunEnd(bytes, i, count, cls);
         if (cls == 0) {
             Write(RunFormat::Text, bytes + i, end - i, sink);
         } else {

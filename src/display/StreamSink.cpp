@@ -1,29 +1,74 @@
 #include "display/StreamSink.h"
 
+#include <cstring>
+
+namespace {
+
+// Completed lines are gathered and handed to the stream in one write per
+// delivery; past this much they go at once, whatever the delivery's size.
+constexpr size_t kReadyLimit = 64 * 1024;
+
+const char* FindBreak(const char* from, const char* end)
+{
+    const auto* cr = static_cast<const char*>(std::memchr(from, '\r', end - from));
+    const char* bound = cr ? cr : end;
+    const auto* lf = static_cast<const char*>(std::memchr(from, '\n', bound - from));
+    return lf ? lf : cr;
+}
+
+} // namespace
+
 void CStreamSink::AppendText(RunFormat, std::string_view text)
 {
-    for (const char c : text) {
-        if (c == '\n' && m_bAfterCr) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        if (*p == '\n' && m_bAfterCr) {
             m_bAfterCr = false; // the second half of a "\r\n" break
+            ++p;
             continue;
         }
-        m_bAfterCr = c == '\r';
+        const char* brk = FindBreak(p, end);
+        const char* stop = brk ? brk : end;
+        const auto length = static_cast<size_t>(stop - p);
+        m_nChars += static_cast<int64_t>(length);
+        m_bAfterCr = false;
+        if (!brk) {
+            m_line.append(p, length);
+            return;
+        }
         ++m_nChars;
-        if (c == '\r' || c == '\n')
+        m_bAfterCr = *brk == '\r';
+        if (m_line.size() == m_printed) {
+            // Nothing held: the line goes out straight from the text.
+            m_ready.append(p, length);
+            m_ready += '\n';
+            m_line.clear();
+            m_printed = 0;
+            if (m_ready.size() >= kReadyLimit)
+                WriteOut();
+        } else {
+            m_line.append(p, length);
             EndLine();
-        else
-            m_line += c;
+        }
+        p = brk + 1;
     }
 }
 
 void CStreamSink::EndLine()
 {
-    m_line += '\n';
-    // Flushed once per delivery (Flush), not per line: a flood of short
-    // lines would otherwise cost a system call each.
-    std::fwrite(m_line.data() + m_printed, 1, m_line.size() - m_printed, m_out);
+    m_ready.append(m_line, m_printed);
+    m_ready += '\n';
     m_line.clear();
     m_printed = 0;
+    if (m_ready.size() >= kReadyLimit)
+        WriteOut();
+}
+
+void CStreamSink::WriteOut()
+{
+    std::fwrite(m_ready.data(), 1, m_ready.size(), m_out);
+    m_ready.clear();
 }
 
 void CStreamSink::DeleteLastChar()
@@ -49,19 +94,19 @@ void CStreamSink::Clear()
 void CStreamSink::FlushPartial()
 {
     if (m_line.size() > m_printed) {
-        std::fwrite(m_line.data() + m_printed, 1, m_line.size() - m_printed, m_out);
-        std::fflush(m_out);
+        m_ready.append(m_line, m_printed);
         m_printed = m_line.size();
     }
+    Flush();
 }
 
 void CStreamSink::Flush()
 {
+    WriteOut();
     std::fflush(m_out);
 }
 
 void CStreamSink::Finish()
 {
     FlushPartial();
-    Flush();
 }

@@ -16,6 +16,11 @@ public:
     explicit CStreamSink(std::FILE* out) : m_out(out) {}
 
     void AppendText(RunFormat format, std::string_view text) override;
+    // A stream prints no formats: the runs are taken as one text.
+    void AppendCells(std::string_view text, std::span<const uint8_t>) override
+    {
+        AppendText(RunFormat::Text, text);
+    }
     // The display never trims a stream: it always seems to hold one line.
     int LineCount() const override { return 1; }
     void RemoveFirstLine() override {}
@@ -32,8 +37,10 @@ public:
 
 private:
     void EndLine();
+    void WriteOut();
 
     std::FILE* m_out;
+    std::string m_ready; // completed lines not yet handed to the stream
     std::string m_line;
     size_t m_printed = 0; // characters of m_line already on the stream
     int64_t m_nChars = 0;

@@ -75,6 +75,26 @@ INSTANTIATE_TEST_SUITE_P(
         ChunkCase{"UnknownModeRendersAsMont", 7, "\x01", "<s>[SOH]</s>"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Long runs of text are measured a word at a time: every byte value, at
+// every place in a word, still ends a run when it is not text.
+TEST(RenderMont, EveryByteValueAnywhereInALongRunIsShownByItsClass)
+{
+    for (int byte = 0; byte < 256; ++byte) {
+        for (size_t at = 0; at < 17; ++at) {
+            std::string bytes(24, 'a');
+            bytes[at] = static_cast<char>(byte);
+            CDisplayRenderer renderer(0);
+            CLineBuffer buffer;
+            Append(renderer, buffer, bytes, Mode(kMont));
+            const bool text = byte >= 32 && byte <= 126;
+            ASSERT_EQ(buffer.Spans(0).size(), text ? 1u : (at == 0 ? 2u : 3u))
+                << "byte " << byte << " at " << at;
+            if (!text)
+                EXPECT_EQ(buffer.Spans(0)[at == 0 ? 0 : 1].m_format, RunFormat::Special);
+        }
+    }
+}
+
 // --- the line-breaking writer ----------------------------------------------
 
 TEST(DisplayWriter, MontBreaksAfterTheCharacterRaisingColumnTo81)
