@@ -394,6 +394,12 @@ void CTrelliumView::OnDatagramsLost(uint64_t count)
     m_pDisplay->Model().ShowDatagramsLost(count);
 }
 
+int CTrelliumView::FrameMs(int standard) const
+{
+    // Bytes taken between two drawings would only wait for the next one.
+    return m_pDisplay->IsSweeping() ? CRichCtrl::kSweepIntervalMs : standard;
+}
+
 void CTrelliumView::OnNewBytes(const QByteArray& bytes, uint64_t lostBytes, uint32_t arrivalTick)
 {
     m_pDisplay->Model().ShowNewBytes(bytes, lostBytes, arrivalTick);

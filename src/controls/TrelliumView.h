@@ -42,6 +42,7 @@ public:
     CRichCtrl* GetDisplay() const { return m_pDisplay; }
 
     void OnUpdate(int hint) override;
+    int FrameMs(int standard) const override;
     void OnNewBytes(const QByteArray& bytes, uint64_t lostBytes, uint32_t arrivalTick) override;
     void OnDatagramsLost(uint64_t count) override;
     void OnCommand(int id) override;

@@ -398,7 +398,7 @@ void CSessionPipeline::OnDeliveryDue()
 {
     // At most one delivery per display frame while data keeps coming; the
     // first after a quiet spell goes at once.
-    const int frameMs = m_nDeliveryFrameMs;
+    const int frameMs = FrameMs();
     if (frameMs > 0 && m_lastDelivery.isValid()) {
         const qint64 since = m_lastDelivery.elapsed();
         if (since < frameMs) {
@@ -437,7 +437,14 @@ void CSessionPipeline::DeliverNewBytes()
     if (taken.bMore)
         QMetaObject::invokeMethod(this, &CSessionPipeline::DeliverNewBytes, Qt::QueuedConnection);
     else if (frames && found)
-        m_deliveryTimer.start(m_nDeliveryFrameMs);
+        m_deliveryTimer.start(FrameMs());
+}
+
+int CSessionPipeline::FrameMs() const
+{
+    if (m_nDeliveryFrameMs <= 0 || !m_owner.View())
+        return m_nDeliveryFrameMs;
+    return std::max(m_nDeliveryFrameMs, m_owner.View()->FrameMs(m_nDeliveryFrameMs));
 }
 
 int CSessionPipeline::CopyFromRing(char* dest, int start, int count) const

@@ -114,6 +114,9 @@ private:
     void ScheduleDelivery();
     void OnDeliveryDue();
     void DeliverNewBytes();
+    // The frame deliveries keep while data keeps coming: the session's, or
+    // longer while the view asks for it.
+    int FrameMs() const;
     void PumpFileSend();
     void EndFileSend(const QString& problem);
     void ReportFileProgress(bool force);

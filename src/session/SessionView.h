@@ -17,6 +17,10 @@ public:
     // `lostBytes` counts bytes dropped before the chunk (datagrams that found
     // the backlog full, or that the system dropped); `bytes` may then be empty.
     virtual void OnNewBytes(const QByteArray& bytes, uint64_t lostBytes, uint32_t arrivalTick) = 0;
+    // How far apart deliveries are while data keeps coming, given the
+    // session's standard frame: a view that draws less often for a while
+    // takes the bytes as seldom, rather than waking between its drawings.
+    virtual int FrameMs(int standard) const { return standard; }
     // Datagrams the system dropped before the session could read them.
     virtual void OnDatagramsLost(uint64_t count) = 0;
     // Posted commands (3001 modem status, 3002 refill ports, 3011 refresh title).

@@ -80,6 +80,33 @@ TEST_F(Session, NotificationsCoalesceIntoOneDelivery)
     EXPECT_EQ(view.lost, 0u);
 }
 
+// A view that draws less often for a while takes its bytes as seldom, while
+// a session beside it keeps the standard frame.
+TEST(SessionFrames, AViewAskingForLongerFramesIsDeliveredToAsSeldom)
+{
+    CTestClock clock;
+    CSessionContext context{clock};
+    context.SetDeliveryFrameMs(1);
+    CRecordingView drawingSeldom;
+    drawingSeldom.frameMs = 600'000;
+    CRecordingView standard;
+    CTrelliumDoc first{context};
+    CTrelliumDoc second{context};
+    first.SetView(&drawingSeldom);
+    second.SetView(&standard);
+    // The first bytes after a quiet spell go at once, to both.
+    first.ReceiveData("a", 1);
+    second.ReceiveData("a", 1);
+    ASSERT_TRUE(
+        SpinUntil([&] { return drawingSeldom.deliveries == 1 && standard.deliveries == 1; }));
+    first.ReceiveData("b", 1);
+    second.ReceiveData("b", 1);
+    ASSERT_TRUE(SpinUntil([&] { return standard.received == "ab"; }));
+    EXPECT_EQ(drawingSeldom.received, "a");
+    first.SetView(nullptr);
+    second.SetView(nullptr);
+}
+
 // The ring keeps only what a rebuild shows again; a view far behind still
 // gets every byte from the backlog.
 TEST_F(Session, AViewFarBehindIsShownEveryByte)

@@ -61,7 +61,9 @@ public:
     void OnDatagramsLost(uint64_t count) override { lostDatagrams += count; }
     void OnCommand(int id) override { commands.push_back(id); }
     void ClearDisplay() override { ++clears; }
+    int FrameMs(int standard) const override { return frameMs > 0 ? frameMs : standard; }
 
+    int frameMs = 0; // the frame the view asks for; 0 takes the session's
     std::vector<int> hints;
     std::vector<int> commands;
     QByteArray received;

@@ -55,6 +55,10 @@ public:
     static constexpr int kMargin = 3; // pixels around the text
 
     explicit CRichCtrl(QWidget* parent = nullptr);
+
+    // Whether the last frame brought more than a screenful: frames are then
+    // kSweepIntervalMs apart.
+    bool IsSweeping() const { return m_bSweeping; }
     ~CRichCtrl() override;
 
     // The session whose settings govern the display and which receives the

@@ -48,6 +48,28 @@ TEST(TrelliumView, ReceivedBytesReachTheDisplay)
     EXPECT_EQ(Shown(view), "abc[SOH]");
 }
 
+// While every frame brings more than a screenful the display draws less
+// often, and the view asks for its bytes as seldom; a trickle brings back
+// the session's frame.
+TEST(TrelliumView, AsksForLongerFramesWhileAFloodSweepsThroughTheDisplay)
+{
+    CSessionContext context;
+    CTrelliumDoc doc(context);
+    CTrelliumView view(&doc);
+    view.resize(600, 400);
+    view.show();
+    doc.ReceiveData("first\r\n", 7);
+    Deliver(view);
+    EXPECT_EQ(view.FrameMs(30), 30);
+    const QByteArray screenfuls = QByteArray("line\r\n").repeated(300);
+    doc.ReceiveData(screenfuls.constData(), static_cast<int>(screenfuls.size()));
+    Deliver(view);
+    EXPECT_EQ(view.FrameMs(30), CRichCtrl::kSweepIntervalMs);
+    doc.ReceiveData("last", 4);
+    Deliver(view);
+    EXPECT_EQ(view.FrameMs(30), 30);
+}
+
 // More than a ring's worth at once is shown whole; datagrams the system
 // dropped show as a marker in the special colour.
 TEST(TrelliumView, AFloodIsShownWholeAndDroppedDatagramsAreMarked)
