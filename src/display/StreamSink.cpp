@@ -32,32 +32,23 @@ void CStreamSink::AppendText(RunFormat, std::string_view text)
         const char* stop = brk ? brk : end;
         const auto length = static_cast<size_t>(stop - p);
         m_nChars += static_cast<int64_t>(length);
-        m_bAfterCr = false;
         if (!brk) {
+            m_bAfterCr = false;
             m_line.append(p, length);
             return;
         }
         ++m_nChars;
         m_bAfterCr = *brk == '\r';
-        if (m_line.size() == m_printed) {
-            // Nothing held: the line goes out straight from the text.
-            m_ready.append(p, length);
-            m_ready += '\n';
-            m_line.clear();
-            m_printed = 0;
-            if (m_ready.size() >= kReadyLimit)
-                WriteOut();
-        } else {
-            m_line.append(p, length);
-            EndLine();
-        }
+        EndLine(std::string_view(p, length));
         p = brk + 1;
     }
 }
 
-void CStreamSink::EndLine()
+void CStreamSink::EndLine(std::string_view rest)
 {
+    // The line's held part, then the rest straight from the text.
     m_ready.append(m_line, m_printed);
+    m_ready.append(rest);
     m_ready += '\n';
     m_line.clear();
     m_printed = 0;

@@ -36,7 +36,7 @@ public:
     void Finish();
 
 private:
-    void EndLine();
+    void EndLine(std::string_view rest);
     void WriteOut();
 
     std::FILE* m_out;
