@@ -14,8 +14,10 @@ set(TRELLIUM_PCH_GUI ${TRELLIUM_PCH_CORE}
   <QPushButton> <QWidget>)
 
 # `kind` is CORE or GUI: the headers a target's files mostly include. The
-# libraries compile them once; the programs and tests of the same kind take
-# theirs (a header set costs more to compile than most of our files).
+# libraries compile them once; the programs of the same kind take theirs (a
+# header set costs more to compile than most of our files). TEST_CORE and
+# TEST_GUI are the same sets compiled with the tests' options, by the hosts
+# tests/CMakeLists.txt makes: a header compiled with other options is refused.
 function(trellium_precompile target kind)
   if(NOT TRELLIUM_PCH)
     return()
@@ -24,7 +26,11 @@ function(trellium_precompile target kind)
     target_precompile_headers(${target} PRIVATE ${TRELLIUM_PCH_${kind}})
   elseif(kind STREQUAL "CORE")
     target_precompile_headers(${target} REUSE_FROM trellium_core)
-  else()
+  elseif(kind STREQUAL "GUI")
     target_precompile_headers(${target} REUSE_FROM trellium_gui)
+  elseif(kind STREQUAL "TEST_CORE")
+    target_precompile_headers(${target} REUSE_FROM trellium_test_pch_core)
+  else()
+    target_precompile_headers(${target} REUSE_FROM trellium_test_pch_gui)
   endif()
 endfunction()

@@ -89,8 +89,9 @@ TEST(RenderMont, EveryByteValueAnywhereInALongRunIsShownByItsClass)
             const bool text = byte >= 32 && byte <= 126;
             ASSERT_EQ(buffer.Spans(0).size(), text ? 1u : (at == 0 ? 2u : 3u))
                 << "byte " << byte << " at " << at;
-            if (!text)
+            if (!text) {
                 EXPECT_EQ(buffer.Spans(0)[at == 0 ? 0 : 1].m_format, RunFormat::Special);
+            }
         }
     }
 }
