@@ -39,8 +39,12 @@ bool CDeliveryBacklog::AppendStream(const char* bytes, int count, uint32_t tick,
         Store(bytes, count, tick, joinTicks);
         schedule = MarkPending();
         room = m_used < m_capacity;
-        if (!room)
+        if (!room && !m_bSourcePaused) {
+            // The view must not wait for its next frame to free room: the
+            // source is held back until it has.
             m_bSourcePaused = true;
+            schedule = true;
+        }
     }
     if (schedule && m_schedule)
         m_schedule();

@@ -19,7 +19,8 @@
 //
 // Writers append from any thread; Take runs on the user-interface thread.
 // The first append that finds no delivery pending calls `schedule` (with no
-// lock held), so a flood leaves at most one delivery pending.
+// lock held), so a flood leaves at most one delivery pending; so does the
+// append that fills it, pending or not.
 class CDeliveryBacklog
 {
 public:

@@ -397,9 +397,10 @@ void CSessionPipeline::ScheduleDelivery()
 void CSessionPipeline::OnDeliveryDue()
 {
     // At most one delivery per display frame while data keeps coming; the
-    // first after a quiet spell goes at once.
+    // first after a quiet spell goes at once, and so does one that frees a
+    // full backlog (its source waits for room).
     const int frameMs = FrameMs();
-    if (frameMs > 0 && m_lastDelivery.isValid()) {
+    if (frameMs > 0 && m_lastDelivery.isValid() && m_backlog.HasRoom()) {
         const qint64 since = m_lastDelivery.elapsed();
         if (since < frameMs) {
             if (!m_deliveryTimer.isActive())

@@ -80,6 +80,23 @@ TEST(DeliveryBacklog, AViewThatComesBackByItselfIsNotWokenMeanwhile)
     EXPECT_EQ(requests, 2);
 }
 
+// The append that fills the backlog wakes the view even while it is due to
+// come back by itself: the source waits for room, not for the next frame.
+TEST(DeliveryBacklog, FillingUpWakesAViewThatWouldComeBackLater)
+{
+    int requests = 0;
+    CDeliveryBacklog backlog([&] { ++requests; }, 4096);
+    backlog.AppendStream("a", 1, 1, true);
+    EXPECT_EQ(backlog.Take(1 << 20, true).chunks.size(), 1u);
+    const QByteArray block = Pattern(1024, 3);
+    EXPECT_TRUE(backlog.AppendStream(block.constData(), 1024, 2, true));
+    EXPECT_EQ(requests, 1); // the frame is coming
+    bool room = true;
+    while (room)
+        room = backlog.AppendStream(block.constData(), 1024, 2, true);
+    EXPECT_EQ(requests, 2);
+}
+
 // With time stamps on, only bytes of the same tick share a chunk, so a view
 // that shows them later still marks the pause where it happened.
 TEST(DeliveryBacklog, KeepsArrivalTicksApartWhileStampsAreOn)

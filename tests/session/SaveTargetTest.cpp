@@ -102,7 +102,7 @@ TEST_F(ResaveTarget, FifoIsRefusedWithExitOne)
     const QString in = dir.filePath(QStringLiteral("in.trw"));
     {
         CSessionContext context;
-    CTrelliumDoc doc(context);
+        CTrelliumDoc doc(context);
         ASSERT_TRUE(doc.OnSaveDocument(in));
     }
     const QString fifo = dir.filePath(QStringLiteral("out.trw"));

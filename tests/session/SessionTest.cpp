@@ -107,6 +107,30 @@ TEST(SessionFrames, AViewAskingForLongerFramesIsDeliveredToAsSeldom)
     second.SetView(nullptr);
 }
 
+// A full backlog is taken at once, whatever frame the view asked for: its
+// source is held back meanwhile.
+TEST(SessionFrames, AFullBacklogIsDeliveredWithoutWaitingForTheFrame)
+{
+    CTestClock clock;
+    CSessionContext context{clock};
+    context.SetDeliveryFrameMs(1);
+    CRecordingView view;
+    view.frameMs = 600'000;
+    CTrelliumDoc doc{context};
+    doc.SetView(&view);
+    doc.ReceiveData("a", 1);
+    ASSERT_TRUE(SpinUntil([&] { return view.deliveries == 1; }));
+    const QByteArray block = Pattern(64 * 1024);
+    qsizetype sent = 1;
+    while (doc.ReceiveData(block.constData(), static_cast<int>(block.size())))
+        sent += block.size();
+    sent += block.size();
+    EXPECT_FALSE(doc.CanReceive());
+    ASSERT_TRUE(SpinUntil([&] { return view.received.size() == sent; }));
+    EXPECT_TRUE(doc.CanReceive());
+    doc.SetView(nullptr);
+}
+
 // The ring keeps only what a rebuild shows again; a view far behind still
 // gets every byte from the backlog.
 TEST_F(Session, AViewFarBehindIsShownEveryByte)
