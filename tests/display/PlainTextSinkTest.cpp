@@ -4,6 +4,7 @@
 #include "display/PlainTextSink.h"
 #include "display/DisplayRenderer.h"
 #include "display/LineBuffer.h"
+#include "display/TerminalBytes.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -23,13 +24,7 @@ TEST(PlainTextSink, HoldsTheLinesTheLineBufferHolds)
         settings.m_nStampFormat = 1;
         uint32_t tick = 0;
         for (int chunk = 0; chunk < 400; ++chunk) {
-            std::string bytes(random() % 300, '\0');
-            for (char& c : bytes) {
-                const int kind = static_cast<int>(random() % 10);
-                c = kind < 6   ? static_cast<char>('a' + random() % 26)
-                    : kind < 8 ? "\r\n\b\x1b[J"[random() % 6]
-                               : static_cast<char>(random());
-            }
+            const std::string bytes = TerminalBytes(random, random() % 300);
             tick += static_cast<uint32_t>(random() % 1000);
             if (chunk % 97 == 50) {
                 a.Clear(coloured);

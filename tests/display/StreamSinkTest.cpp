@@ -4,6 +4,7 @@
 #include "display/StreamSink.h"
 #include "display/DisplayRenderer.h"
 #include "display/PlainTextSink.h"
+#include "display/TerminalBytes.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -59,14 +60,7 @@ TEST(StreamSink, PrintsTheLinesThePlainSinkHolds)
             settings.m_nStampFormat = 1;
             uint32_t tick = 0;
             for (int chunk = 0; chunk < 300; ++chunk) {
-                std::string bytes(random() % 400, '\0');
-                for (char& c : bytes) {
-                    const int kind = static_cast<int>(random() % (longRuns ? 200 : 10));
-                    c = kind < 6   ? static_cast<char>('a' + random() % 26)
-                        : kind < 8 ? "\r\n\b\x1b[J"[random() % 6]
-                        : kind < 9 ? static_cast<char>(random())
-                                   : static_cast<char>(' ' + random() % 95);
-                }
+                const std::string bytes = TerminalBytes(random, random() % 400, longRuns);
                 tick += static_cast<uint32_t>(random() % 1000);
                 a.AppendData(bytes.data(), bytes.size(), tick, settings, sink);
                 b.AppendData(bytes.data(), bytes.size(), tick, settings, plain);
