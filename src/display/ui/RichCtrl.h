@@ -50,7 +50,7 @@ public:
     // read before it is gone), frames are this far apart instead.
     static constexpr int kSweepIntervalMs = 80;
     // While lines keep coming the scroll bars are drawn this often at most.
-    static constexpr int kScrollBarPaintMs = 250;
+    static constexpr int kScrollBarPaintMs = 500;
     static constexpr int kSettleMs = 10;
     static constexpr int kMargin = 3; // pixels around the text
 
