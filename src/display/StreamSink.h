@@ -42,7 +42,7 @@ private:
     std::FILE* m_out;
     std::string m_ready; // completed lines not yet handed to the stream
     std::string m_line;
-    size_t m_printed = 0; // characters of m_line already on the stream
+    size_t m_printed = 0; // characters of m_line already handed on (m_ready or the stream)
     int64_t m_nChars = 0;
     bool m_bAfterCr = false;
 };

@@ -55,11 +55,11 @@ public:
     static constexpr int kMargin = 3; // pixels around the text
 
     explicit CRichCtrl(QWidget* parent = nullptr);
+    ~CRichCtrl() override;
 
     // Whether the last frame brought more than a screenful: frames are then
     // kSweepIntervalMs apart.
     bool IsSweeping() const { return m_bSweeping; }
-    ~CRichCtrl() override;
 
     // The session whose settings govern the display and which receives the
     // typed input; not owned. Call UpdateColors afterwards.
