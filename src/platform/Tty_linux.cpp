@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -60,6 +61,14 @@ bool IsPseudoTerminalDevice(int fd)
     return (majorNumber >= 136 && majorNumber <= 143) || majorNumber == 3;
 }
 
+bool Watch(int events, int fd, uint32_t mask)
+{
+    epoll_event event{};
+    event.events = mask;
+    event.data.fd = fd;
+    return ::epoll_ctl(events, EPOLL_CTL_ADD, fd, &event) == 0;
+}
+
 CPlatformError Failure(int error, const QString& context)
 {
     return CPlatformError(error, context);
@@ -72,6 +81,11 @@ struct CTtyDevice::CState
     UniqueFd fd;
     UniqueFd wake; // eventfd: readable once Interrupt was called
     UniqueFd kick; // eventfd: readable after Kick, until a wait takes it
+    // The three above, registered once: a poll() per wait would add and remove
+    // three wait-queue entries each time, which is most of a reader's cost at
+    // a hundred small writes a second.
+    UniqueFd events;
+    uint32_t deviceEvents = 0; // what `fd` is registered for now
     termios original{};
     int32_t originalRate = 0; // an arbitrary rate survives only through CustomBaud
 };
@@ -108,7 +122,11 @@ CErrorOr<std::unique_ptr<CTtyDevice>> CTtyDevice::Open(const QString& path)
     }
     state->wake.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     state->kick.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (!state->wake.IsValid() || !state->kick.IsValid()) {
+    state->events.Reset(::epoll_create1(EPOLL_CLOEXEC));
+    if (!state->wake.IsValid() || !state->kick.IsValid() || !state->events.IsValid() ||
+        !Watch(state->events.Get(), state->wake.Get(), EPOLLIN) ||
+        !Watch(state->events.Get(), state->kick.Get(), EPOLLIN) ||
+        !Watch(state->events.Get(), fd, 0)) {
         const int error = errno;
         ::ioctl(fd, TIOCNXCL);
         return Failure(error, context);
@@ -356,26 +374,46 @@ CTtyWait CTtyDevice::Wait(short events, int timeoutMs)
 
 CTtyEvents CTtyDevice::WaitEvents(bool read, bool write, int timeoutMs)
 {
-    const short events = static_cast<short>((read ? POLLIN : 0) | (write ? POLLOUT : 0));
-    pollfd fds[3] = {{m_state->wake.Get(), POLLIN, 0},
-                     {m_state->kick.Get(), POLLIN, 0},
-                     {m_state->fd.Get(), events, 0}};
+    CState& state = *m_state;
+    const int device = state.fd.Get();
     CTtyEvents seen;
-    const int ready = Platform::RetryOnEintr([&] { return ::poll(fds, 3, timeoutMs); });
-    if (ready < 0) {
-        seen.hungUp = true; // only EFAULT, EINVAL or ENOMEM: nothing to wait for
+    const uint32_t wanted = (read ? EPOLLIN : 0u) | (write ? EPOLLOUT : 0u);
+    if (wanted != state.deviceEvents) {
+        epoll_event change{};
+        change.events = wanted;
+        change.data.fd = device;
+        if (::epoll_ctl(state.events.Get(), EPOLL_CTL_MOD, device, &change) != 0) {
+            seen.hungUp = true; // only ENOMEM: nothing to wait for
+            return seen;
+        }
+        state.deviceEvents = wanted;
+    }
+    std::array<epoll_event, 3> ready{};
+    const int count = Platform::RetryOnEintr([&] {
+        return ::epoll_wait(state.events.Get(), ready.data(), static_cast<int>(ready.size()),
+                            timeoutMs);
+    });
+    if (count < 0) {
+        seen.hungUp = true; // only EFAULT or EINVAL: nothing to wait for
         return seen;
     }
-    seen.interrupted = fds[0].revents != 0;
-    if (fds[1].revents != 0) {
-        uint64_t count = 0;
-        [[maybe_unused]] const ssize_t got = ::read(m_state->kick.Get(), &count, sizeof count);
-        seen.kicked = true;
+    uint32_t deviceSeen = 0;
+    for (int i = 0; i < count; ++i) {
+        const int fd = ready[static_cast<size_t>(i)].data.fd;
+        if (fd == state.wake.Get()) {
+            seen.interrupted = true;
+        } else if (fd == state.kick.Get()) {
+            uint64_t kicks = 0;
+            [[maybe_unused]] const ssize_t got = ::read(fd, &kicks, sizeof kicks);
+            seen.kicked = true;
+        } else {
+            deviceSeen = ready[static_cast<size_t>(i)].events;
+        }
     }
-    seen.readable = (fds[2].revents & POLLIN) != 0;
-    seen.writable = (fds[2].revents & POLLOUT) != 0;
+    seen.readable = (deviceSeen & EPOLLIN) != 0;
+    seen.writable = (deviceSeen & EPOLLOUT) != 0;
     // A hang-up with data still to read is read first: the read then ends.
-    seen.hungUp = (fds[2].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 && !seen.readable;
+    seen.hungUp = (deviceSeen & (EPOLLHUP | EPOLLERR)) != 0 && !seen.readable;
     return seen;
 }
 
