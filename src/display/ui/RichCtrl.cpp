@@ -1,6 +1,7 @@
 #include "display/ui/RichCtrl.h"
 
 #include "display/ui/ColorRef.h"
+#include "display/ui/PacedScrollBar.h"
 #include "session/TrelliumDoc.h"
 
 #include <QApplication>
@@ -107,6 +108,8 @@ CRichCtrl::CRichCtrl(QWidget* parent) : QAbstractScrollArea(parent), m_model(m_l
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setCursor(Qt::IBeamCursor);
 
+    setVerticalScrollBar(m_pVerticalBar = new CPacedScrollBar(Qt::Vertical, this));
+    setHorizontalScrollBar(m_pHorizontalBar = new CPacedScrollBar(Qt::Horizontal, this));
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setContextMenuPolicy(Qt::NoContextMenu);
@@ -407,21 +410,17 @@ void SetScrollBar(QScrollBar* bar, int maximum, int pageStep, int singleStep)
 
 void CRichCtrl::PaceScrollBars(bool appending)
 {
-    // A scroll bar's range moves with every frame of a flood (the trim keeps
-    // the line count swinging), and drawing it costs more than the lines it
-    // scrolls: the toolkit spreads its shading over helper threads. So while
-    // lines keep coming the bars draw a few times a second; the values stay
-    // exact all the while, and a bar the user is handling always draws.
-    QScrollBar* bars[] = {verticalScrollBar(), horizontalScrollBar()};
+    // While lines keep coming the bars draw a few times a second, and only
+    // when they changed; the values stay exact all the while, and a bar the
+    // user is handling always draws.
+    CPacedScrollBar* bars[] = {m_pVerticalBar, m_pHorizontalBar};
     const bool handled = std::any_of(std::begin(bars), std::end(bars), [](QScrollBar* bar) {
         return bar->isSliderDown() || bar->underMouse();
     });
     const bool hold = appending && !handled && m_scrollBarsDrawn.isValid() &&
                       m_scrollBarsDrawn.elapsed() < kScrollBarPaintMs;
-    for (QScrollBar* bar : bars) {
-        if (bar->updatesEnabled() == hold)
-            bar->setUpdatesEnabled(!hold);
-    }
+    for (CPacedScrollBar* bar : bars)
+        bar->Hold(hold);
     if (hold) {
         if (!m_scrollBarTimer.isActive())
             m_scrollBarTimer.start(

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 
+class CPacedScrollBar;
 class CTrelliumDoc;
 
 // A place in the display's text: a line (by its serial in the line buffer)
@@ -221,6 +222,8 @@ private:
     bool m_bPartialDue = false; // a paint of the new lines is due
     bool m_bSweeping = false;   // the last frame brought more than a screenful
     bool m_bFlushing = false;
+    CPacedScrollBar* m_pVerticalBar = nullptr; // owned by the scroll area
+    CPacedScrollBar* m_pHorizontalBar = nullptr;
     QElapsedTimer m_scrollBarsDrawn; // since the scroll bars were last let draw
     QTimer m_scrollBarTimer;         // lets held scroll bars draw again
 };

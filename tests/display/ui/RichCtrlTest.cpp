@@ -1,6 +1,7 @@
 #include "display/ui/RichCtrl.h"
 #include "TestClock.h"
 #include "display/ui/DisplayTestSupport.h"
+#include "display/ui/PacedScrollBar.h"
 #include "session/SessionContext.h"
 #include "session/TrelliumDoc.h"
 
@@ -356,24 +357,78 @@ TEST_F(RichCtrlTest, ScreenshotShowsAllThreeColours)
 // A flood moves the scroll bar's range every frame; drawing it each time
 // costs more than the lines. The bar draws a few times a second meanwhile,
 // and its values are exact throughout.
+// Counts the paints a widget receives.
+class CPaintCounter : public QObject
+{
+public:
+    explicit CPaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
 TEST_F(RichCtrlTest, AFloodDrawsTheScrollBarsAFewTimesASecondWithExactValues)
 {
     m_display->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_display.get()));
     QScrollBar* bar = m_display->verticalScrollBar();
-    int drawn = 0;
+    const auto paced = qobject_cast<CPacedScrollBar*>(bar);
+    ASSERT_NE(paced, nullptr);
+    const CPaintCounter counter(bar);
     int count = 0;
     for (int frame = 0; frame < 20; ++frame) {
         for (int i = 0; i < 7; ++i)
             m_display->AppendData(QByteArray("line ") + QByteArray::number(count++) + "\r\n");
         Draw();
-        drawn += bar->updatesEnabled() ? 1 : 0;
         EXPECT_EQ(bar->maximum(), std::max(0, m_display->Lines().LineCount() - bar->pageStep()));
         EXPECT_EQ(bar->value(), bar->maximum()); // the end is shown
     }
-    EXPECT_LT(drawn, 5); // twenty frames in well under a second
-    // Once the flood stops the bars draw again.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->updatesEnabled(); }, 2000));
-    EXPECT_TRUE(m_display->horizontalScrollBar()->updatesEnabled());
+    EXPECT_LT(counter.paints, 5); // twenty frames in well under a second
+    // Once the flood stops the bar draws what changed meanwhile.
+    const int duringFlood = counter.paints;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !paced->IsHeld(); }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > duringFlood; }, 2000));
+}
+
+// A full display trims a line for each it appends, so its scroll bars keep
+// their range and value: a stream into it draws them not at all.
+TEST_F(RichCtrlTest, AStreamIntoAFullDisplayLeavesItsScrollBarsUndrawn)
+{
+    m_display->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_display.get()));
+    const auto vertical = qobject_cast<CPacedScrollBar*>(m_display->verticalScrollBar());
+    const auto horizontal = qobject_cast<CPacedScrollBar*>(m_display->horizontalScrollBar());
+    ASSERT_TRUE(vertical && horizontal);
+    int count = 0;
+    const auto frame = [&] {
+        for (int i = 0; i < 7; ++i)
+            m_display->AppendData(QByteArray("line ") + QByteArray::number(count++ % 10) + "\r\n");
+        Draw();
+    };
+    m_display->AppendData(QByteArray(20000, 'x')); // past the lines kept
+    for (int i = 0; i < 3; ++i)
+        frame();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !vertical->IsHeld(); }, 2000));
+    QApplication::processEvents();
+    const CPaintCounter verticalPaints(vertical);
+    const CPaintCounter horizontalPaints(horizontal);
+    const int maximum = vertical->maximum();
+    for (int round = 0; round < 2; ++round) {
+        frame();
+        ASSERT_TRUE(vertical->IsHeld());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !vertical->IsHeld(); }, 2000));
+    }
+    frame(); // released: nothing to draw all the same
+    QApplication::processEvents();
+    EXPECT_EQ(vertical->maximum(), maximum);
+    EXPECT_EQ(vertical->value(), maximum);
+    EXPECT_EQ(verticalPaints.paints, 0);
+    EXPECT_EQ(horizontalPaints.paints, 0);
 }
 
 // Data that adds a line or two per frame draws only those lines and moves
