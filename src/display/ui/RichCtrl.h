@@ -48,8 +48,10 @@ public:
     static constexpr int kLineWidth = CDisplayRenderer::kLineWidth;
     static constexpr int kSyncIntervalMs = 30;
     // While every frame brings more than a screenful (nothing on it can be
-    // read before it is gone), frames are this far apart instead.
-    static constexpr int kSweepIntervalMs = 80;
+    // read before it is gone), frames are this far apart instead: eight a
+    // second still show the flood moving, and each costs a full screen of
+    // glyphs and its copy to the display server.
+    static constexpr int kSweepIntervalMs = 125;
     // While lines keep coming the scroll bars are drawn this often at most.
     static constexpr int kScrollBarPaintMs = 500;
     static constexpr int kSettleMs = 10;
