@@ -398,7 +398,10 @@ void CSessionPipeline::OnDeliveryDue()
 {
     // At most one delivery per display frame while data keeps coming; the
     // first after a quiet spell goes at once, and so does one that frees a
-    // full backlog (its source waits for room).
+    // full backlog (its source waits for room). A flood already on its way a
+    // slice a turn needs no second chain of deliveries beside it.
+    if (m_bSliceQueued)
+        return;
     const int frameMs = FrameMs();
     if (frameMs > 0 && m_lastDelivery.isValid() && m_backlog.HasRoom()) {
         const qint64 since = m_lastDelivery.elapsed();
@@ -408,6 +411,12 @@ void CSessionPipeline::OnDeliveryDue()
             return;
         }
     }
+    DeliverNewBytes();
+}
+
+void CSessionPipeline::DeliverQueuedSlice()
+{
+    m_bSliceQueued = false;
     DeliverNewBytes();
 }
 
@@ -435,9 +444,13 @@ void CSessionPipeline::DeliverNewBytes()
     if (taken.bResume && m_pTransport)
         m_pTransport->ResumeReading();
     // A flood is shown a slice a turn, so that the window keeps answering.
-    if (taken.bMore)
-        QMetaObject::invokeMethod(this, &CSessionPipeline::DeliverNewBytes, Qt::QueuedConnection);
-    else if (frames && found)
+    if (taken.bMore) {
+        if (!m_bSliceQueued) {
+            m_bSliceQueued = true;
+            QMetaObject::invokeMethod(this, &CSessionPipeline::DeliverQueuedSlice,
+                                      Qt::QueuedConnection);
+        }
+    } else if (frames && found)
         m_deliveryTimer.start(FrameMs());
 }
 

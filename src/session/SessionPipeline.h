@@ -114,6 +114,7 @@ private:
     void ScheduleDelivery();
     void OnDeliveryDue();
     void DeliverNewBytes();
+    void DeliverQueuedSlice();
     // The frame deliveries keep while data keeps coming: the session's, or
     // longer while the view asks for it.
     int FrameMs() const;
@@ -132,6 +133,7 @@ private:
     CDeliveryBacklog m_backlog;
     QTimer m_deliveryTimer;
     QElapsedTimer m_lastDelivery;
+    bool m_bSliceQueued = false; // the next slice of a flood is on its way
 
     CCaptureFile m_captureFile;
     std::atomic<bool> m_bCapturing{false};

@@ -131,6 +131,54 @@ TEST(SessionFrames, AFullBacklogIsDeliveredWithoutWaitingForTheFrame)
     doc.SetView(nullptr);
 }
 
+// However often the source fills the backlog again, a flood is shown a slice
+// a turn of the event loop (two of these blocks), so that the window keeps
+// answering: a fill that comes while a slice is being shown (the reader runs
+// on its own thread) must not start a second chain of deliveries.
+TEST(SessionFrames, AFloodIsDeliveredASliceATurnHoweverOftenTheBacklogFills)
+{
+    CTestClock clock;
+    CSessionContext context{clock};
+    context.SetDeliveryFrameMs(1);
+    CTrelliumDoc doc{context};
+    const QByteArray block = Pattern(64 * 1024);
+    qsizetype sent = 0;
+    const auto fill = [&] {
+        while (sent < 16 * 1024 * 1024 && doc.CanReceive()) {
+            sent += block.size();
+            if (!doc.ReceiveData(block.constData(), static_cast<int>(block.size())))
+                break;
+        }
+    };
+    struct CRefillingView final : CSessionView
+    {
+        std::function<void()> refill;
+        qsizetype received = 0;
+        void OnUpdate(int) override {}
+        void OnNewBytes(const QByteArray& bytes, uint64_t, uint32_t) override
+        {
+            received += bytes.size();
+            refill();
+        }
+        void OnDatagramsLost(uint64_t) override {}
+        void OnCommand(int) override {}
+        void ClearDisplay() override {}
+        int FrameMs(int) const override { return 600'000; }
+    } view;
+    view.refill = fill;
+    doc.SetView(&view);
+    fill();
+    qsizetype mostInATurn = 0;
+    for (int turn = 0; turn < 1000 && view.received < sent; ++turn) {
+        const qsizetype before = view.received;
+        QCoreApplication::sendPostedEvents();
+        mostInATurn = std::max(mostInATurn, view.received - before);
+    }
+    EXPECT_EQ(view.received, sent);
+    EXPECT_LE(mostInATurn, 2 * block.size());
+    doc.SetView(nullptr);
+}
+
 // The ring keeps only what a rebuild shows again; a view far behind still
 // gets every byte from the backlog.
 TEST_F(Session, AViewFarBehindIsShownEveryByte)
