@@ -18,6 +18,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
@@ -357,25 +358,24 @@ double ResidentMb(pid_t pid)
     return kb / 1024.0;
 }
 
-// CPU seconds (user and system) the process has used so far.
+// CPU seconds the process has used so far: the time its threads ran, in
+// nanoseconds from the scheduler (/proc/PID/stat counts in ticks of 10 ms,
+// a step of 0.1 % over a 10 s run).
 double CpuSeconds(pid_t pid)
 {
-    FILE* stat = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r");
-    if (!stat)
-        return 0;
-    char text[1024] = {};
-    const size_t n = std::fread(text, 1, sizeof text - 1, stat);
-    std::fclose(stat);
-    text[n] = 0;
-    // Fields after the command's closing parenthesis; utime and stime are
-    // the 14th and 15th fields of the line.
-    const char* at = std::strrchr(text, ')');
-    if (!at)
-        return 0;
-    unsigned long utime = 0;
-    unsigned long stime = 0;
-    std::sscanf(at + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime, &stime);
-    return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    std::error_code error;
+    uint64_t ns = 0;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        FILE* stat = std::fopen((task.path() / "schedstat").c_str(), "r");
+        if (!stat)
+            continue;
+        unsigned long long ran = 0;
+        if (std::fscanf(stat, "%llu", &ran) == 1)
+            ns += ran;
+        std::fclose(stat);
+    }
+    return static_cast<double>(ns) / 1e9;
 }
 
 // 300 kB/s steady (30 kB every 100 ms for 10 s) into a pseudo-terminal:

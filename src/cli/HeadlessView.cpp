@@ -27,6 +27,7 @@ void CHeadlessView::OnUpdate(int)
 
 void CHeadlessView::OnNewBytes(const QByteArray& bytes, uint64_t lostBytes, uint32_t arrivalTick)
 {
+    m_pace.Note(static_cast<size_t>(bytes.size()), arrivalTick);
     m_display.ShowNewBytes(bytes, lostBytes, arrivalTick);
     // Text mode may still erase the line being written; the others never do.
     if (m_display.Settings().m_nMode != static_cast<int>(DisplayMode::Text))

@@ -3,6 +3,7 @@
 #include "display/StreamSink.h"
 #include "net/NetOwners.h"
 #include "session/SessionView.h"
+#include "session/StreamPace.h"
 
 #include <cstdio>
 #include <functional>
@@ -21,6 +22,8 @@ public:
 
     void OnUpdate(int hint) override;
     void OnNewBytes(const QByteArray& bytes, uint64_t lostBytes, uint32_t arrivalTick) override;
+    // Bytes of a stream are taken a tenth of a second apart.
+    int FrameMs(int standard) const override { return m_pace.FrameMs(standard); }
     void OnDatagramsLost(uint64_t count) override;
     void OnCommand(int id) override;
     void ClearDisplay() override {}
@@ -39,5 +42,6 @@ private:
     CStreamSink m_sink;
     CDisplayModel m_display;
     std::FILE* m_log;
+    CStreamPace m_pace;
     std::function<void(const QByteArray&)> m_bytesListener;
 };
