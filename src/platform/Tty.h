@@ -115,6 +115,7 @@ public:
     CTtyWait WaitWritable(int timeoutMs);
     // Waits for what is asked (either may be off) or a Kick, up to
     // `timeoutMs` (-1: no limit). A kick is taken by the wait that sees it.
+    // One thread waits at a time (the reader's).
     CTtyEvents WaitEvents(bool read, bool write, int timeoutMs);
     // Ends every wait, now and later, with Interrupted. Any thread.
     void Interrupt();
