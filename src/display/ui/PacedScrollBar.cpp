@@ -41,14 +41,13 @@ void CPacedScrollBar::DrawIfChanged()
     if (m_bHeld || !m_bChanged)
         return;
     m_bChanged = false;
-    if (!m_bDrawn || Look() != m_drawn)
+    if (m_drawn != Look())
         update();
 }
 
 void CPacedScrollBar::paintEvent(QPaintEvent* event)
 {
     m_drawn = Look();
-    m_bDrawn = true;
     QScrollBar::paintEvent(event);
 }
 

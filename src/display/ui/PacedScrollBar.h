@@ -2,6 +2,7 @@
 
 #include <QRect>
 #include <QScrollBar>
+#include <optional>
 
 // A scroll bar that draws only when what it shows changes, and whose drawing
 // can be held back while its display appends a flood. Its range and value
@@ -43,8 +44,7 @@ private:
     void DrawIfChanged();
 
     bool m_bHeld = false;
-    bool m_bChanged = false;     // since the last comparison with the drawing
-    bool m_bCheckPosted = false; // a comparison is queued
-    bool m_bDrawn = false;
-    CLook m_drawn;
+    bool m_bChanged = false;      // since the last comparison with the drawing
+    bool m_bCheckPosted = false;  // a comparison is queued
+    std::optional<CLook> m_drawn; // as last drawn
 };
